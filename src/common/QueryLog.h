@@ -1,0 +1,19 @@
+#pragma once
+#include <QByteArray>
+#include <QDate>
+#include <QList>
+#include <QString>
+
+// Log modes of the query log.
+enum TLogMode { LogNone = 0, LogOneFile = 1, LogDaily = 2 };
+
+// The log file name for a run that ends on date: the fixed name in mode 1
+// (when set), otherwise prefix + yyyymmdd + ".log". Empty when mode <= 0.
+QString QueryLogFileName(int mode, const QString& fileName, const QString& prefix,
+                         const QDate& date);
+
+enum class TLogWrite { Skipped, Written, Failed };
+
+// Appends the run's Shift_JIS lines, each ended by CR LF. A new file does not
+// start with empty lines; a run of nothing but empty lines creates no file.
+TLogWrite AppendQueryLog(const QString& path, const QList<QByteArray>& lines);

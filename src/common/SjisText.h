@@ -1,0 +1,10 @@
+#pragma once
+#include "common/Cp932.h"
+
+#include <QByteArray>
+#include <QString>
+
+// Program texts are UTF-8 in the source; what goes to the pane, the log or
+// the network is Shift_JIS.
+inline QByteArray ToSjis(QStringView text) { return UnicodeToSjis(text); }
+inline QString FromSjis(QByteArrayView sjis) { return SjisToUnicode(sjis); }

@@ -1,0 +1,101 @@
+#include "workers/QueryThread.h"
+
+#include <QDeadlineTimer>
+
+#include <mutex>
+#include <set>
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+namespace {
+std::mutex& LiveLock() {
+  static std::mutex lock;
+  return lock;
+}
+std::set<TQueryThread*>& Live() {
+  static std::set<TQueryThread*> live;
+  return live;
+}
+}  // namespace
+
+TQueryThread::TQueryThread(std::shared_ptr<TOutputChannel> channel)
+    : FChannel(std::move(channel)), FWakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+  connect(this, &QThread::finished, this, &QObject::deleteLater);
+  std::lock_guard lock(LiveLock());
+  Live().insert(this);
+}
+
+TQueryThread::~TQueryThread() {
+  {
+    std::lock_guard lock(LiveLock());
+    Live().erase(this);
+  }
+  if (FWakeFd >= 0) ::close(FWakeFd);
+}
+
+void TQueryThread::Stop() {
+  requestInterruption();
+  FChannel->Close();
+  if (FWakeFd >= 0) {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] auto n = ::write(FWakeFd, &one, sizeof one);
+  }
+}
+
+bool TQueryThread::WaitForAll(int msecs) {
+  QDeadlineTimer deadline(msecs);
+  std::set<TQueryThread*> live;
+  {
+    std::lock_guard lock(LiveLock());
+    live = Live();
+  }
+  bool all = true;
+  for (TQueryThread* t : live) all = t->wait(deadline) && all;
+  return all;
+}
+
+int TQueryThread::LiveCount() {
+  std::lock_guard lock(LiveLock());
+  int running = 0;
+  for (TQueryThread* t : Live()) running += t->isRunning() ? 1 : 0;
+  return running;
+}
+
+void TQueryThread::SyncAddOutput(const QByteArray& sjisLine) {
+  if (!Terminated()) FChannel->Push({TOutputItem::Line, sjisLine});
+}
+
+void TQueryThread::SyncStatus(const QString& text) {
+  if (!Terminated()) FChannel->Push({TOutputItem::Status, text.toUtf8()});
+}
+
+void TQueryThread::SyncDeleteLast() {
+  if (!Terminated()) FChannel->Push({TOutputItem::DeleteLast, {}});
+}
+
+void TQueryThread::SyncFinish() {
+  if (!Terminated()) FChannel->Push({TOutputItem::Finish, {}});
+}
+
+int TQueryThread::WaitFd(int fd, short events, int msecs) {
+  QDeadlineTimer deadline(msecs < 0 ? QDeadlineTimer::Forever : QDeadlineTimer(msecs));
+  for (;;) {
+    if (Terminated()) return -1;
+    pollfd fds[2] = {{fd, events, 0}, {FWakeFd, POLLIN, 0}};
+    const int nfds = fd >= 0 ? 2 : 1;
+    pollfd* first = fd >= 0 ? fds : fds + 1;
+    const qint64 left = deadline.isForever() ? -1 : deadline.remainingTime();
+    const int rc = ::poll(first, nfds, left > INT32_MAX ? INT32_MAX : int(left));
+    if (Terminated()) return -1;
+    if (rc == 0) return 0;
+    if (rc < 0) {
+      if (errno == EINTR) continue;
+      return 1;  // let the caller's own call report the error
+    }
+    if (fd >= 0 && fds[0].revents) return 1;
+  }
+}
+
+bool TQueryThread::PauseMs(int msecs) { return WaitFd(-1, 0, msecs) < 0; }

@@ -1,0 +1,99 @@
+#include "workers/TCPThrd.h"
+
+#include "common/SjisConv.h"
+#include "common/SjisText.h"
+#include "platform/SocketSlot.h"
+#include "workers/LineSplitter.h"
+
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace {
+constexpr qsizetype ReceiveBlock = 32512;
+}
+
+TTCPThread::TTCPThread(std::shared_ptr<TOutputChannel> channel, quint32 targetAddr,
+                       const QByteArray& hostText, const QByteArray& request, int port)
+    : TQueryThread(std::move(channel)),
+      FHostText(hostText),
+      FRequest(request),
+      FTargetAddr(targetAddr),
+      FPort(port) {}
+
+void TTCPThread::run() {
+  SyncStatus(QStringLiteral("接続中..."));
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const TSocketSlot::TToken token = fd >= 0 ? ActiveSocket.Put(fd) : 0;
+  // Stop sets the flag before it shuts the slot down: checking after Put
+  // means either Stop saw our socket or we see the flag.
+  if (!Terminated()) {
+    if (fd < 0 || !ConnectSocket(fd)) {
+      SyncAddOutput(FHostText + ToSjis(u" - 接続できません"));
+    } else if (!Terminated()) {
+      FRequest += "\r\n";
+      SyncStatus(QStringLiteral("取得中..."));
+      if (!SendRequest(fd))
+        SyncAddOutput(FHostText + ToSjis(u" - 送信できません"));
+      else
+        ReceiveReply(fd);
+    }
+  }
+  if (fd >= 0) {
+    ActiveSocket.Release(token);
+    ::close(fd);
+  }
+  SyncFinish();
+}
+
+bool TTCPThread::ConnectSocket(int fd) {
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(quint16(FPort));
+  addr.sin_addr.s_addr = FTargetAddr;
+  // Connect without blocking, so that Stop is seen at once even before the
+  // socket is connected; the socket is blocking again for the exchange.
+  const int flags = ::fcntl(fd, F_GETFL);
+  ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+  int rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
+  if (rc < 0 && errno == EINPROGRESS) {
+    if (WaitFd(fd, POLLOUT, -1) < 0) return false;
+    int error = 0;
+    socklen_t len = sizeof error;
+    rc = ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0 ? 0 : -1;
+  }
+  ::fcntl(fd, F_SETFL, flags);
+  return rc == 0;
+}
+
+bool TTCPThread::SendRequest(int fd) {
+  qsizetype sent = 0;
+  while (sent < FRequest.size()) {
+    const ssize_t n = ::send(fd, FRequest.constData() + sent, size_t(FRequest.size() - sent),
+                             MSG_NOSIGNAL);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    sent += n;
+  }
+  return true;
+}
+
+void TTCPThread::ReceiveReply(int fd) {
+  TLineSplitter splitter([this](const QByteArray& line) {
+    if (!Terminated()) SyncAddOutput(ConvertToSjis(line));
+  });
+  QByteArray block(ReceiveBlock, Qt::Uninitialized);
+  while (!Terminated()) {
+    const ssize_t n = ::recv(fd, block.data(), size_t(ReceiveBlock), 0);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    if (n <= 0) break;
+    splitter.Feed(QByteArrayView(block.constData(), n));
+  }
+  if (!Terminated()) splitter.Finish();
+}

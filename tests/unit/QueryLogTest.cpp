@@ -1,0 +1,55 @@
+#include "common/QueryLog.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+QByteArray ReadAll(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+TEST(QueryLog, FileNames) {
+  const QDate day(2001, 4, 5);
+  EXPECT_EQ(QueryLogFileName(0, "fixed.log", "np", day), "");
+  EXPECT_EQ(QueryLogFileName(-1, "fixed.log", "np", day), "");
+  EXPECT_EQ(QueryLogFileName(1, "fixed.log", "np", day), "fixed.log");
+  EXPECT_EQ(QueryLogFileName(1, "", "np", day), "np20010405.log");
+  EXPECT_EQ(QueryLogFileName(2, "fixed.log", "np", day), "np20010405.log");
+  EXPECT_EQ(QueryLogFileName(2, "", "", day), "20010405.log");
+  EXPECT_EQ(QueryLogFileName(2, "", "", QDate(2010, 12, 31)), "20101231.log");
+}
+
+TEST(QueryLog, RunsAppendWithTwoEmptyLinesBetweenThemButNotAtTheStart) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("q.log");
+  const QList<QByteArray> run1{"", "", ">> header 1", "", "line"};
+  const QList<QByteArray> run2{"", "", ">> header 2", "", "\x93\xfa"};
+  ASSERT_EQ(AppendQueryLog(path, run1), TLogWrite::Written);
+  ASSERT_EQ(AppendQueryLog(path, run2), TLogWrite::Written);
+  EXPECT_EQ(ReadAll(path), QByteArray(">> header 1\r\n\r\nline\r\n\r\n\r\n>> header 2\r\n\r\n\x93\xfa\r\n"));
+}
+
+TEST(QueryLog, RunOfOnlyEmptyLinesCreatesNoFile) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("q.log");
+  EXPECT_EQ(AppendQueryLog(path, {"", ""}), TLogWrite::Skipped);
+  EXPECT_FALSE(QFile::exists(path));
+  // An existing file still gets them.
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.close();
+  EXPECT_EQ(AppendQueryLog(path, {"", ""}), TLogWrite::Written);
+  EXPECT_EQ(ReadAll(path), "\r\n\r\n");
+}
+
+TEST(QueryLog, UnwritablePathFails) {
+  QTemporaryDir dir;
+  EXPECT_EQ(AppendQueryLog(dir.filePath("missing/q.log"), {"x"}), TLogWrite::Failed);
+  QDir(dir.path()).mkdir("adir");
+  EXPECT_EQ(AppendQueryLog(dir.filePath("adir"), {"x"}), TLogWrite::Failed);
+}
+}  // namespace
