@@ -1,0 +1,218 @@
+// Window layout computed from the sizes of a few labels in the current font.
+#include "main/OstrekMain.h"
+
+#include "widgets/ExtMemo.h"
+#include "widgets/UpDown.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTabWidget>
+
+namespace {
+int Right(const QWidget* c) { return c->x() + c->width(); }
+// The top of the row below c: one and a half rows down.
+int Next(const QWidget* c) { return c->y() + c->height() + c->height() / 2; }
+// The top that centres a vertically on c.
+int Centre(const QWidget* a, const QWidget* c) {
+  return c->y() + c->height() / 2 - a->height() / 2;
+}
+void SetLeft(QWidget* c, int left) { c->move(left, c->y()); }
+void SetTop(QWidget* c, int top) { c->move(c->x(), top); }
+void SetWidth(QWidget* c, int width) { c->resize(width, c->height()); }
+void SetHeight(QWidget* c, int height) { c->resize(c->width(), height); }
+// Labels of the input column end 8 pixels left of it.
+void AlignLabel(QLabel* label, int x) { SetLeft(label, x - 8 - label->width()); }
+
+// Auto-sized controls take their natural size in the current font.
+void AutoSize(QWidget* page) {
+  for (QObject* child : page->children()) {
+    if (auto* label = qobject_cast<QLabel*>(child)) label->adjustSize();
+    if (auto* box = qobject_cast<QComboBox*>(child)) SetHeight(box, box->sizeHint().height());
+    if (auto* edit = qobject_cast<QLineEdit*>(child)) SetHeight(edit, edit->sizeHint().height());
+  }
+}
+}  // namespace
+
+void TOstrekForm::ResizeForFont() {
+  for (QWidget* page : {Finger, Whois, Ping, TraceRoute, NsLookup, NsLookupEx, Http}) AutoSize(page);
+  int height = FngrServ_LBL->height() + 12;
+  if (height < 22) height = 22;
+  const int width = FngrServ_LBL->width() + 20;
+  Go_Btn->resize(width, height);
+  Stop_Btn->resize(width, height);
+  SetTop(Go_Btn, (Go_Btn->height() / 6) * 5);
+  SetTop(Stop_Btn, Go_Btn->y() + Go_Btn->height() + Go_Btn->height() / 3);
+  const int h = FngrServ_CB->height();
+  // The design height leaves room for the tab row of the design's toolkit;
+  // here the tab row is measured and added.
+  const int tabRow = PageControl->height() - PageControl->currentWidget()->height();
+  SetHeight(PageControl, 5 * h + h / 2 + PngDelay_LBL->height() + 34 +
+                             std::max(0, tabRow - 24));
+  ArrangeActivePage();
+}
+
+void TOstrekForm::ArrangeActivePage() {
+  QWidget* page = PageControl->currentWidget();
+  if (page == Finger)
+    ArrangeRelayPage(FngrServ_CB, FngrReq_CB, FngrServ_LBL, FngrReq_LBL, FngrServ_Del, FngrReq_Del,
+                     FngrWall_ChckB, FngrWall_Btn);
+  else if (page == Whois)
+    ArrangeRelayPage(WhoisServ_CB, WhoisReq_CB, WhoisServ_LBL, WhoisReq_LBL, WhoisServ_Del,
+                     WhoisReq_Del, WhoisWall_ChckB, WhoisWall_Btn);
+  else if (page == Ping)
+    ArrangePingPage();
+  else if (page == TraceRoute)
+    ArrangeTraceRoutePage();
+  else if (page == NsLookup)
+    ArrangeNsLookupPage();
+  else if (page == NsLookupEx)
+    ArrangeIpScanPage();
+  else
+    ArrangeHttpPage();
+  FormResize();
+}
+
+namespace {
+int InputColumn(const QLabel* reqLabel) { return (reqLabel->width() / 2) * 3; }
+}  // namespace
+
+void TOstrekForm::ArrangeRelayPage(QComboBox* serv, QComboBox* req, QLabel* servLbl, QLabel* reqLbl,
+                                   QPushButton* servDel, QPushButton* reqDel, QCheckBox* wall,
+                                   QPushButton* wallBtn) {
+  const int x = InputColumn(FngrReq_LBL);
+  SetLeft(serv, x);
+  SetLeft(req, x);
+  AlignLabel(servLbl, x);
+  AlignLabel(reqLbl, x);
+  SetTop(req, Next(serv));
+  SetTop(reqLbl, req->y() + 4);
+  SetTop(reqDel, req->y() - 1);
+  SetHeight(servDel, serv->height() + 2);
+  SetHeight(reqDel, req->height() + 2);
+  wall->setGeometry(x, req->y() + req->height() + (req->height() / 3) * 2, (x / 2) * 3,
+                    std::max(FngrServ_LBL->height(), wall->sizeHint().height()));
+  SetHeight(wallBtn, servDel->height());
+  SetTop(wallBtn, Centre(wallBtn, wall));
+  SetLeft(wallBtn, Right(wall) + 10);
+}
+
+void TOstrekForm::ArrangePingPage() {
+  const int x = InputColumn(FngrReq_LBL);
+  const int u = Go_Btn->width() / 6;
+  for (QWidget* c : std::initializer_list<QWidget*>{PngServ_CB, PngTout_Edt, PngReqNum_Edt, PngDelay_Edt})
+    SetLeft(c, x);
+  for (QLabel* l : {PngServ_LBL, PngTout_LBL, PngReqNum_LBL, PngDelay_LBL}) AlignLabel(l, x);
+  SetTop(PngTout_Edt, Next(PngServ_CB));
+  SetTop(PngReqNum_Edt, Next(PngTout_Edt));
+  SetTop(PngDelay_Edt, Next(PngReqNum_Edt));
+  SetTop(PngPSize_Edt, PngTout_Edt->y());
+  SetTop(PngTTL_Edt, PngReqNum_Edt->y());
+  SetTop(PngTout_LBL, Centre(PngTout_LBL, PngTout_Edt));
+  SetTop(PngPSize_LBL, PngTout_LBL->y());
+  SetTop(PngReqNum_LBL, Centre(PngReqNum_LBL, PngReqNum_Edt));
+  SetTop(PngTTL_LBL, PngReqNum_LBL->y());
+  SetTop(PngDelay_LBL, Centre(PngDelay_LBL, PngDelay_Edt));
+  PngDntFrg_ChckB->adjustSize();
+  SetTop(PngDntFrg_ChckB, Centre(PngDntFrg_ChckB, PngDelay_Edt));
+  const int editWidth = (PngTout_LBL->width() / 3) * 2;
+  for (QLineEdit* e : {PngTout_Edt, PngReqNum_Edt, PngDelay_Edt, PngPSize_Edt, PngTTL_Edt})
+    SetWidth(e, editWidth);
+  for (TUpDown* ud : {PngTout_UD, PngReqNum_UD, PngDelay_UD, PngPSize_UD, PngTTL_UD})
+    ud->setGeometry(ud->x(), ud->Buddy()->y(), u, PngTout_Edt->height());
+  SetLeft(PngTout_UD, Right(PngTout_Edt));
+  SetLeft(PngReqNum_UD, PngTout_UD->x());
+  SetLeft(PngDelay_UD, PngTout_UD->x());
+  SetLeft(PngPSize_Edt, PngTout_UD->x() + 3 * PngTout_UD->width() + PngPSize_LBL->width() + 8);
+  SetLeft(PngTTL_Edt, PngPSize_Edt->x());
+  SetLeft(PngPSize_LBL, PngPSize_Edt->x() - 8 - PngPSize_LBL->width());
+  SetLeft(PngTTL_LBL, PngTTL_Edt->x() - 8 - PngTTL_LBL->width());
+  SetLeft(PngPSize_UD, Right(PngPSize_Edt));
+  SetLeft(PngTTL_UD, PngPSize_UD->x());
+  SetLeft(PngDntFrg_ChckB, Right(PngDelay_UD) + (PngDelay_UD->width() / 2) * 5);
+  SetHeight(PngServ_Del, PngServ_CB->height() + 2);
+}
+
+void TOstrekForm::ArrangeTraceRoutePage() {
+  const int x = InputColumn(FngrReq_LBL);
+  const int u = Go_Btn->width() / 6;
+  for (QWidget* c : std::initializer_list<QWidget*>{TRServ_CB, TRTout_Edt, TRStHop_Edt, TRMaxHop_Edt})
+    SetLeft(c, x);
+  for (QLabel* l : {TRServ_LBL, TRTout_LBL, TRStHop_LBL, TRMaxHop_LBL}) AlignLabel(l, x);
+  SetTop(TRTout_Edt, Next(TRServ_CB));
+  SetTop(TRStHop_Edt, Next(TRTout_Edt));
+  SetTop(TRMaxHop_Edt, Next(TRStHop_Edt));
+  SetTop(TRTout_LBL, Centre(TRTout_LBL, TRTout_Edt));
+  SetTop(TRStHop_LBL, Centre(TRStHop_LBL, TRStHop_Edt));
+  SetTop(TRMaxHop_LBL, Centre(TRMaxHop_LBL, TRMaxHop_Edt));
+  TRReslvHost_ChckB->adjustSize();
+  SetTop(TRReslvHost_ChckB, Centre(TRReslvHost_ChckB, TRTout_Edt));
+  const int editWidth = (TRTout_LBL->width() / 3) * 2;
+  for (QLineEdit* e : {TRTout_Edt, TRStHop_Edt, TRMaxHop_Edt}) SetWidth(e, editWidth);
+  for (TUpDown* ud : {TRTout_UD, TRStHop_UD, TRMaxHop_UD})
+    ud->setGeometry(Right(TRTout_Edt), ud->Buddy()->y(), u, TRTout_Edt->height());
+  SetLeft(TRReslvHost_ChckB, Right(TRTout_UD) + (TRTout_UD->width() / 2) * 5);
+  SetHeight(TRServ_Del, TRServ_CB->height() + 2);
+}
+
+void TOstrekForm::ArrangeNsLookupPage() {
+  const int x = InputColumn(FngrReq_LBL);
+  SetLeft(NSServ_CB, x);
+  AlignLabel(NSServ_LBL, x);
+  SetHeight(NSServ_Del, NSServ_CB->height() + 2);
+  NSTout_Edt->setGeometry(x, Next(NSServ_CB), (NSTout_LBL->width() / 3) * 2, NSTout_Edt->height());
+  SetTop(NSTout_LBL, Centre(NSTout_LBL, NSTout_Edt));
+  AlignLabel(NSTout_LBL, x);
+  NSTout_UD->setGeometry(Right(NSTout_Edt), NSTout_Edt->y(), Go_Btn->width() / 6,
+                         NSTout_Edt->height());
+}
+
+void TOstrekForm::ArrangeIpScanPage() {
+  const int x = InputColumn(FngrReq_LBL);
+  const int u = Go_Btn->width() / 6;
+  SetLeft(Ex_CB, x);
+  AlignLabel(Ex_LBL, x);
+  SetWidth(Ex_CB, (Ex_LBL->width() / 3) * 5);
+  ExCmm_LBL->move(x + Ex_CB->width() + 1, Ex_CB->y() + Ex_CB->height() - ExCmm_LBL->height());
+  Ex_Edt1->setGeometry(Right(ExCmm_LBL), Ex_CB->y(), Ex_LBL->width() / 2, Ex_Edt1->height());
+  Ex_UD1->setGeometry(Right(Ex_Edt1), Ex_Edt1->y(), u, Ex_Edt1->height());
+  ExCmm_LBL2->move(Right(Ex_UD1) + 2, Centre(ExCmm_LBL2, Ex_Edt1));
+  Ex_Edt2->setGeometry(Right(ExCmm_LBL2) + 2, Ex_CB->y(), Ex_Edt1->width(), Ex_Edt2->height());
+  Ex_UD2->setGeometry(Right(Ex_Edt2), Ex_Edt2->y(), Ex_UD1->width(), Ex_Edt2->height());
+  SetHeight(Ex_Del, Ex_CB->height() + 2);
+  SetLeft(Ex_Del, Right(Ex_UD2) + 12);
+  ExAll_ChckB->adjustSize();
+  ExAll_ChckB->setGeometry(Ex_CB->x() + Ex_CB->width() / 2,
+                           Ex_CB->y() + 2 * Ex_CB->height() - ExAll_ChckB->height() / 2,
+                           NsLookupEx->width(), ExAll_ChckB->height());
+}
+
+void TOstrekForm::ArrangeHttpPage() {
+  const int x = InputColumn(FngrReq_LBL);
+  SetLeft(HHURL_CB, x);
+  AlignLabel(HHURL_LBL, x);
+  SetHeight(HHURL_Del, HHURL_CB->height() + 2);
+}
+
+void TOstrekForm::FormResize() {
+  if (!WindowShown) return;
+  const int cw = centralWidget()->width();
+  const int ch = centralWidget()->height();
+  SetWidth(PageControl, cw - Go_Btn->width() - 10);
+  const std::pair<QComboBox*, QPushButton*> pairs[] = {
+      {FngrServ_CB, FngrServ_Del}, {FngrReq_CB, FngrReq_Del}, {WhoisServ_CB, WhoisServ_Del},
+      {WhoisReq_CB, WhoisReq_Del}, {PngServ_CB, PngServ_Del}, {TRServ_CB, TRServ_Del},
+      {NSServ_CB, NSServ_Del},     {HHURL_CB, HHURL_Del}};
+  for (auto [combo, button] : pairs)
+    SetWidth(combo, PageControl->width() - combo->x() - button->width() - 48);
+  for (auto [combo, button] : pairs) SetLeft(button, Right(combo) + 12);
+  SetLeft(Go_Btn, cw - Go_Btn->width() - 4);
+  SetLeft(Stop_Btn, cw - Stop_Btn->width() - 4);
+  const int memoTop = PageControl->height() + 4;
+  ExtMemo->setGeometry(0, memoTop, cw, ch - memoTop - 2);
+  update();
+}

@@ -1,0 +1,201 @@
+#include "main/OstrekMain.h"
+
+#include "common/History.h"
+#include "widgets/ExtMemo.h"
+#include "workers/QueryThread.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QCheckBox>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFont>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
+
+static void InitResources() { Q_INIT_RESOURCE(ostrekon); }
+
+namespace {
+const QString AppName = QStringLiteral("Ostrekon");
+// How long closing waits for stopped workers to leave their last call.
+constexpr int ShutdownWaitMs = 3000;
+
+// The design fonts are Windows fonts; the IPA fonts stand in for them.
+void SubstituteDesignFonts() {
+  QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐゴシック"),
+                             {QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック")});
+  QFont::insertSubstitutions(QStringLiteral("ＭＳ ゴシック"),
+                             {QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック")});
+}
+
+QFont DesignFont(const char* family) {
+  QFont font(QString::fromUtf8(family));
+  font.setPixelSize(12);
+  return font;
+}
+}  // namespace
+
+TOstrekForm::TOstrekForm(QWidget* parent) : QMainWindow(parent) {
+  InitResources();
+  SubstituteDesignFonts();
+  setObjectName(QStringLiteral("OstrekForm"));
+  setWindowTitle(AppName);
+  qApp->setApplicationDisplayName(AppName);
+  qApp->setWindowIcon(QIcon(QStringLiteral(":/SUBICON")));
+  setFont(DesignFont("ＭＳ Ｐゴシック"));
+  setCentralWidget(new QWidget(this));
+
+  BuildPages();
+  Go_Btn = new QPushButton(QIcon(QStringLiteral(":/GOBUTTON")), QStringLiteral("開始(&G)"),
+                           centralWidget());
+  Go_Btn->setObjectName(QStringLiteral("Go_Btn"));
+  Stop_Btn = new QPushButton(QIcon(QStringLiteral(":/STOPBUTTON")), QStringLiteral("中止(&S)"),
+                             centralWidget());
+  Stop_Btn->setObjectName(QStringLiteral("Stop_Btn"));
+  Stop_Btn->setEnabled(false);
+  ExtMemo = new TExtMemo(centralWidget());
+  ExtMemo->setObjectName(QStringLiteral("ExtMemo"));
+  ExtMemo->setFont(DesignFont("ＭＳ ゴシック"));
+  QWidget::setTabOrder(PageControl, Go_Btn);
+  QWidget::setTabOrder(Go_Btn, Stop_Btn);
+  QWidget::setTabOrder(Stop_Btn, ExtMemo);
+
+  StatusPanel = new QLabel(this);
+  StatusPanel->setObjectName(QStringLiteral("StatusBar"));
+  StatusPanel->setFixedWidth(400);
+  statusBar()->addWidget(StatusPanel);
+  statusBar()->setSizeGripEnabled(true);
+
+  BuildMenus();
+  ConnectHistoryButtons();
+  connect(Go_Btn, &QPushButton::clicked, this, &TOstrekForm::Go_BtnClick);
+  connect(Stop_Btn, &QPushButton::clicked, this, &TOstrekForm::Stop_BtnClick);
+  connect(PageControl, &QTabWidget::currentChanged, this, &TOstrekForm::PageControlChange);
+  qApp->installEventFilter(this);
+
+  FngrWall_ChckB->setEnabled(!FFingerRelay.isEmpty());
+  WhoisWall_ChckB->setEnabled(!FWhoisRelay.isEmpty());
+  setMinimumSize(400, 300);
+  resize(608, 345 + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
+  PageControlChange();
+}
+
+TOstrekForm::~TOstrekForm() {
+  qApp->removeEventFilter(this);
+  if (FBusy) Stop_BtnClick();
+  if (FChannel) FChannel->Close();
+  TQueryThread::WaitForAll(ShutdownWaitMs);
+}
+
+void TOstrekForm::BuildMenus() {
+  File_ExMM = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+  File_ExMM->setObjectName(QStringLiteral("File_ExMM"));
+  Save_ExMM = File_ExMM->addAction(QStringLiteral("名前をつけて保存(&A)..."), this,
+                                   &TOstrekForm::Save_ExMMClick);
+  Save_ExMM->setObjectName(QStringLiteral("Save_ExMM"));
+  File_ExMM->addSeparator();
+  Exit_ExMM = File_ExMM->addAction(QStringLiteral("終了(&X)"), this, &QWidget::close);
+  Exit_ExMM->setObjectName(QStringLiteral("Exit_ExMM"));
+
+  Edit_ExMM = menuBar()->addMenu(QStringLiteral("編集(&E)"));
+  Edit_ExMM->setObjectName(QStringLiteral("Edit_ExMM"));
+  CpAll_ExMM = Edit_ExMM->addAction(QStringLiteral("すべてコピー(&L)"), this,
+                                    &TOstrekForm::CpAll_ExMMClick);
+  CpAll_ExMM->setObjectName(QStringLiteral("CpAll_ExMM"));
+  CpAll_ExMM->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+  Edit_ExMM->addSeparator();
+  DeleteAll_ExMM = Edit_ExMM->addAction(QStringLiteral("すべて消去(&D)"), this,
+                                        &TOstrekForm::DeleteAll_ExMMClick);
+  DeleteAll_ExMM->setObjectName(QStringLiteral("DeleteAll_ExMM"));
+  DeleteAll_ExMM->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_Delete));
+
+  Show1 = menuBar()->addMenu(QStringLiteral("表示(&V)"));
+  Show1->setObjectName(QStringLiteral("Show1"));
+  Clear_ChckM = Show1->addAction(QStringLiteral("自動消去(&D)"));
+  Clear_ChckM->setObjectName(QStringLiteral("Clear_ChckM"));
+  Clear_ChckM->setCheckable(true);
+  Clear_ChckM->setChecked(false);
+  AutoScroll_ChckM = Show1->addAction(QStringLiteral("自動スクロール(&S)"));
+  AutoScroll_ChckM->setObjectName(QStringLiteral("AutoScroll_ChckM"));
+  AutoScroll_ChckM->setCheckable(true);
+  AutoScroll_ChckM->setChecked(true);
+}
+
+void TOstrekForm::PageControlChange() {
+  const QString caption = PageControl->tabText(PageControl->currentIndex()) +
+                          QStringLiteral(" - ") + AppName;
+  setWindowTitle(caption);
+  qApp->setApplicationDisplayName(caption);
+  PageControl->currentWidget()->update();
+  ArrangeActivePage();
+}
+
+void TOstrekForm::AddToHistory(QComboBox* box) {
+  QStringList list;
+  for (int i = 0; i < box->count(); ++i) list.append(box->itemText(i));
+  const QString text = ::AddToHistory(list, box->currentText());
+  box->clear();
+  box->addItems(list);
+  box->setEditText(text);
+}
+
+void TOstrekForm::DeleteFromHistory(QComboBox* box) {
+  QStringList list;
+  for (int i = 0; i < box->count(); ++i) list.append(box->itemText(i));
+  const QString text = ::DeleteFromHistory(list, box->currentText());
+  box->clear();
+  box->addItems(list);
+  box->setEditText(text);
+}
+
+void TOstrekForm::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (WindowShown) return;
+  ResizeForFont();
+  WindowShown = true;
+  FormResize();
+}
+
+void TOstrekForm::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  FormResize();
+}
+
+void TOstrekForm::closeEvent(QCloseEvent* event) {
+  FormClose();
+  event->accept();
+}
+
+void TOstrekForm::FormClose() {
+  WindowShown = false;
+  if (FBusy) Stop_BtnClick();
+  // A stopped worker never reaches the window again; still, let it leave
+  // its last socket call before the window goes away.
+  TQueryThread::WaitForAll(ShutdownWaitMs);
+}
+
+bool TOstrekForm::eventFilter(QObject* watched, QEvent* event) {
+  // Enter presses whichever of start and stop is enabled, unless the focus
+  // is on another push button of this window.
+  if (event->type() == QEvent::KeyPress && isActiveWindow()) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    QWidget* focus = QApplication::focusWidget();
+    if (enter && key->modifiers() == Qt::NoModifier && watched == focus && focus &&
+        focus->window() == this && !qobject_cast<QPushButton*>(focus)) {
+      if (auto* box = qobject_cast<QComboBox*>(focus->parentWidget()); box && box->view()->isVisible())
+        return QMainWindow::eventFilter(watched, event);
+      QPushButton* target = Go_Btn->isEnabled() ? Go_Btn : Stop_Btn;
+      if (target->isEnabled()) target->click();
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}

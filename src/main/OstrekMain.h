@@ -1,0 +1,178 @@
+#pragma once
+#include "platform/Resolver.h"
+#include "workers/OutputChannel.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QTimer;
+class TExtMemo;
+class TQueryThread;
+class TUpDown;
+
+// The main window: seven tool pages, start and stop, the shared output pane.
+class TOstrekForm : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit TOstrekForm(QWidget* parent = nullptr);
+  ~TOstrekForm() override;
+
+  // Query runs.
+  void Go_BtnClick();
+  void Stop_BtnClick();
+  void StartQuery(const QString& title);
+  void FinishQuery();
+  void DisableInputs();
+  void EnableInputs();
+  bool IsBusy() const { return FBusy.load(); }
+
+  // Output and log.
+  void AddOutput(const QByteArray& sjisText);
+  void AddOutput(const QString& text);
+  void DeleteLastOutput();
+  void WriteQueryLog();
+  bool SaveOutputTo(const QString& path);  // no question asked
+  void Save_ExMMClick();
+  void CpAll_ExMMClick();
+  void DeleteAll_ExMMClick();
+
+  // Host lookups: blocks the caller until the lookup ends (the main thread
+  // keeps its event loop running meanwhile). On success the result stands
+  // in *result, or in FHostEntry when result is null (main thread only).
+  bool LookupHost(const QString& name, bool report, THostEntry* result = nullptr);
+  void SetResolver(std::shared_ptr<TResolver> resolver);
+
+  // Histories.
+  void AddToHistory(QComboBox* box);
+  void DeleteFromHistory(QComboBox* box);
+
+  // Layout and caption.
+  void PageControlChange();
+  void ResizeForFont();
+  void ArrangeActivePage();
+  void FormResize();
+
+  // Settings that other parts of the program fill in.
+  QString FFingerRelay;
+  QString FWhoisRelay;
+  int FLogMode = 0;
+  QString FLogFileName;
+  QString FLogPrefix;
+  bool FIcmpServiceMode = false;
+  // Well-known ports of the relay tools; tests point them at their servers.
+  int FFingerPort = 79;
+  int FWhoisPort = 43;
+  bool WindowShown = false;
+  int MarkPosition = 0;
+  int AnimFrame = 1;
+  THostEntry FHostEntry;
+  QList<QByteArray> FQueryLines;
+
+  // Controls, by their documented names.
+  QTabWidget* PageControl;
+  QWidget *Finger, *Whois, *Ping, *TraceRoute, *NsLookup, *NsLookupEx, *Http;
+  QPushButton *Go_Btn, *Stop_Btn;
+  TExtMemo* ExtMemo;
+  QLabel* StatusPanel;
+  QComboBox *FngrServ_CB, *FngrReq_CB, *WhoisServ_CB, *WhoisReq_CB, *PngServ_CB, *TRServ_CB,
+      *NSServ_CB, *Ex_CB, *HHURL_CB;
+  QPushButton *FngrServ_Del, *FngrReq_Del, *WhoisServ_Del, *WhoisReq_Del, *PngServ_Del,
+      *TRServ_Del, *NSServ_Del, *Ex_Del, *HHURL_Del;
+  QCheckBox *FngrWall_ChckB, *WhoisWall_ChckB, *PngDntFrg_ChckB, *TRReslvHost_ChckB, *ExAll_ChckB;
+  QPushButton *FngrWall_Btn, *WhoisWall_Btn;
+  QLabel *FngrServ_LBL, *FngrReq_LBL, *WhoisServ_LBL, *WhoisReq_LBL, *PngServ_LBL, *PngTout_LBL,
+      *PngReqNum_LBL, *PngDelay_LBL, *PngPSize_LBL, *PngTTL_LBL, *TRServ_LBL, *TRTout_LBL,
+      *TRStHop_LBL, *TRMaxHop_LBL, *NSServ_LBL, *NSTout_LBL, *Ex_LBL, *ExCmm_LBL, *ExCmm_LBL2,
+      *HHURL_LBL;
+  QLineEdit *PngTout_Edt, *PngReqNum_Edt, *PngDelay_Edt, *PngPSize_Edt, *PngTTL_Edt, *TRTout_Edt,
+      *TRStHop_Edt, *TRMaxHop_Edt, *NSTout_Edt, *Ex_Edt1, *Ex_Edt2;
+  TUpDown *PngTout_UD, *PngReqNum_UD, *PngDelay_UD, *PngPSize_UD, *PngTTL_UD, *TRTout_UD,
+      *TRStHop_UD, *TRMaxHop_UD, *NSTout_UD, *Ex_UD1, *Ex_UD2;
+  QRadioButton *HTTPHEAD_RBTN, *HTTPGET_RBTN;
+
+  // Menus.
+  QMenu *File_ExMM, *Edit_ExMM, *Show1;
+  QAction *Save_ExMM, *Exit_ExMM, *CpAll_ExMM, *DeleteAll_ExMM, *Clear_ChckM, *AutoScroll_ChckM;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // Construction.
+  void BuildPages();
+  void BuildFingerPage();
+  void BuildWhoisPage();
+  void BuildPingPage();
+  void BuildTraceRoutePage();
+  void BuildNsLookupPage();
+  void BuildIpScanPage();
+  void BuildHttpPage();
+  void BuildMenus();
+  void ConnectHistoryButtons();
+  QList<QWidget*> PageControls() const;
+  QComboBox* ActiveMainField() const;
+
+  // Query tools.
+  void GoFinger();
+  void GoWhois();
+  void GoHttp();
+  void GoNsLookup();
+  void GoIpScan();
+  void WriteHostEntry(const THostEntry& entry);
+  bool CutHostField(QComboBox* box, const QString& tool);
+  static bool ParseDottedAddress(const QString& text, quint32* addr);
+  void GoRelayTool(QComboBox* server, QComboBox* request, QCheckBox* useRelay,
+                   const QString& relay, const QString& tool, int port);
+  bool ResolveTarget(const QString& host, quint32* addr);
+  void StartTcpWorker(quint32 addr, const QByteArray& request, int port);
+  void StartWorker(TQueryThread* worker);
+  void FormClose();
+
+  // Hand-over from the running worker.
+  void DrainWorker(std::weak_ptr<TOutputChannel> channel);
+  void AppendOutputBatch(const QList<QByteArray>& lines);
+  void SetStatusText(const QString& text);
+
+  // Layout pieces.
+  void ArrangeRelayPage(QComboBox* serv, QComboBox* req, QLabel* servLbl, QLabel* reqLbl,
+                        QPushButton* servDel, QPushButton* reqDel, QCheckBox* wall,
+                        QPushButton* wallBtn);
+  void ArrangePingPage();
+  void ArrangeTraceRoutePage();
+  void ArrangeNsLookupPage();
+  void ArrangeIpScanPage();
+  void ArrangeHttpPage();
+
+  // Lookups.
+  struct TPendingLookup;
+  TResolver& Resolver();
+  void WaitOnMainThread(TPendingLookup& pending, int timeoutMs);
+  void WaitOnWorkerThread(TPendingLookup& pending, int timeoutMs);
+  void StopPendingLookup();
+  void PostStatusText(const QString& text);
+
+  std::atomic<bool> FBusy{false};
+  std::atomic<quint64> FRunNumber{0};
+  std::atomic<int> FLookupTimeoutSec{5};
+  std::shared_ptr<TResolver> FResolver;
+  std::mutex FPendingLock;
+  std::shared_ptr<TPendingLookup> FPending;
+  QPointer<TQueryThread> FWorker;
+  std::shared_ptr<TOutputChannel> FChannel;
+};

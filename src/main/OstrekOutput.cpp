@@ -1,0 +1,137 @@
+// The output pane, the hand-over from workers, the query log and the pane
+// commands that act on the whole text.
+#include "main/OstrekMain.h"
+
+#include "common/Cp932.h"
+#include "common/ProgramDir.h"
+#include "common/QueryLog.h"
+#include "common/SjisText.h"
+#include "widgets/ExtMemo.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDate>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QSaveFile>
+#include <QTimer>
+
+namespace {
+// One drain takes at most this many items, then lets the event loop run
+// (Stop, painting) before it goes on.
+constexpr qsizetype DrainBatch = 8192;
+}  // namespace
+
+void TOstrekForm::AddOutput(const QString& text) { AddOutput(ToSjis(text)); }
+
+void TOstrekForm::AddOutput(const QByteArray& sjisText) {
+  if (!FBusy) return;
+  FQueryLines.append(sjisText);
+  ExtMemo->AppendLines({FromSjis(sjisText)}, AutoScroll_ChckM->isChecked());
+}
+
+void TOstrekForm::AppendOutputBatch(const QList<QByteArray>& lines) {
+  if (!FBusy || lines.isEmpty()) return;
+  FQueryLines.append(lines);
+  // Decode the batch in one go; a Shift_JIS line never contains '\n'.
+  QByteArray joined;
+  qsizetype size = 0;
+  for (const QByteArray& line : lines) size += line.size() + 1;
+  joined.reserve(size);
+  for (const QByteArray& line : lines) {
+    joined += line;
+    joined += '\n';
+  }
+  joined.chop(1);
+  ExtMemo->AppendLines(FromSjis(joined).split(QChar('\n')), AutoScroll_ChckM->isChecked());
+}
+
+void TOstrekForm::DeleteLastOutput() {
+  if (!FBusy) return;
+  ExtMemo->DeleteLastLine();
+  if (!FQueryLines.isEmpty()) FQueryLines.removeLast();
+}
+
+void TOstrekForm::SetStatusText(const QString& text) { StatusPanel->setText(text); }
+
+void TOstrekForm::DrainWorker(std::weak_ptr<TOutputChannel> weak) {
+  const std::shared_ptr<TOutputChannel> channel = weak.lock();
+  if (!channel || channel != FChannel) return;
+  bool more = false;
+  const QList<TOutputItem> items = channel->Take(DrainBatch, &more);
+  QList<QByteArray> lines;
+  for (const TOutputItem& item : items) {
+    if (item.Kind == TOutputItem::Line) {
+      lines.append(item.Text);
+      continue;
+    }
+    AppendOutputBatch(lines);
+    lines.clear();
+    if (channel != FChannel) return;  // the run ended meanwhile
+    switch (item.Kind) {
+      case TOutputItem::Status: SetStatusText(QString::fromUtf8(item.Text)); break;
+      case TOutputItem::DeleteLast: DeleteLastOutput(); break;
+      case TOutputItem::Finish: if (FBusy) FinishQuery(); return;
+      case TOutputItem::Line: break;
+    }
+  }
+  AppendOutputBatch(lines);
+  if (more && channel == FChannel)
+    QTimer::singleShot(0, this, [this, weak] { DrainWorker(weak); });
+}
+
+void TOstrekForm::WriteQueryLog() {
+  const QString name = QueryLogFileName(FLogMode, FLogFileName, FLogPrefix, QDate::currentDate());
+  if (name.isEmpty()) return;
+  const QString path = QDir(ProgramDir()).filePath(name);
+  if (AppendQueryLog(path, FQueryLines) == TLogWrite::Failed)
+    QMessageBox::critical(this, windowTitle(), QStringLiteral("ログファイルの書き込みに失敗しました。"));
+}
+
+bool TOstrekForm::SaveOutputTo(const QString& path) {
+  QByteArray text;
+  for (const QString& line : ExtMemo->Lines()) {
+    text += ToSjis(line);
+    text += "\r\n";
+  }
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+    QMessageBox::critical(this, windowTitle(),
+                          QStringLiteral("ファイルに書き込めません。\r\n") + path +
+                              QStringLiteral("\r\n") + file.errorString());
+    return false;
+  }
+  return true;
+}
+
+void TOstrekForm::Save_ExMMClick() {
+  QFileDialog dialog(this);
+  dialog.setObjectName(QStringLiteral("SaveDialog"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilter(QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ (*.txt)"));
+  dialog.setDefaultSuffix(QStringLiteral("txt"));
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  const QString path = dialog.selectedFiles().first();
+  if (QFile::exists(path)) {
+    const auto answer = QMessageBox::warning(
+        this, windowTitle(),
+        QStringLiteral("%1\r\nこのファイルはすでに存在します。\r\n\r\n上書きしますか？").arg(path),
+        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    if (answer != QMessageBox::Yes) return;
+  }
+  SaveOutputTo(path);
+}
+
+void TOstrekForm::CpAll_ExMMClick() {
+  // Copies the whole text; the user's selection stays as it was.
+  QApplication::clipboard()->setText(ExtMemo->toPlainText());
+}
+
+void TOstrekForm::DeleteAll_ExMMClick() { ExtMemo->clear(); }

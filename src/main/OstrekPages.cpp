@@ -1,0 +1,256 @@
+// Construction of the seven tool pages and their controls.
+#include "main/OstrekMain.h"
+#include "widgets/UpDown.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+
+namespace {
+template <class W>
+W* Named(W* widget, const char* name) {
+  widget->setObjectName(QString::fromLatin1(name));
+  return widget;
+}
+
+QComboBox* MakeCombo(QWidget* page, const char* name, const QString& hint = {}) {
+  auto* box = Named(new QComboBox(page), name);
+  box->setEditable(true);
+  box->setInsertPolicy(QComboBox::NoInsert);
+  box->setMaxVisibleItems(16);
+  box->setGeometry(96, 8, 200, 20);
+  if (!hint.isEmpty()) box->setToolTip(hint);
+  return box;
+}
+
+QLabel* MakeLabel(QWidget* page, const char* name, const QString& text, int top = 12) {
+  auto* label = Named(new QLabel(text, page), name);
+  label->adjustSize();
+  label->move(8, top);
+  return label;
+}
+
+QPushButton* MakeDelete(QWidget* page, const char* name, int top = 7) {
+  auto* button = Named(new QPushButton(QStringLiteral("削除"), page), name);
+  button->setAutoDefault(false);
+  button->setGeometry(400, top, 60, 22);
+  return button;
+}
+
+QLineEdit* MakeEdit(QWidget* page, const char* name, const QString& hint = {}) {
+  auto* edit = Named(new QLineEdit(page), name);
+  edit->setGeometry(96, 40, 40, 20);
+  if (!hint.isEmpty()) edit->setToolTip(hint);
+  return edit;
+}
+
+TUpDown* MakeUpDown(QWidget* page, const char* name, QLineEdit* buddy, int min, int max,
+                    int position) {
+  auto* ud = Named(new TUpDown(buddy, min, max, position, page), name);
+  ud->setGeometry(buddy->geometry().right() + 1, buddy->y(), 15, buddy->height());
+  ud->setToolTip(buddy->toolTip());
+  return ud;
+}
+
+QCheckBox* MakeCheck(QWidget* page, const char* name, const QString& text) {
+  auto* box = Named(new QCheckBox(text, page), name);
+  box->adjustSize();
+  return box;
+}
+
+QPushButton* MakeButton(QWidget* page, const char* name, const QString& text) {
+  auto* button = Named(new QPushButton(text, page), name);
+  button->setAutoDefault(false);
+  button->adjustSize();
+  return button;
+}
+
+QWidget* MakePage(QTabWidget* tabs, const char* name, const QString& caption) {
+  auto* page = Named(new QWidget, name);
+  tabs->addTab(page, caption);
+  return page;
+}
+}  // namespace
+
+void TOstrekForm::BuildPages() {
+  PageControl = Named(new QTabWidget(centralWidget()), "PageControl");
+  PageControl->setFocusPolicy(Qt::TabFocus);
+  Finger = MakePage(PageControl, "Finger", QStringLiteral("Finger"));
+  Whois = MakePage(PageControl, "Whois", QStringLiteral("Whois"));
+  Ping = MakePage(PageControl, "Ping", QStringLiteral("Ping"));
+  TraceRoute = MakePage(PageControl, "TraceRoute", QStringLiteral("TraceRoute"));
+  NsLookup = MakePage(PageControl, "NsLookup", QStringLiteral("NS Lookup"));
+  NsLookupEx = MakePage(PageControl, "NsLookupEx", QStringLiteral("IP Scan"));
+  Http = MakePage(PageControl, "Http", QStringLiteral("HTTP"));
+  BuildFingerPage();
+  BuildWhoisPage();
+  BuildPingPage();
+  BuildTraceRoutePage();
+  BuildNsLookupPage();
+  BuildIpScanPage();
+  BuildHttpPage();
+}
+
+void TOstrekForm::BuildFingerPage() {
+  const QString hostHint = QStringLiteral("ホスト名 or ホストアドレス");
+  FngrServ_CB = MakeCombo(Finger, "FngrServ_CB", hostHint);
+  FngrReq_CB = MakeCombo(Finger, "FngrReq_CB");
+  FngrServ_Del = MakeDelete(Finger, "FngrServ_Del");
+  FngrReq_Del = MakeDelete(Finger, "FngrReq_Del");
+  FngrWall_ChckB = MakeCheck(Finger, "FngrWall_ChckB", QStringLiteral("ファイアウォールを使う"));
+  FngrWall_Btn = MakeButton(Finger, "FngrWall_Btn", QStringLiteral("設定..."));
+  FngrServ_LBL = MakeLabel(Finger, "FngrServ_LBL", QStringLiteral("Fingerサーバ"));
+  FngrReq_LBL = MakeLabel(Finger, "FngrReq_LBL", QStringLiteral("照会文字列"));
+  QWidget::setTabOrder(FngrServ_CB, FngrReq_CB);
+  QWidget::setTabOrder(FngrReq_CB, FngrServ_Del);
+  QWidget::setTabOrder(FngrServ_Del, FngrReq_Del);
+  QWidget::setTabOrder(FngrReq_Del, FngrWall_ChckB);
+  QWidget::setTabOrder(FngrWall_ChckB, FngrWall_Btn);
+}
+
+void TOstrekForm::BuildWhoisPage() {
+  const QString hostHint = QStringLiteral("ホスト名 or ホストアドレス");
+  WhoisServ_CB = MakeCombo(Whois, "WhoisServ_CB", hostHint);
+  WhoisReq_CB = MakeCombo(Whois, "WhoisReq_CB");
+  WhoisServ_Del = MakeDelete(Whois, "WhoisServ_Del");
+  WhoisReq_Del = MakeDelete(Whois, "WhoisReq_Del");
+  WhoisWall_ChckB = MakeCheck(Whois, "WhoisWall_ChckB", QStringLiteral("ファイアウォールを使う"));
+  WhoisWall_Btn = MakeButton(Whois, "WhoisWall_Btn", QStringLiteral("設定..."));
+  WhoisServ_LBL = MakeLabel(Whois, "WhoisServ_LBL", QStringLiteral("Whoisサーバ"));
+  WhoisReq_LBL = MakeLabel(Whois, "WhoisReq_LBL", QStringLiteral("照会文字列"));
+  QWidget::setTabOrder(WhoisServ_CB, WhoisReq_CB);
+  QWidget::setTabOrder(WhoisReq_CB, WhoisServ_Del);
+  QWidget::setTabOrder(WhoisServ_Del, WhoisReq_Del);
+  QWidget::setTabOrder(WhoisReq_Del, WhoisWall_ChckB);
+  QWidget::setTabOrder(WhoisWall_ChckB, WhoisWall_Btn);
+}
+
+void TOstrekForm::BuildPingPage() {
+  const QString seconds = QStringLiteral("秒で指定");
+  PngServ_CB = MakeCombo(Ping, "PngServ_CB", QStringLiteral("ホスト名 or ホストアドレス"));
+  PngTout_Edt = MakeEdit(Ping, "PngTout_Edt", seconds);
+  PngReqNum_Edt = MakeEdit(Ping, "PngReqNum_Edt");
+  PngDelay_Edt = MakeEdit(Ping, "PngDelay_Edt", QStringLiteral("ミリ秒で指定"));
+  PngPSize_Edt = MakeEdit(Ping, "PngPSize_Edt");
+  PngTTL_Edt = MakeEdit(Ping, "PngTTL_Edt");
+  PngDntFrg_ChckB = MakeCheck(Ping, "PngDntFrg_ChckB", QStringLiteral("断片化しない"));
+  PngServ_Del = MakeDelete(Ping, "PngServ_Del");
+  PngTout_UD = MakeUpDown(Ping, "PngTout_UD", PngTout_Edt, 1, 60, 15);
+  PngReqNum_UD = MakeUpDown(Ping, "PngReqNum_UD", PngReqNum_Edt, 1, 999, 10);
+  PngDelay_UD = MakeUpDown(Ping, "PngDelay_UD", PngDelay_Edt, 100, 10000, 1000);
+  PngPSize_UD = MakeUpDown(Ping, "PngPSize_UD", PngPSize_Edt, 16, 4096, 64);
+  PngTTL_UD = MakeUpDown(Ping, "PngTTL_UD", PngTTL_Edt, 1, 255, 255);
+  PngServ_LBL = MakeLabel(Ping, "PngServ_LBL", QStringLiteral("対象ホスト"));
+  PngTout_LBL = MakeLabel(Ping, "PngTout_LBL", QStringLiteral("タイムアウト"));
+  PngReqNum_LBL = MakeLabel(Ping, "PngReqNum_LBL", QStringLiteral("リクエスト数"));
+  PngDelay_LBL = MakeLabel(Ping, "PngDelay_LBL", QStringLiteral("ディレイ"));
+  PngPSize_LBL = MakeLabel(Ping, "PngPSize_LBL", QStringLiteral("データサイズ"));
+  PngTTL_LBL = MakeLabel(Ping, "PngTTL_LBL", QStringLiteral("TTL"));
+  const QList<QWidget*> order = {PngServ_CB,   PngTout_Edt,  PngReqNum_Edt, PngDelay_Edt,
+                                 PngPSize_Edt, PngTTL_Edt,   PngDntFrg_ChckB, PngServ_Del,
+                                 PngTout_UD,   PngReqNum_UD, PngDelay_UD,   PngPSize_UD,
+                                 PngTTL_UD};
+  for (qsizetype i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void TOstrekForm::BuildTraceRoutePage() {
+  TRServ_CB = MakeCombo(TraceRoute, "TRServ_CB", QStringLiteral("ホスト名 or ホストアドレス"));
+  TRTout_Edt = MakeEdit(TraceRoute, "TRTout_Edt", QStringLiteral("秒で指定"));
+  TRStHop_Edt = MakeEdit(TraceRoute, "TRStHop_Edt");
+  TRMaxHop_Edt = MakeEdit(TraceRoute, "TRMaxHop_Edt");
+  TRReslvHost_ChckB = MakeCheck(TraceRoute, "TRReslvHost_ChckB", QStringLiteral("ホスト名を解決する"));
+  TRServ_Del = MakeDelete(TraceRoute, "TRServ_Del");
+  TRTout_UD = MakeUpDown(TraceRoute, "TRTout_UD", TRTout_Edt, 1, 60, 5);
+  TRStHop_UD = MakeUpDown(TraceRoute, "TRStHop_UD", TRStHop_Edt, 1, 64, 1);
+  TRMaxHop_UD = MakeUpDown(TraceRoute, "TRMaxHop_UD", TRMaxHop_Edt, 1, 64, 64);
+  TRServ_LBL = MakeLabel(TraceRoute, "TRServ_LBL", QStringLiteral("対象ホスト"));
+  TRTout_LBL = MakeLabel(TraceRoute, "TRTout_LBL", QStringLiteral("タイムアウト"));
+  TRStHop_LBL = MakeLabel(TraceRoute, "TRStHop_LBL", QStringLiteral("開始ホップ"));
+  TRMaxHop_LBL = MakeLabel(TraceRoute, "TRMaxHop_LBL", QStringLiteral("最大ホップ"));
+  const QList<QWidget*> order = {TRServ_CB,         TRTout_Edt, TRStHop_Edt, TRMaxHop_Edt,
+                                 TRReslvHost_ChckB, TRServ_Del, TRTout_UD,   TRStHop_UD,
+                                 TRMaxHop_UD};
+  for (qsizetype i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void TOstrekForm::BuildNsLookupPage() {
+  NSServ_CB = MakeCombo(NsLookup, "NSServ_CB", QStringLiteral("ホスト名 or ホストアドレス"));
+  NSServ_Del = MakeDelete(NsLookup, "NSServ_Del");
+  NSTout_Edt = MakeEdit(NsLookup, "NSTout_Edt", QStringLiteral("秒で指定"));
+  NSTout_UD = MakeUpDown(NsLookup, "NSTout_UD", NSTout_Edt, 5, 60, 5);
+  NSServ_LBL = MakeLabel(NsLookup, "NSServ_LBL", QStringLiteral("対象ホスト"));
+  NSTout_LBL = MakeLabel(NsLookup, "NSTout_LBL", QStringLiteral("タイムアウト"));
+  QWidget::setTabOrder(NSServ_CB, NSServ_Del);
+  QWidget::setTabOrder(NSServ_Del, NSTout_Edt);
+  QWidget::setTabOrder(NSTout_Edt, NSTout_UD);
+}
+
+void TOstrekForm::BuildIpScanPage() {
+  Ex_CB = MakeCombo(NsLookupEx, "Ex_CB");
+  Ex_Edt1 = MakeEdit(NsLookupEx, "Ex_Edt1");
+  Ex_Edt2 = MakeEdit(NsLookupEx, "Ex_Edt2");
+  Ex_Edt1->move(Ex_Edt1->x(), 8);
+  Ex_Edt2->move(Ex_Edt2->x(), 8);
+  Ex_Del = MakeDelete(NsLookupEx, "Ex_Del");
+  Ex_UD1 = MakeUpDown(NsLookupEx, "Ex_UD1", Ex_Edt1, 0, 255, 0);
+  Ex_UD2 = MakeUpDown(NsLookupEx, "Ex_UD2", Ex_Edt2, 0, 255, 255);
+  ExAll_ChckB = MakeCheck(NsLookupEx, "ExAll_ChckB",
+                          QStringLiteral("見つかったホストの情報だけを表示する"));
+  Ex_LBL = MakeLabel(NsLookupEx, "Ex_LBL", QStringLiteral("対象アドレス"));
+  ExCmm_LBL = MakeLabel(NsLookupEx, "ExCmm_LBL", QStringLiteral("."));
+  QFont bold = ExCmm_LBL->font();
+  bold.setFamily(QStringLiteral("ＭＳ Ｐゴシック"));
+  bold.setPixelSize(12);
+  bold.setBold(true);
+  ExCmm_LBL->setFont(bold);
+  ExCmm_LBL->adjustSize();
+  ExCmm_LBL2 = MakeLabel(NsLookupEx, "ExCmm_LBL2", QStringLiteral("～"));
+  const QList<QWidget*> order = {Ex_CB, Ex_Edt1, Ex_Edt2, Ex_Del, Ex_UD1, Ex_UD2, ExAll_ChckB};
+  for (qsizetype i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void TOstrekForm::BuildHttpPage() {
+  HHURL_CB = MakeCombo(Http, "HHURL_CB");
+  HHURL_Del = MakeDelete(Http, "HHURL_Del");
+  HTTPHEAD_RBTN = Named(new QRadioButton(QStringLiteral("HEAD"), Http), "HTTPHEAD_RBTN");
+  HTTPGET_RBTN = Named(new QRadioButton(QStringLiteral("GET"), Http), "HTTPGET_RBTN");
+  HTTPHEAD_RBTN->setGeometry(96, 40, 249, 17);
+  HTTPGET_RBTN->setGeometry(96, 64, 249, 17);
+  HTTPHEAD_RBTN->setChecked(true);
+  HHURL_LBL = MakeLabel(Http, "HHURL_LBL", QStringLiteral("場所"));
+  QWidget::setTabOrder(HHURL_CB, HHURL_Del);
+  QWidget::setTabOrder(HHURL_Del, HTTPHEAD_RBTN);
+  QWidget::setTabOrder(HTTPHEAD_RBTN, HTTPGET_RBTN);
+}
+
+QList<QWidget*> TOstrekForm::PageControls() const {
+  QList<QWidget*> controls;
+  for (QWidget* page : {Finger, Whois, Ping, TraceRoute, NsLookup, NsLookupEx, Http})
+    for (QObject* child : page->children())
+      if (auto* w = qobject_cast<QWidget*>(child)) controls.append(w);
+  return controls;
+}
+
+QComboBox* TOstrekForm::ActiveMainField() const {
+  QWidget* page = PageControl->currentWidget();
+  if (page == Finger) return FngrReq_CB;
+  if (page == Whois) return WhoisReq_CB;
+  if (page == Ping) return PngServ_CB;
+  if (page == TraceRoute) return TRServ_CB;
+  if (page == NsLookup) return NSServ_CB;
+  if (page == NsLookupEx) return Ex_CB;
+  return HHURL_CB;
+}
+
+void TOstrekForm::ConnectHistoryButtons() {
+  const std::pair<QPushButton*, QComboBox*> rows[] = {
+      {FngrServ_Del, FngrServ_CB}, {FngrReq_Del, FngrReq_CB}, {WhoisServ_Del, WhoisServ_CB},
+      {WhoisReq_Del, WhoisReq_CB}, {PngServ_Del, PngServ_CB}, {TRServ_Del, TRServ_CB},
+      {NSServ_Del, NSServ_CB},     {Ex_Del, Ex_CB},           {HHURL_Del, HHURL_CB}};
+  for (auto [button, box] : rows)
+    connect(button, &QPushButton::clicked, this, [this, box = box] { DeleteFromHistory(box); });
+}

@@ -1,0 +1,12 @@
+#include "main/OstrekMain.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  app.setApplicationName(QStringLiteral("Ostrekon"));
+  app.setOrganizationName(QStringLiteral("qmzt"));
+  TOstrekForm form;
+  form.show();
+  return app.exec();
+}

@@ -1,0 +1,26 @@
+#pragma once
+#include <QPlainTextEdit>
+
+// The output pane: plain text, read-only, no word wrap. Output is appended
+// at the end in batches; the last appended line can be taken back.
+class TExtMemo : public QPlainTextEdit {
+  Q_OBJECT
+ public:
+  explicit TExtMemo(QWidget* parent = nullptr);
+
+  // Appends lines (each without its line end) at the end of the text. With
+  // follow set, the caret goes to the end and the new text is scrolled into
+  // view; otherwise the caret, selection and view stay as the user left them.
+  void AppendLines(const QStringList& lines, bool follow);
+  // Removes the line appended last, with its line end.
+  void DeleteLastLine();
+  // The whole text as lines, as they were appended (no trailing empty line).
+  QStringList Lines() const;
+  bool IsEmpty() const;
+
+ protected:
+  void changeEvent(QEvent* event) override;
+
+ private:
+  void KeepTextReadableWhenDisabled();
+};
