@@ -110,6 +110,7 @@ void TOstrekForm::WaitOnMainThread(TPendingLookup& pending, int timeoutMs) {
   QEventLoop loop;
   QTimer timer;
   timer.setSingleShot(true);
+  timer.setTimerType(Qt::PreciseTimer);  // a coarse timer may fire 5% early
   connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
   {
     std::lock_guard lock(pending.Lock);
