@@ -20,6 +20,8 @@ struct TLineCase {
   QList<QByteArray> Lines;
 };
 
+void PrintTo(const TLineCase& c, std::ostream* os) { *os << c.Name; }
+
 class LineEnds : public ::testing::TestWithParam<TLineCase> {};
 
 TEST_P(LineEnds, SameLinesWhereverTheStreamIsCut) {

@@ -1,0 +1,152 @@
+#!/usr/bin/env bash
+# Runs a command in the client of a throw-away chain of network namespaces
+# joined by veth pairs, so that echo requests cross two real forwarding
+# routers and time-to-live expiry and unreachable destinations are real:
+#
+#   client ---------- router1 ---------- router2 ---------- target
+#   198.51.100.2      198.51.100.1       192.0.2.2          203.0.113.2
+#                     192.0.2.1          203.0.113.1
+#                           (MTU 1280 between the routers)
+#
+# Usage (as root):
+#   bash tests/net/chain_netns.sh COMMAND [ARG...]
+#   CHAIN_TARGET_SILENT=1 bash tests/net/chain_netns.sh ./some_test
+# COMMAND runs as `ip netns exec <client> COMMAND ARG...` and its exit status
+# is ours. Everything is removed when it ends, however it ends.
+# Exits 77 (skip) when not root or when ip netns is not usable.
+#
+# Addresses seen from the client (all inside the documentation ranges):
+#   203.0.113.2   the target; answers echo requests
+#   198.51.100.1  router1, answers time-to-live 1 with time exceeded
+#   192.0.2.2     router2, answers time-to-live 2 with time exceeded, and
+#                 sends the unreachable messages below
+#   203.0.113.50  blackhole route on router2: never answered at all
+#   203.0.113.99  "unreachable" route on router2: host unreachable (3/1)
+#   203.0.113.97  "throw" route on router2: network unreachable (3/0)
+#   203.0.113.98  "prohibit" route on router2: administratively
+#                 prohibited (3/13)
+#   127.0.0.1     the client's own loopback
+# Requests of more than 1280 bytes with don't-fragment set get
+# "fragmentation needed" (3/4) from router1.
+#
+# In the client, net.ipv4.ping_group_range admits every group (ICMP datagram
+# sockets); the routers forward, send errors from the address of the
+# interface the packet came in on, and do not rate-limit them.
+#
+# Environment:
+#   CHAIN_TARGET_SILENT  1: the target ignores echo requests (nothing else
+#                        changes; the route to it stays)
+# Given to COMMAND: CHAIN_CLIENT, CHAIN_ROUTER1, CHAIN_ROUTER2, CHAIN_TARGET,
+#   CHAIN_BLACKHOLE, CHAIN_HOST_UNREACHABLE, CHAIN_NET_UNREACHABLE,
+#   CHAIN_PROHIBITED (the addresses above), CHAIN_SMALL_MTU=1280, and the
+#   namespace names CHAIN_NS_CLIENT, CHAIN_NS_ROUTER1, CHAIN_NS_ROUTER2,
+#   CHAIN_NS_TARGET (for `ip netns exec` or setns from /run/netns/NAME).
+set -u
+
+readonly PREFIX=ostrekon-chain
+readonly SMALL_MTU=1280
+
+skip() { echo "chain_netns.sh: SKIP: $*" >&2; exit 77; }
+fail() { echo "chain_netns.sh: $*" >&2; exit 1; }
+
+[[ $# -ge 1 ]] || fail "usage: chain_netns.sh COMMAND [ARG...]"
+[[ $(id -u) -eq 0 ]] || skip "needs root (network namespaces, raw sockets)"
+command -v ip >/dev/null || skip "ip (iproute2) is not installed"
+ip netns list >/dev/null 2>&1 || skip "ip netns is not usable here"
+
+# A harness killed hard (time-out) leaves its namespaces behind: remove those
+# whose owner is gone, with whatever still runs in them.
+remove_stale() {
+  local ns owner pid
+  for ns in $(ip netns list | awk '{print $1}' | grep "^$PREFIX-"); do
+    owner=${ns#"$PREFIX"-}; owner=${owner%%-*}
+    kill -0 "$owner" 2>/dev/null && continue
+    for pid in $(ip netns pids "$ns" 2>/dev/null); do kill -KILL "$pid" 2>/dev/null; done
+    ip netns del "$ns" 2>/dev/null
+  done
+}
+
+readonly TAG=$PREFIX-$$-$RANDOM
+readonly CLIENT=$TAG-client R1=$TAG-r1 R2=$TAG-r2 TARGET=$TAG-target
+CREATED=()
+
+cleanup() {
+  local ns pid
+  for ns in "${CREATED[@]}"; do
+    for pid in $(ip netns pids "$ns" 2>/dev/null); do kill -KILL "$pid" 2>/dev/null; done
+    ip netns del "$ns" 2>/dev/null
+  done
+  return 0
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+in_ns() { local ns=$1; shift; ip netns exec "$ns" "$@"; }
+set_sysctl() { in_ns "$1" sysctl -qw "$2" >/dev/null || fail "cannot set $2 in $1"; }
+
+add_ns() {
+  ip netns add "$1" || fail "cannot create network namespace $1"
+  CREATED+=("$1")
+  ip -n "$1" link set lo up || fail "cannot bring up lo in $1"
+}
+
+# link NS_A IF_A ADDR_A NS_B IF_B ADDR_B [MTU]: a veth pair between two
+# namespaces, both ends addressed (/24) and up.
+link() {
+  ip link add "$2" netns "$1" type veth peer name "$5" netns "$4" ||
+    fail "cannot create the veth pair $1:$2 - $4:$5"
+  local mtu=${7:-1500}
+  ip -n "$1" link set "$2" mtu "$mtu" up && ip -n "$4" link set "$5" mtu "$mtu" up &&
+    ip -n "$1" addr add "$3/24" dev "$2" && ip -n "$4" addr add "$6/24" dev "$5" ||
+    fail "cannot set up the veth pair $1:$2 - $4:$5"
+}
+
+route() { local ns=$1; shift; ip -n "$ns" route add "$@" || fail "ip -n $ns route add $*"; }
+
+router() {
+  set_sysctl "$1" net.ipv4.ip_forward=1
+  set_sysctl "$1" net.ipv4.icmp_ratelimit=0
+  set_sysctl "$1" net.ipv4.icmp_errors_use_inbound_ifaddr=1
+}
+
+# Waits until every veth end reports its carrier, so the first request of a
+# test is not lost to a link still coming up.
+wait_links() {
+  local i ns
+  for ((i = 0; i < 100; i++)); do
+    for ns in "$CLIENT" "$R1" "$R2" "$TARGET"; do
+      ip -n "$ns" -o link show type veth | grep -q 'state DOWN\|NO-CARRIER' && continue 2
+    done
+    return 0
+  done
+  fail "the veth links did not come up"
+}
+
+remove_stale
+for ns in "$CLIENT" "$R1" "$R2" "$TARGET"; do add_ns "$ns"; done
+link "$CLIENT" eth0 198.51.100.2 "$R1" eth0 198.51.100.1
+link "$R1" eth1 192.0.2.1 "$R2" eth0 192.0.2.2 "$SMALL_MTU"
+link "$R2" eth1 203.0.113.1 "$TARGET" eth0 203.0.113.2
+router "$R1"
+router "$R2"
+route "$CLIENT" default via 198.51.100.1
+route "$R1" 203.0.113.0/24 via 192.0.2.2
+route "$R2" 198.51.100.0/24 via 192.0.2.1
+route "$TARGET" default via 203.0.113.1
+route "$R2" blackhole 203.0.113.50/32
+route "$R2" unreachable 203.0.113.99/32
+route "$R2" throw 203.0.113.97/32
+route "$R2" prohibit 203.0.113.98/32
+set_sysctl "$CLIENT" "net.ipv4.ping_group_range=0 2147483647"
+[[ ${CHAIN_TARGET_SILENT:-} == 1 ]] && set_sysctl "$TARGET" net.ipv4.icmp_echo_ignore_all=1
+wait_links
+
+in_ns "$CLIENT" env \
+  CHAIN_CLIENT=198.51.100.2 CHAIN_ROUTER1=198.51.100.1 CHAIN_ROUTER2=192.0.2.2 \
+  CHAIN_TARGET=203.0.113.2 CHAIN_BLACKHOLE=203.0.113.50 \
+  CHAIN_HOST_UNREACHABLE=203.0.113.99 CHAIN_NET_UNREACHABLE=203.0.113.97 \
+  CHAIN_PROHIBITED=203.0.113.98 CHAIN_SMALL_MTU=$SMALL_MTU \
+  CHAIN_NS_CLIENT="$CLIENT" CHAIN_NS_ROUTER1="$R1" CHAIN_NS_ROUTER2="$R2" \
+  CHAIN_NS_TARGET="$TARGET" "$@"
+exit $?

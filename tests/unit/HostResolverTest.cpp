@@ -1,0 +1,261 @@
+// The resolver's request bookkeeping, without any DNS answer: queries go to a
+// UDP socket on loopback that reads them and never replies, so requests stay
+// pending for as long as a case needs.
+#include "platform/HostResolver.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <map>
+#include <memory>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+quint32 Ip(const char* dotted) { return inet_addr(dotted); }
+
+int SocketCount() {
+  int count = 0;
+  DIR* dir = opendir("/proc/self/fd");
+  while (dirent* e = readdir(dir)) {
+    char target[64] = {};
+    const std::string path = std::string("/proc/self/fd/") + e->d_name;
+    if (readlink(path.c_str(), target, sizeof target - 1) > 0 &&
+        std::string(target).starts_with("socket:"))
+      ++count;
+  }
+  closedir(dir);
+  return count;
+}
+
+// A DNS server that hears every query and answers none.
+class TSilentServer {
+ public:
+  TSilentServer() {
+    FFd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(FFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    socklen_t len = sizeof addr;
+    getsockname(FFd, reinterpret_cast<sockaddr*>(&addr), &len);
+    FPort = ntohs(addr.sin_port);
+  }
+  ~TSilentServer() { close(FFd); }
+  TResolverSetup Setup() const {
+    return TResolverSetup{QByteArray("127.0.0.1:") + QByteArray::number(FPort)};
+  }
+  bool HeardQuery(int msecs) {
+    pollfd p{FFd, POLLIN, 0};
+    if (poll(&p, 1, msecs) != 1) return false;
+    char buf[512];
+    return recv(FFd, buf, sizeof buf, 0) > 0;
+  }
+
+ private:
+  int FFd = -1;
+  int FPort = 0;
+};
+
+// Every callback, in order, with the thread it ran on.
+class TRecorder {
+ public:
+  THostResolver::TCallback Callback() {
+    return [this](quint64 id, TLookupResult result, const THostEntry& entry) {
+      std::lock_guard lock(FLock);
+      FCalls.push_back({id, result, entry});
+      FChanged.notify_all();
+    };
+  }
+  bool WaitCount(size_t n, std::chrono::milliseconds limit = 10s) {
+    std::unique_lock lock(FLock);
+    return FChanged.wait_for(lock, limit, [&] { return FCalls.size() >= n; });
+  }
+  size_t Count() {
+    std::lock_guard lock(FLock);
+    return FCalls.size();
+  }
+  // id -> results it got; each id must appear exactly once.
+  std::map<quint64, std::vector<TLookupResult>> ById() {
+    std::lock_guard lock(FLock);
+    std::map<quint64, std::vector<TLookupResult>> byId;
+    for (const auto& c : FCalls) byId[c.Id].push_back(c.Result);
+    return byId;
+  }
+  THostEntry EntryOf(quint64 id) {
+    std::lock_guard lock(FLock);
+    for (const auto& c : FCalls)
+      if (c.Id == id) return c.Entry;
+    return {};
+  }
+
+ private:
+  struct TCall {
+    quint64 Id;
+    TLookupResult Result;
+    THostEntry Entry;
+  };
+  std::mutex FLock;
+  std::condition_variable FChanged;
+  std::vector<TCall> FCalls;
+};
+
+bool WaitSockets(int expected) {
+  for (int i = 0; i < 200; ++i) {
+    if (SocketCount() == expected) return true;
+    std::this_thread::sleep_for(10ms);
+  }
+  return false;
+}
+
+}  // namespace
+
+TEST(HostResolver, RefusedRequestsNeverCallBack) {
+  TRecorder rec;
+  {
+    THostResolver resolver;  // system configuration; nothing is sent below
+    EXPECT_EQ(resolver.LookupByName("", rec.Callback()), 0u);
+    EXPECT_EQ(resolver.LookupByName(QByteArray("a\0b", 3), rec.Callback()), 0u);
+    EXPECT_EQ(resolver.LookupByName(QByteArray(256, 'a'), rec.Callback()), 0u);
+    EXPECT_EQ(resolver.LookupByName("host", nullptr), 0u);
+    EXPECT_EQ(resolver.LookupByAddr(Ip("192.0.2.1"), nullptr), 0u);
+    resolver.Cancel(0);
+    resolver.Cancel(12345);
+  }
+  EXPECT_EQ(rec.Count(), 0u);
+
+  TResolverSetup broken{"not a server list"};
+  THostResolver unusable(broken);
+  EXPECT_EQ(unusable.LookupByAddr(Ip("192.0.2.1"), rec.Callback()), 0u);
+}
+
+TEST(HostResolver, NumericNameCompletesInsideSubmission) {
+  // c-ares answers a dotted name without a query, from within the call that
+  // starts it: the callback must not find a resolver lock held.
+  TSilentServer server;
+  THostResolver resolver(server.Setup());
+  TRecorder rec;
+  const quint64 id = resolver.LookupByName("192.0.2.5", rec.Callback());
+  ASSERT_NE(id, 0u);
+  ASSERT_TRUE(rec.WaitCount(1));
+  EXPECT_EQ(rec.ById()[id], std::vector{TLookupResult::Succeeded});
+  EXPECT_EQ(rec.EntryOf(id).Addresses, QList<quint32>{Ip("192.0.2.5")});
+}
+
+TEST(HostResolver, CancelledLoneQueryEndsOnceAndClosesItsSocket) {
+  TSilentServer server;
+  THostResolver resolver(server.Setup());
+  const int baseline = SocketCount();
+  TRecorder rec;
+  const quint64 id = resolver.LookupByAddr(Ip("192.0.2.7"), rec.Callback());
+  ASSERT_TRUE(server.HeardQuery(5000));
+  EXPECT_GT(SocketCount(), baseline);
+  EXPECT_EQ(rec.Count(), 0u);
+
+  resolver.Cancel(id);
+  ASSERT_TRUE(rec.WaitCount(1));
+  EXPECT_TRUE(WaitSockets(baseline)) << "the cancelled query kept its socket";
+  resolver.Cancel(id);  // a second cancel of an ended request is a no-op
+  std::this_thread::sleep_for(200ms);
+  EXPECT_EQ(rec.ById()[id], std::vector{TLookupResult::Cancelled});
+}
+
+TEST(HostResolver, SilentServerGivesTimedOut) {
+  TSilentServer server;
+  TResolverSetup setup = server.Setup();
+  setup.TryTimeoutMs = 100;
+  setup.Tries = 1;
+  THostResolver resolver(setup);
+  TRecorder rec;
+  const quint64 byName = resolver.LookupByName("host.ostrekon.test", rec.Callback());
+  ASSERT_TRUE(rec.WaitCount(1));
+  // c-ares turns a reverse time-out into "not found"; it must still read
+  // as a time-out.
+  const quint64 byAddr = resolver.LookupByAddr(Ip("192.0.2.7"), rec.Callback());
+  ASSERT_TRUE(rec.WaitCount(2));
+  EXPECT_EQ(rec.ById()[byName], std::vector{TLookupResult::TimedOut});
+  EXPECT_EQ(rec.ById()[byAddr], std::vector{TLookupResult::TimedOut});
+}
+
+TEST(HostResolver, DestructionEndsEveryRequestExactlyOnce) {
+  TSilentServer server;
+  TRecorder rec;
+  quint64 a, b, cancelled;
+  {
+    THostResolver resolver(server.Setup());
+    a = resolver.LookupByAddr(Ip("192.0.2.8"), rec.Callback());
+    b = resolver.LookupByName("pending.ostrekon.test", rec.Callback());
+    cancelled = resolver.LookupByAddr(Ip("192.0.2.9"), rec.Callback());
+    resolver.Cancel(cancelled);
+  }
+  auto byId = rec.ById();
+  EXPECT_EQ(byId.size(), 3u);
+  EXPECT_EQ(byId[a], std::vector{TLookupResult::Destroyed});
+  EXPECT_EQ(byId[b], std::vector{TLookupResult::Destroyed});
+  EXPECT_EQ(byId[cancelled], std::vector{TLookupResult::Cancelled});
+}
+
+TEST(HostResolver, CallbacksMayStartAndCancelLookups) {
+  TSilentServer server;
+  TRecorder rec;
+  std::atomic<quint64> second = 0, third = 0, duringDestruction = 1;
+  {
+    THostResolver resolver(server.Setup());
+    auto thirdCb = [&](quint64 id, TLookupResult r, const THostEntry& e) {
+      rec.Callback()(id, r, e);
+      if (r == TLookupResult::Destroyed)  // no new work once shutting down
+        duringDestruction = resolver.LookupByAddr(Ip("192.0.2.12"), rec.Callback());
+    };
+    auto secondCb = [&](quint64 id, TLookupResult r, const THostEntry& e) {
+      third = resolver.LookupByAddr(Ip("192.0.2.11"), thirdCb);
+      rec.Callback()(id, r, e);
+    };
+    auto firstCb = [&](quint64 id, TLookupResult r, const THostEntry& e) {
+      rec.Callback()(id, r, e);
+      second = resolver.LookupByAddr(Ip("192.0.2.10"), secondCb);
+      resolver.Cancel(second);
+      resolver.Cancel(id);  // itself, while running: must not wait for itself
+    };
+    const quint64 first = resolver.LookupByAddr(Ip("192.0.2.9"), firstCb);
+    resolver.Cancel(first);
+    ASSERT_TRUE(rec.WaitCount(2));
+    ASSERT_NE(third, 0u);
+  }
+  auto byId = rec.ById();
+  EXPECT_EQ(byId.size(), 3u);
+  EXPECT_EQ(byId[second], std::vector{TLookupResult::Cancelled});
+  EXPECT_EQ(byId[third], std::vector{TLookupResult::Destroyed});
+  EXPECT_EQ(duringDestruction, 0u);
+}
+
+TEST(HostResolver, ConcurrentLookupAndCancelFromManyThreads) {
+  TSilentServer server;
+  THostResolver resolver(server.Setup());
+  const int baseline = SocketCount();
+  TRecorder rec;
+  constexpr int KThreads = 4, KEach = 100;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < KThreads; ++t)
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < KEach; ++i) {
+        const quint32 addr = htonl((192u << 24) | (2u << 8) | quint32(t * KEach + i) % 250);
+        resolver.Cancel(resolver.LookupByAddr(addr, rec.Callback()));
+      }
+    });
+  for (auto& th : threads) th.join();
+  ASSERT_TRUE(rec.WaitCount(KThreads * KEach));
+  auto byId = rec.ById();
+  EXPECT_EQ(byId.size(), size_t(KThreads * KEach));
+  for (const auto& [id, results] : byId)
+    EXPECT_EQ(results, std::vector{TLookupResult::Cancelled}) << "request " << id;
+  EXPECT_TRUE(WaitSockets(baseline));
+}
