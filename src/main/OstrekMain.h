@@ -6,6 +6,7 @@
 #include <QPointer>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -46,6 +47,8 @@ class TOstrekForm : public QMainWindow {
   void WriteQueryLog();
   bool SaveOutputTo(const QString& path);  // no question asked
   void Save_ExMMClick();
+  // The save dialog; tests put their own chooser in its place.
+  std::function<QString()> FChooseSaveFile;
   void CpAll_ExMMClick();
   void DeleteAll_ExMMClick();
 
@@ -146,6 +149,7 @@ class TOstrekForm : public QMainWindow {
 
   // Hand-over from the running worker.
   void DrainWorker(std::weak_ptr<TOutputChannel> channel);
+  QString ChooseSaveFile();
   void AppendOutputBatch(const QList<QByteArray>& lines);
   void SetStatusText(const QString& text);
 

@@ -109,16 +109,21 @@ bool TOstrekForm::SaveOutputTo(const QString& path) {
   return true;
 }
 
-void TOstrekForm::Save_ExMMClick() {
+QString TOstrekForm::ChooseSaveFile() {
+  if (FChooseSaveFile) return FChooseSaveFile();
   QFileDialog dialog(this);
   dialog.setObjectName(QStringLiteral("SaveDialog"));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setNameFilter(QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ (*.txt)"));
   dialog.setDefaultSuffix(QStringLiteral("txt"));
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-  const QString path = dialog.selectedFiles().first();
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().first();
+}
+
+void TOstrekForm::Save_ExMMClick() {
+  const QString path = ChooseSaveFile();
+  if (path.isEmpty()) return;
   if (QFile::exists(path)) {
     const auto answer = QMessageBox::warning(
         this, windowTitle(),

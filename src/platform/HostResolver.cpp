@@ -77,9 +77,13 @@ TLookupResult ResultOf(int status) {
   }
 }
 
+// Other names of the host. c-ares repeats the PTR name of a reverse answer
+// among the aliases; the official name is not an alias of itself.
 QList<QByteArray> AliasesOf(const hostent* host) {
+  const QByteArray official(host->h_name ? host->h_name : "");
   QList<QByteArray> aliases;
-  for (char** p = host->h_aliases; p && *p; ++p) aliases.append(QByteArray(*p));
+  for (char** p = host->h_aliases; p && *p; ++p)
+    if (qstricmp(*p, official.constData()) != 0) aliases.append(QByteArray(*p));
   return aliases;
 }
 

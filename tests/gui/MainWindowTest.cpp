@@ -13,6 +13,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QScrollBar>
+#include <QTemporaryDir>
 #include <QtTest>
 
 class MainWindowTest : public QObject {
@@ -20,6 +24,17 @@ class MainWindowTest : public QObject {
  private:
   std::unique_ptr<TOstrekForm> FForm;
   TOstrekForm& Form() { return *FForm; }
+
+  // Runs fn on the next modal dialog of type T as soon as it is shown.
+  template <class T>
+  void WhenModal(std::function<void(T*)> fn, int triesLeft = 250) {
+    QTimer::singleShot(20, this, [=] {
+      if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget()))
+        fn(dialog);
+      else if (triesLeft > 0)
+        WhenModal<T>(fn, triesLeft - 1);
+    });
+  }
 
  private slots:
   void init() {
@@ -163,6 +178,48 @@ class MainWindowTest : public QObject {
     Form().CpAll_ExMMClick();
     QCOMPARE(QApplication::clipboard()->text(), QString("one\ntwo\nthree\n"));
     QCOMPARE(Form().ExtMemo->textCursor().selectedText(), QString("two"));
+  }
+
+  void saveAsAsksBeforeOverwriting() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("out.txt");
+    Form().ExtMemo->setPlainText(QStringLiteral("一行目\nsecond\n"));
+    Form().FChooseSaveFile = [&] { return path; };
+    auto answerDialogs = [&](QMessageBox::StandardButton overwrite) {
+      if (QFile::exists(path))
+        WhenModal<QMessageBox>([=](QMessageBox* box) {
+          QVERIFY(box->text().contains(QStringLiteral("このファイルはすでに存在します。")));
+          box->button(overwrite)->click();
+        });
+      Form().Save_ExMMClick();
+    };
+    answerDialogs(QMessageBox::Yes);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("\x88\xea\x8d\x73\x96\xda\r\nsecond\r\n"));
+    file.close();
+    Form().ExtMemo->setPlainText("changed\n");
+    answerDialogs(QMessageBox::No);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().endsWith("second\r\n"));  // kept
+    file.close();
+    answerDialogs(QMessageBox::Yes);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("changed\r\n"));
+  }
+
+  void autoScrollFollowsTheOutputOnlyWhenOn() {
+    auto* bar = Form().ExtMemo->verticalScrollBar();
+    QStringList many;
+    for (int i = 0; i < 500; ++i) many << QString::number(i);
+    Form().AutoScroll_ChckM->setChecked(false);
+    Form().ExtMemo->AppendLines(many, Form().AutoScroll_ChckM->isChecked());
+    bar->setValue(10);
+    Form().ExtMemo->AppendLines(many, Form().AutoScroll_ChckM->isChecked());
+    QCOMPARE(bar->value(), 10);
+    Form().AutoScroll_ChckM->setChecked(true);
+    Form().ExtMemo->AppendLines(many, Form().AutoScroll_ChckM->isChecked());
+    QCOMPARE(bar->value(), bar->maximum());
   }
 
   void enterPressesStartOrStop() {
