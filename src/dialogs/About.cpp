@@ -1,0 +1,109 @@
+#include "dialogs/About.h"
+
+#include "dialogs/DialogCommon.h"
+
+#include <QDesktopServices>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// Keep in step with project() in CMakeLists.txt.
+const QString ProgramVersion = QStringLiteral("0.9");
+const QString Authorship = QStringLiteral("Copyright (C) 2024 Ostrekon Project");
+const QString MailAddress = QStringLiteral("ostrekon@example.org");
+const QString WebPage = QStringLiteral("https://www.example.org/ostrekon/");
+const QString CannotOpen = QStringLiteral("を開くことができません。");
+
+bool OpenWithDesktop(const QUrl& url) { return QDesktopServices::openUrl(url); }
+
+// A click ends with the left button released over the label itself.
+bool IsLeftClick(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::MouseButtonRelease) return false;
+  const auto* mouse = static_cast<QMouseEvent*>(event);
+  return mouse->button() == Qt::LeftButton &&
+         static_cast<QWidget*>(watched)->rect().contains(mouse->position().toPoint());
+}
+
+}  // namespace
+
+TAboutBox::TAboutBox(QWidget* owner, TUrlOpener openUrl)
+    : QDialog(owner), FOpenUrl(openUrl ? std::move(openUrl) : TUrlOpener(OpenWithDesktop)) {
+  setObjectName(QStringLiteral("TAboutBox"));
+  setWindowTitle(QStringLiteral("About Ostrekon"));
+  setFont(DialogFont());
+  BuildControls();
+  BuildLayout();
+  FormCreate(owner);
+}
+
+QString TAboutBox::VersionText() { return QStringLiteral("Ostrekon Ver. ") + ProgramVersion; }
+QString TAboutBox::MailTarget() { return QStringLiteral("mailto:") + MailAddress; }
+QString TAboutBox::WebAddress() { return WebPage; }
+
+void TAboutBox::BuildControls() {
+  Label1 = new QLabel(VersionText(), this);
+  Label1->setObjectName(QStringLiteral("Label1"));
+  QFont title = font();
+  title.setPixelSize(16);
+  title.setBold(true);
+  Label1->setFont(title);
+  Label2 = new QLabel(Authorship, this);
+  Label2->setObjectName(QStringLiteral("Label2"));
+  Label4 = NewLinkLabel("Label4", MailAddress);
+  Label5 = NewLinkLabel("Label5", WebPage);
+  OKButton = new QPushButton(QStringLiteral("OK"), this);
+  OKButton->setObjectName(QStringLiteral("OKButton"));
+  OKButton->setDefault(true);
+  OKButton->setMinimumWidth(75);
+  connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+QLabel* TAboutBox::NewLinkLabel(const char* name, const QString& text) {
+  auto* label = new QLabel(text, this);
+  label->setObjectName(QString::fromLatin1(name));
+  QFont underlined = font();
+  underlined.setUnderline(true);
+  label->setFont(underlined);
+  QPalette colours = label->palette();
+  colours.setColor(QPalette::WindowText, Qt::blue);
+  label->setPalette(colours);
+  label->setCursor(Qt::PointingHandCursor);
+  label->installEventFilter(this);
+  return label;
+}
+
+void TAboutBox::BuildLayout() {
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(24, 18, 24, 14);
+  layout->setSpacing(6);
+  for (QLabel* label : {Label1, Label2, Label4, Label5})
+    layout->addWidget(label, 0, Qt::AlignHCenter);
+  layout->insertSpacing(1, 8);
+  layout->addSpacing(14);
+  layout->addWidget(OKButton, 0, Qt::AlignHCenter);
+  adjustSize();
+  setFixedSize(size().expandedTo(QSize(300, 0)));
+}
+
+void TAboutBox::FormCreate(QWidget* owner) { PlaceDialog(this, owner); }
+
+bool TAboutBox::eventFilter(QObject* watched, QEvent* event) {
+  if ((watched == Label4 || watched == Label5) && IsLeftClick(watched, event)) {
+    watched == Label4 ? Label4Click() : Label5Click();
+    return true;
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void TAboutBox::Label4Click() { OpenLink(MailTarget(), MailTarget() + CannotOpen); }
+
+// The box names the page it could not open.
+void TAboutBox::Label5Click() { OpenLink(WebPage, WebPage + CannotOpen); }
+
+void TAboutBox::OpenLink(const QString& target, const QString& failureText) {
+  if (!FOpenUrl(QUrl(target))) ShowErrorBox(this, failureText);
+}

@@ -1,0 +1,31 @@
+#pragma once
+#include <QDialog>
+#include <QString>
+
+#include "platform/SocketLayer.h"
+
+class QLabel;
+class QPushButton;
+
+// Shows what the socket layer reported at start-up and how Ping and
+// TraceRoute reach ICMP. It changes nothing.
+class TWinsockInfoBox : public QDialog {
+  Q_OBJECT
+ public:
+  TWinsockInfoBox(QWidget* owner, const TWsaData& wsaData, bool icmpServiceMode);
+
+  // "major.minor" of a version word.
+  static QString VersionText(quint16 version);
+  // Which way ICMP echo requests go.
+  static QString EchoMethodText(bool icmpServiceMode);
+
+  QLabel *Info_Lbl2, *Info_Lbl3, *Info_Lbl4;
+  QLabel *Version_LBL1, *Version_LBL2, *MaxSock_LBL, *MaxSize_LBL;
+  QLabel *Status_LBL1, *Status_LBL2, *Status_LBL3;
+  QPushButton* OKButton;
+
+ private:
+  void BuildControls();
+  void BuildLayout();
+  void FillValues(const TWsaData& wsaData, bool icmpServiceMode);
+};

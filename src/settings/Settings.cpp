@@ -1,0 +1,371 @@
+#include "settings/Settings.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include "common/Common.h"
+#include "common/Cp932.h"
+#include "common/History.h"
+#include "settings/SettingsStore.h"
+
+namespace {
+
+const QString Window = QStringLiteral("Window");
+const QString Finger = QStringLiteral("Finger");
+const QString Whois = QStringLiteral("Whois");
+const QString Ping = QStringLiteral("Ping");
+const QString TraceRoute = QStringLiteral("TraceRoute");
+const QString NsLookup = QStringLiteral("NS Lookup");
+const QString IpScan = QStringLiteral("IP Scan");
+const QString Http = QStringLiteral("HTTP");
+const QString Others = QStringLiteral("Others");
+// Older names of "IP Scan" and "HTTP": read once more, then erased.
+const QString LegacyIpScan = QStringLiteral("NS Lookup EX");
+const QString LegacyHttp = QStringLiteral("Http Header");
+
+const QString Server = QStringLiteral("Server");
+const QString Request = QStringLiteral("Request");
+const QString Url = QStringLiteral("URL");
+
+constexpr int MaxLogNameBytes = 64;
+
+// Reads through a store and remembers whether any value could not be read;
+// such a value counts as missing, so one bad value costs only itself.
+class TReader {
+ public:
+  explicit TReader(TSettingsStore& store) : FStore(store) {}
+
+  bool Failed() const { return FFailed; }
+  void Fail() { FFailed = true; }
+
+  QString String(const QString& section, const QString& key, const QString& defaultValue) {
+    QString value;
+    return Found(FStore.ReadString(section, key, value)) ? value : defaultValue;
+  }
+  int Integer(const QString& section, const QString& key, int defaultValue) {
+    int value = 0;
+    return Found(FStore.ReadInteger(section, key, value)) ? value : defaultValue;
+  }
+  bool Boolean(const QString& section, const QString& key, bool defaultValue) {
+    return Integer(section, key, defaultValue ? 1 : 0) != 0;
+  }
+  void History(QStringList& list, const QString& section, const QString& prefix) {
+    if (!ReadHistory(FStore, list, section, prefix)) FFailed = true;
+  }
+
+ private:
+  bool Found(TReadResult result) {
+    if (result == TReadResult::Failed) FFailed = true;
+    return result == TReadResult::Found;
+  }
+
+  TSettingsStore& FStore;
+  bool FFailed = false;
+};
+
+QString Key(const QString& prefix, int index) { return prefix + QString::number(index); }
+
+void WriteInteger(TSettingsStore& store, const QString& section, const QString& key, int value) {
+  store.WriteString(section, key, QString::number(value));
+}
+
+void WriteBoolean(TSettingsStore& store, const QString& section, const QString& key, bool value) {
+  store.WriteString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+// A list read from a legacy section and its current one together may be
+// longer than a history keeps; the oldest entries go, as when recording.
+void KeepHistoryLength(QStringList& list) {
+  while (list.size() > MaxHistoryEntries) list.removeLast();
+}
+
+// --- load, one step per function, in the order of the load -------------------
+
+void ReadHistories(TReader& reader, TSettings& s) {
+  reader.History(s.FFingerServers, Finger, Server);
+  reader.History(s.FFingerRequests, Finger, Request);
+  reader.History(s.FWhoisServers, Whois, Server);
+  reader.History(s.FWhoisRequests, Whois, Request);
+  reader.History(s.FPingServers, Ping, Server);
+  reader.History(s.FTraceServers, TraceRoute, Server);
+  reader.History(s.FNsServers, NsLookup, Server);
+  reader.History(s.FScanPrefixes, LegacyIpScan, Server);
+  reader.History(s.FScanPrefixes, IpScan, Server);
+  reader.History(s.FHttpUrls, LegacyHttp, Url);
+  reader.History(s.FHttpUrls, Http, Url);
+  KeepHistoryLength(s.FScanPrefixes);
+  KeepHistoryLength(s.FHttpUrls);
+}
+
+// Left and Top default to centring the width and height just read.
+void ReadWindow(TReader& reader, TWindowBounds& bounds, int screenWidth, int screenHeight) {
+  const TWindowBounds defaults = DefaultWindowBounds(screenWidth, screenHeight);
+  bounds.FWidth = reader.Integer(Window, QStringLiteral("Width"), defaults.FWidth);
+  bounds.FHeight = reader.Integer(Window, QStringLiteral("Height"), defaults.FHeight);
+  bounds.FLeft = reader.Integer(Window, QStringLiteral("Left"), (screenWidth - bounds.FWidth) / 2);
+  bounds.FTop = reader.Integer(Window, QStringLiteral("Top"), (screenHeight - bounds.FHeight) / 2);
+}
+
+// Without a relay host its check box is disabled and keeps its check mark
+// as it is; the stored mark means something only with a host.
+void ReadRelay(TReader& reader, const QString& section, QString& relay, bool& enabled) {
+  relay = reader.String(section, QStringLiteral("FireWall"), QString());
+  if (!relay.isEmpty()) enabled = reader.Boolean(section, QStringLiteral("EnableWall"), false);
+}
+
+void ReadToolValues(TReader& reader, TSettings& s) {
+  s.FPingTimeout = reader.Integer(Ping, QStringLiteral("Timeout"), 5);
+  s.FPingReqNum = reader.Integer(Ping, QStringLiteral("ReqNum"), 4);
+  s.FPingDelay = reader.Integer(Ping, QStringLiteral("Delay"), 500);
+  s.FPingSize = reader.Integer(Ping, QStringLiteral("Size"), 64);
+  s.FPingTTL = reader.Integer(Ping, QStringLiteral("TTL"), 255);
+  s.FPingDontFragment = reader.Boolean(Ping, QStringLiteral("DntFlag"), false);
+  s.FTraceTimeout = reader.Integer(TraceRoute, QStringLiteral("Timeout"), 5);
+  s.FTraceStartHop = reader.Integer(TraceRoute, QStringLiteral("StartHop"), 1);
+  s.FTraceMaxHop = reader.Integer(TraceRoute, QStringLiteral("MaxHop"), 64);
+  s.FTraceResolveHosts = reader.Boolean(TraceRoute, QStringLiteral("ResolvHN"), false);
+  s.FNsTimeout = reader.Integer(NsLookup, QStringLiteral("Timeout"), 5);
+}
+
+void ReadScanRange(TReader& reader, TSettings& s) {
+  s.FScanFirst = reader.Integer(IpScan, QStringLiteral("StartHop"), 0);
+  s.FScanLast = reader.Integer(IpScan, QStringLiteral("MaxHop"), 255);
+  s.FScanFoundOnly = reader.Boolean(IpScan, QStringLiteral("All"), false);
+}
+
+// HEAD and GET are one radio group, applied HEAD first: GET wins when both
+// are stored set. A request needs a method, so HEAD is chosen when neither is.
+void ReadHttpMethod(TReader& reader, TSettings& s) {
+  const bool head = reader.Boolean(Http, QStringLiteral("HEAD"), true);
+  const bool get = reader.Boolean(Http, QStringLiteral("GET"), false);
+  s.FHttpGet = get;
+  s.FHttpHead = head && !get;
+  if (!s.FHttpHead && !s.FHttpGet) s.FHttpHead = true;
+}
+
+void ReadViewSwitches(TReader& reader, TSettings& s) {
+  s.FAutoScroll = reader.Boolean(Others, QStringLiteral("AutoScroll"), true);
+  s.FClear = reader.Boolean(Others, QStringLiteral("Clear"), false);
+}
+
+// The font keys default to the font the window holds now.
+void ReadFont(TReader& reader, TSettings& s) {
+  s.FFontName = reader.String(Others, QStringLiteral("FontName"), s.FFontName);
+  s.FFontSize = reader.Integer(Others, QStringLiteral("FontSize"), s.FFontSize);
+}
+
+void ReadLog(TReader& reader, TSettings& s) {
+  s.FLogMode = reader.Integer(Others, QStringLiteral("Logging"), 0);
+  s.FLogFileName =
+      CutToSjisBytes(reader.String(Others, QStringLiteral("LogName"), QString()), MaxLogNameBytes);
+  s.FLogPrefix =
+      CutToSjisBytes(reader.String(Others, QStringLiteral("PreName"), QString()), MaxLogNameBytes);
+}
+
+// Erased only when present, so that a load never writes a store it has
+// nothing to change in.
+void EraseLegacySections(TSettingsStore& store) {
+  for (const QString& section : {LegacyIpScan, LegacyHttp}) {
+    if (store.SectionExists(section)) store.EraseSection(section);
+  }
+}
+
+// --- save ---------------------------------------------------------------------
+
+void WriteHistories(TSettingsStore& store, const TSettings& s) {
+  WriteHistory(store, s.FFingerServers, Finger, Server);
+  WriteHistory(store, s.FFingerRequests, Finger, Request);
+  WriteHistory(store, s.FWhoisServers, Whois, Server);
+  WriteHistory(store, s.FWhoisRequests, Whois, Request);
+  WriteHistory(store, s.FPingServers, Ping, Server);
+  WriteHistory(store, s.FTraceServers, TraceRoute, Server);
+  WriteHistory(store, s.FNsServers, NsLookup, Server);
+  WriteHistory(store, s.FScanPrefixes, IpScan, Server);
+  WriteHistory(store, s.FHttpUrls, Http, Url);
+}
+
+void WriteWindow(TSettingsStore& store, const TWindowBounds& bounds) {
+  WriteInteger(store, Window, QStringLiteral("Width"), bounds.FWidth);
+  WriteInteger(store, Window, QStringLiteral("Height"), bounds.FHeight);
+  WriteInteger(store, Window, QStringLiteral("Left"), bounds.FLeft);
+  WriteInteger(store, Window, QStringLiteral("Top"), bounds.FTop);
+}
+
+void WriteRelay(TSettingsStore& store, const QString& section, const QString& relay, bool enabled) {
+  store.WriteString(section, QStringLiteral("FireWall"), relay);
+  WriteBoolean(store, section, QStringLiteral("EnableWall"), enabled);
+}
+
+void WriteToolValues(TSettingsStore& store, const TSettings& s) {
+  WriteInteger(store, Ping, QStringLiteral("Timeout"), s.FPingTimeout);
+  WriteInteger(store, Ping, QStringLiteral("ReqNum"), s.FPingReqNum);
+  WriteInteger(store, Ping, QStringLiteral("Delay"), s.FPingDelay);
+  WriteInteger(store, Ping, QStringLiteral("Size"), s.FPingSize);
+  WriteInteger(store, Ping, QStringLiteral("TTL"), s.FPingTTL);
+  WriteBoolean(store, Ping, QStringLiteral("DntFlag"), s.FPingDontFragment);
+  WriteInteger(store, TraceRoute, QStringLiteral("Timeout"), s.FTraceTimeout);
+  WriteInteger(store, TraceRoute, QStringLiteral("StartHop"), s.FTraceStartHop);
+  WriteInteger(store, TraceRoute, QStringLiteral("MaxHop"), s.FTraceMaxHop);
+  WriteBoolean(store, TraceRoute, QStringLiteral("ResolvHN"), s.FTraceResolveHosts);
+  WriteInteger(store, NsLookup, QStringLiteral("Timeout"), s.FNsTimeout);
+  WriteInteger(store, IpScan, QStringLiteral("StartHop"), s.FScanFirst);
+  WriteInteger(store, IpScan, QStringLiteral("MaxHop"), s.FScanLast);
+  WriteBoolean(store, IpScan, QStringLiteral("All"), s.FScanFoundOnly);
+  WriteBoolean(store, Http, QStringLiteral("HEAD"), s.FHttpHead);
+  WriteBoolean(store, Http, QStringLiteral("GET"), s.FHttpGet);
+}
+
+void WriteOthers(TSettingsStore& store, const TSettings& s) {
+  WriteBoolean(store, Others, QStringLiteral("AutoScroll"), s.FAutoScroll);
+  WriteBoolean(store, Others, QStringLiteral("Clear"), s.FClear);
+  if (!s.FFolder.isEmpty()) store.WriteString(Others, QStringLiteral("Folder"), s.FFolder);
+  store.WriteString(Others, QStringLiteral("ActivePage"), s.FActivePage);
+  store.WriteString(Others, QStringLiteral("FontName"), s.FFontName);
+  WriteInteger(store, Others, QStringLiteral("FontSize"), s.FFontSize);
+  WriteInteger(store, Others, QStringLiteral("Logging"), s.FLogMode);
+  store.WriteString(Others, QStringLiteral("LogName"), s.FLogFileName);
+  store.WriteString(Others, QStringLiteral("PreName"), s.FLogPrefix);
+}
+
+}  // namespace
+
+TWindowBounds DefaultWindowBounds(int screenWidth, int screenHeight) {
+  TWindowBounds bounds;
+  bounds.FWidth = screenWidth / 5 * 3;
+  bounds.FHeight = screenHeight / 10 * 7;
+  bounds.FLeft = (screenWidth - bounds.FWidth) / 2;
+  bounds.FTop = (screenHeight - bounds.FHeight) / 2;
+  return bounds;
+}
+
+TWindowBounds KeepWindowReachable(const TWindowBounds& b, int screenWidth, int screenHeight) {
+  const bool lost = b.FTop > screenHeight - 50 || b.FLeft > screenWidth - 50 ||
+                    b.FLeft + b.FWidth < 50 || b.FTop + b.FHeight < 50;
+  return lost ? DefaultWindowBounds(screenWidth, screenHeight) : b;
+}
+
+int PageIndexOfName(const QString& name) {
+  for (int i = 0; i < int(std::size(PageNames)); ++i) {
+    if (name == QLatin1StringView(PageNames[i])) return i;
+  }
+  return -1;
+}
+
+QString SettingsErrorText(TSettingsResult result) {
+  switch (result) {
+    case TSettingsResult::LoadFailed:
+      return QStringLiteral("設定の読み込みに失敗しました。");
+    case TSettingsResult::SaveFailed:
+      return QStringLiteral("設定の保存に失敗しました。");
+    case TSettingsResult::Ok:
+      break;
+  }
+  return QString();
+}
+
+// An entry that cannot be read is skipped rather than ending the list, so
+// the entries after it are kept. A whole history is read back: every entry
+// a save wrote, up to the 30 a history holds.
+bool ReadHistory(TSettingsStore& store, QStringList& list, const QString& section,
+                 const QString& prefix) {
+  bool readable = true;
+  for (int i = 0; i < MaxHistoryEntries; ++i) {
+    QString entry;
+    const TReadResult result = store.ReadString(section, Key(prefix, i), entry);
+    if (result == TReadResult::Failed) {
+      readable = false;
+      continue;
+    }
+    if (result == TReadResult::Missing || entry == QLatin1StringView(HistoryEndMarker)) break;
+    list.append(entry);
+  }
+  return readable;
+}
+
+// An entry that reads "End of List" cannot be stored: read back, it would end
+// the list and lose every entry after it. It alone is left out.
+void WriteHistory(TSettingsStore& store, const QStringList& list, const QString& section,
+                  const QString& prefix) {
+  int count = 0;
+  for (const QString& entry : list) {
+    if (count == MaxHistoryEntries) break;
+    if (entry == QLatin1StringView(HistoryEndMarker)) continue;
+    store.WriteString(section, Key(prefix, count++), entry);
+  }
+  store.WriteString(section, Key(prefix, count), QLatin1StringView(HistoryEndMarker));
+  for (int i = count + 1; i < MaxHistoryEntries; ++i) store.DeleteKey(section, Key(prefix, i));
+}
+
+TSettingsResult LoadSettings(TSettingsStore& store, TSettings& s, int screenWidth,
+                             int screenHeight) {
+  TReader reader(store);
+  if (!store.Open()) reader.Fail();
+  ReadHistories(reader, s);
+  ReadWindow(reader, s.FWindow, screenWidth, screenHeight);
+  ReadRelay(reader, Finger, s.FFingerRelay, s.FFingerWall);
+  ReadRelay(reader, Whois, s.FWhoisRelay, s.FWhoisWall);
+  ReadToolValues(reader, s);
+  s.FFolder = reader.String(Others, QStringLiteral("Folder"), QString());
+  ReadScanRange(reader, s);
+  ReadHttpMethod(reader, s);
+  ReadViewSwitches(reader, s);
+  s.FActivePage = reader.String(Others, QStringLiteral("ActivePage"), QStringLiteral("Finger"));
+  ReadFont(reader, s);
+  ReadLog(reader, s);
+  EraseLegacySections(store);
+  if (!store.Close()) reader.Fail();
+  return reader.Failed() ? TSettingsResult::LoadFailed : TSettingsResult::Ok;
+}
+
+TSettingsResult SaveSettings(TSettingsStore& store, const TSettings& s) {
+  if (!store.Open()) {
+    store.Close();
+    return TSettingsResult::SaveFailed;
+  }
+  WriteHistories(store, s);
+  WriteWindow(store, s.FWindow);
+  WriteRelay(store, Finger, s.FFingerRelay, s.FFingerWall);
+  WriteRelay(store, Whois, s.FWhoisRelay, s.FWhoisWall);
+  WriteToolValues(store, s);
+  WriteOthers(store, s);
+  return store.Close() ? TSettingsResult::Ok : TSettingsResult::SaveFailed;
+}
+
+TSettingsResult LoadSettingsFromIni(TSettings& settings, int screenWidth, int screenHeight) {
+  TIniStore store(SettingsIniPath());
+  return LoadSettings(store, settings, screenWidth, screenHeight);
+}
+
+TSettingsResult LoadSettingsFromRegistry(TSettings& settings, int screenWidth, int screenHeight) {
+  TUserStore store(UserStorePath());
+  return LoadSettings(store, settings, screenWidth, screenHeight);
+}
+
+TSettingsResult SaveSettingsToIni(const TSettings& settings) {
+  TIniStore store(SettingsIniPath());
+  if (SaveSettings(store, settings) != TSettingsResult::Ok) return SaveSettingsToRegistry(settings);
+  DeleteRegistrySettings();
+  return TSettingsResult::Ok;
+}
+
+TSettingsResult SaveSettingsToRegistry(const TSettings& settings) {
+  TUserStore store(UserStorePath());
+  return SaveSettings(store, settings);
+}
+
+bool RegistrySettingsExist() { return TUserStore(UserStorePath()).Exists(); }
+
+void DeleteRegistrySettings() {
+  const QString path = UserStorePath();
+  if (QFileInfo(path).isFile()) QFile::remove(path);
+}
+
+QString FolderOfFileName(const QString& fileName) {
+  return fileName.left(fileName.lastIndexOf(u'/') + 1);
+}
+
+QString CutToSjisBytes(const QString& text, int limit) {
+  const QByteArray sjis = UnicodeToSjis(text);
+  if (sjis.size() <= limit) return text;
+  return SjisToUnicode(SjisLeft(sjis, limit));
+}
