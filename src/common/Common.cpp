@@ -126,3 +126,56 @@ QByteArray SjisLeft(const QByteArray& sjis, qsizetype limit)
 {
     return sjis.left(SjisCutLength(sjis, limit));
 }
+
+// --- Internet checksum and the 16-bit millisecond clock ---------------------
+
+#include <chrono>
+
+namespace {
+
+// Adds the carries back in until the sum fits 16 bits (one's complement sum).
+quint32 FoldCarries(quint64 sum)
+{
+    while (sum >> 16)
+        sum = (sum >> 16) + (sum & 0xFFFF);
+    return quint32(sum);
+}
+
+} // namespace
+
+quint16 IcmpChecksum(const void* buffer, qint32 length)
+{
+    const auto* bytes = static_cast<const uchar*>(buffer);
+    // 64 bits: no length that fits a qint32 can overflow it.
+    quint64 sum = 0;
+    qint32 i = 0;
+    for (; i + 1 < length; i += 2)
+        sum += quint32(bytes[i]) | (quint32(bytes[i + 1]) << 8);
+    // The odd last byte is the low half of a word padded with zero.
+    if (i < length)
+        sum += bytes[i];
+    return quint16(~FoldCarries(sum));
+}
+
+quint32 TickCount()
+{
+    using namespace std::chrono;
+    const auto now = steady_clock::now().time_since_epoch();
+    return quint32(quint64(duration_cast<milliseconds>(now).count()));
+}
+
+quint16 Tick16()
+{
+    return quint16(TickCount());
+}
+
+int ElapsedTick16(quint16 start, quint16 now)
+{
+    const int difference = int(now) - int(start);
+    return difference < 0 ? difference + 65536 : difference;
+}
+
+int ElapsedTick16(quint16 start)
+{
+    return ElapsedTick16(start, Tick16());
+}

@@ -31,3 +31,26 @@ qsizetype SjisCutLength(QByteArrayView sjis, qsizetype limit);
 
 // The first bytes of sjis, at most limit, cut at a character boundary.
 QByteArray SjisLeft(const QByteArray& sjis, qsizetype limit);
+
+// --- Internet checksum and the 16-bit millisecond clock ---------------------
+// Shared by the ICMP packet code and its workers.
+
+// RFC 1071 Internet checksum of length bytes (none when length <= 0). Words
+// are read least significant byte first, so the result is to be stored at
+// the checksum field least significant byte first; the sum is then right on
+// the wire whatever the host's byte order.
+quint16 IcmpChecksum(const void* buffer, qint32 length);
+
+// Milliseconds of the monotonic clock, wrapping at 2^32 (the send time of an
+// echo request). Never wall-clock time, so a clock change cannot skew a
+// round-trip time.
+quint32 TickCount();
+
+// TickCount() modulo 65536: the start value of a round-trip time.
+quint16 Tick16();
+
+// Milliseconds from start to now, both Tick16 values: 0..65535, right across
+// one wrap of the 16-bit clock.
+int ElapsedTick16(quint16 start, quint16 now);
+// The same against Tick16() now.
+int ElapsedTick16(quint16 start);

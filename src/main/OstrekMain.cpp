@@ -6,6 +6,7 @@
 
 #include <QAbstractItemView>
 #include <QAction>
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QApplication>
 #include <QCloseEvent>
@@ -80,11 +81,12 @@ TOstrekForm::TOstrekForm(QWidget* parent) : QMainWindow(parent) {
   connect(PageControl, &QTabWidget::currentChanged, this, &TOstrekForm::PageControlChange);
   qApp->installEventFilter(this);
 
-  FngrWall_ChckB->setEnabled(!FFingerRelay.isEmpty());
-  WhoisWall_ChckB->setEnabled(!FWhoisRelay.isEmpty());
+  connect(FngrWall_Btn, &QPushButton::clicked, this, &TOstrekForm::FireWall_BtnClick);
+  connect(WhoisWall_Btn, &QPushButton::clicked, this, &TOstrekForm::FireWall_BtnClick);
   setMinimumSize(400, 300);
   resize(608, 345 + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
-  PageControlChange();
+  FormCreate();
+  if (FStartFailed) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
 TOstrekForm::~TOstrekForm() {
@@ -100,6 +102,19 @@ void TOstrekForm::BuildMenus() {
   Save_ExMM = File_ExMM->addAction(QStringLiteral("名前をつけて保存(&A)..."), this,
                                    &TOstrekForm::Save_ExMMClick);
   Save_ExMM->setObjectName(QStringLiteral("Save_ExMM"));
+  Log_ExMM = File_ExMM->addAction(QStringLiteral("ログ(&L)..."), this, &TOstrekForm::Log_ExMMClick);
+  Log_ExMM->setObjectName(QStringLiteral("Log_ExMM"));
+  File_ExMM->addSeparator();
+  auto* store = new QActionGroup(this);
+  SaveSetting_INI = File_ExMM->addAction(QStringLiteral("INIファイルに設定保存"));
+  SaveSetting_INI->setObjectName(QStringLiteral("SaveSetting_INI"));
+  SaveSetting_REG = File_ExMM->addAction(QStringLiteral("レジストリに設定保存"));
+  SaveSetting_REG->setObjectName(QStringLiteral("SaveSetting_REG"));
+  for (QAction* a : {SaveSetting_INI, SaveSetting_REG}) {
+    a->setCheckable(true);
+    store->addAction(a);
+  }
+  SaveSetting_INI->setChecked(true);
   File_ExMM->addSeparator();
   Exit_ExMM = File_ExMM->addAction(QStringLiteral("終了(&X)"), this, &QWidget::close);
   Exit_ExMM->setObjectName(QStringLiteral("Exit_ExMM"));
@@ -126,6 +141,15 @@ void TOstrekForm::BuildMenus() {
   AutoScroll_ChckM->setObjectName(QStringLiteral("AutoScroll_ChckM"));
   AutoScroll_ChckM->setCheckable(true);
   AutoScroll_ChckM->setChecked(true);
+
+  Help_MM = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
+  Help_MM->setObjectName(QStringLiteral("Help_MM"));
+  WinsockInfo_MM = Help_MM->addAction(QStringLiteral("Winsock情報"), this,
+                                      &TOstrekForm::WinsockInfo_MMClick);
+  WinsockInfo_MM->setObjectName(QStringLiteral("WinsockInfo_MM"));
+  About_MM = Help_MM->addAction(QStringLiteral("Ostrekonについて(&A)..."), this,
+                                &TOstrekForm::About_MMClick);
+  About_MM->setObjectName(QStringLiteral("About_MM"));
 }
 
 void TOstrekForm::PageControlChange() {
@@ -157,8 +181,8 @@ void TOstrekForm::DeleteFromHistory(QComboBox* box) {
 
 void TOstrekForm::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
-  if (WindowShown) return;
-  ResizeForFont();
+  if (WindowShown || FClosed) return;
+  ApplyOutputFont();
   WindowShown = true;
   FormResize();
 }
@@ -174,8 +198,12 @@ void TOstrekForm::closeEvent(QCloseEvent* event) {
 }
 
 void TOstrekForm::FormClose() {
+  if (FClosed) return;
+  FClosed = true;
   WindowShown = false;
   if (FBusy) Stop_BtnClick();
+  WSACleanup();
+  SaveSettingsOnClose();
   // A stopped worker never reaches the window again; still, let it leave
   // its last socket call before the window goes away.
   TQueryThread::WaitForAll(ShutdownWaitMs);

@@ -1,7 +1,9 @@
 #pragma once
 #include "platform/Resolver.h"
+#include "platform/SocketLayer.h"
 #include "workers/OutputChannel.h"
 
+#include <QFont>
 #include <QMainWindow>
 #include <QPointer>
 
@@ -23,6 +25,7 @@ class QTimer;
 class TExtMemo;
 class TQueryThread;
 class TUpDown;
+struct TSettings;
 
 // The main window: seven tool pages, start and stop, the shared output pane.
 class TOstrekForm : public QMainWindow {
@@ -62,6 +65,12 @@ class TOstrekForm : public QMainWindow {
   void AddToHistory(QComboBox* box);
   void DeleteFromHistory(QComboBox* box);
 
+  // Dialogs.
+  void Log_ExMMClick();
+  void FireWall_BtnClick();
+  void WinsockInfo_MMClick();
+  void About_MMClick();
+
   // Layout and caption.
   void PageControlChange();
   void ResizeForFont();
@@ -82,6 +91,9 @@ class TOstrekForm : public QMainWindow {
   int MarkPosition = 0;
   int AnimFrame = 1;
   THostEntry FHostEntry;
+  TWsaData FWsaData{};
+  QString FFolder;      // where the save dialog starts
+  QFont FOutputFont;    // the pane's font, applied at the first show
   QList<QByteArray> FQueryLines;
 
   // Controls, by their documented names.
@@ -107,8 +119,9 @@ class TOstrekForm : public QMainWindow {
   QRadioButton *HTTPHEAD_RBTN, *HTTPGET_RBTN;
 
   // Menus.
-  QMenu *File_ExMM, *Edit_ExMM, *Show1;
-  QAction *Save_ExMM, *Exit_ExMM, *CpAll_ExMM, *DeleteAll_ExMM, *Clear_ChckM, *AutoScroll_ChckM;
+  QMenu *File_ExMM, *Edit_ExMM, *Show1, *Help_MM;
+  QAction *Save_ExMM, *Log_ExMM, *SaveSetting_INI, *SaveSetting_REG, *Exit_ExMM, *CpAll_ExMM,
+      *DeleteAll_ExMM, *Clear_ChckM, *AutoScroll_ChckM, *WinsockInfo_MM, *About_MM;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -117,6 +130,15 @@ class TOstrekForm : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Start-up and shutdown.
+  void FormCreate();
+  void ApplySettings(const TSettings& settings);
+  TSettings CollectSettings() const;
+  void SaveSettingsOnClose();
+  void ApplyOutputFont();
+  bool LogNamesUsable() const;
+  void ShowError(const QString& text);
+
   // Construction.
   void BuildPages();
   void BuildFingerPage();
@@ -171,6 +193,8 @@ class TOstrekForm : public QMainWindow {
   void StopPendingLookup();
   void PostStatusText(const QString& text);
 
+  bool FStartFailed = false;
+  bool FClosed = false;
   std::atomic<bool> FBusy{false};
   std::atomic<quint64> FRunNumber{0};
   std::atomic<int> FLookupTimeoutSec{5};

@@ -6,6 +6,7 @@
 #include "common/ProgramDir.h"
 #include "common/QueryLog.h"
 #include "common/SjisText.h"
+#include "settings/Settings.h"
 #include "widgets/ExtMemo.h"
 
 #include <QAction>
@@ -88,9 +89,13 @@ void TOstrekForm::DrainWorker(std::weak_ptr<TOutputChannel> weak) {
 void TOstrekForm::WriteQueryLog() {
   const QString name = QueryLogFileName(FLogMode, FLogFileName, FLogPrefix, QDate::currentDate());
   if (name.isEmpty()) return;
+  if (!LogNamesUsable()) {
+    ShowError(QStringLiteral("ログファイルの書き込みに失敗しました。"));
+    return;
+  }
   const QString path = QDir(ProgramDir()).filePath(name);
   if (AppendQueryLog(path, FQueryLines) == TLogWrite::Failed)
-    QMessageBox::critical(this, windowTitle(), QStringLiteral("ログファイルの書き込みに失敗しました。"));
+    ShowError(QStringLiteral("ログファイルの書き込みに失敗しました。"));
 }
 
 bool TOstrekForm::SaveOutputTo(const QString& path) {
@@ -117,6 +122,7 @@ QString TOstrekForm::ChooseSaveFile() {
   dialog.setNameFilter(QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ (*.txt)"));
   dialog.setDefaultSuffix(QStringLiteral("txt"));
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  if (!FFolder.isEmpty()) dialog.setDirectory(FFolder);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().first();
 }
@@ -124,6 +130,7 @@ QString TOstrekForm::ChooseSaveFile() {
 void TOstrekForm::Save_ExMMClick() {
   const QString path = ChooseSaveFile();
   if (path.isEmpty()) return;
+  FFolder = FolderOfFileName(path);
   if (QFile::exists(path)) {
     const auto answer = QMessageBox::warning(
         this, windowTitle(),

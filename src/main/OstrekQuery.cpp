@@ -3,6 +3,7 @@
 
 #include "common/Common.h"
 #include "common/SjisText.h"
+#include "platform/IcmpService.h"
 #include "platform/SocketSlot.h"
 #include "widgets/ExtMemo.h"
 #include "workers/TCPThrd.h"
@@ -167,6 +168,7 @@ void TOstrekForm::Stop_BtnClick() {
   if (FWorker) FWorker->Stop();
   FWorker = nullptr;
   ActiveSocket.ShutdownAndClear();
+  if (FIcmpServiceMode) IcmpHandle.CloseAndClear();
   StopPendingLookup();
   FinishQuery();
 }

@@ -34,7 +34,7 @@ void TExtMemo::AppendLines(const QStringList& lines, bool follow) {
     QTextCursor caret = textCursor();
     caret.movePosition(QTextCursor::End);
     setTextCursor(caret);
-    ensureCursorVisible();
+    vbar->setValue(vbar->maximum());
   } else {
     vbar->setValue(keepV);
     hbar->setValue(keepH);

@@ -2,6 +2,7 @@
 // resolve step of the TCP tools, time-out, Stop and late completions.
 #include "FakeResolver.h"
 #include "LoopbackServer.h"
+#include "TestStores.h"
 #include "main/OstrekMain.h"
 #include "widgets/ExtMemo.h"
 #include "widgets/UpDown.h"
@@ -37,6 +38,7 @@ class LookupToolsTest : public QObject {
   }
 
  private slots:
+  void initTestCase() { IsolateSettingsStores(); }
   void init() {
     FForm = std::make_unique<TOstrekForm>();
     FResolver = std::make_shared<TFakeResolver>();

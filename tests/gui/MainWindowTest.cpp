@@ -1,4 +1,5 @@
 // The window's controls, captions, histories and input rules.
+#include "TestStores.h"
 #include "main/OstrekMain.h"
 #include "widgets/ExtMemo.h"
 #include "widgets/UpDown.h"
@@ -37,6 +38,7 @@ class MainWindowTest : public QObject {
   }
 
  private slots:
+  void initTestCase() { IsolateSettingsStores(); }
   void init() {
     FForm = std::make_unique<TOstrekForm>();
     Form().show();
@@ -96,9 +98,10 @@ class MainWindowTest : public QObject {
     QTest::addColumn<int>("min");
     QTest::addColumn<int>("max");
     QTest::addColumn<int>("value");
-    QTest::newRow("PngTout") << "PngTout_UD" << 1 << 60 << 15;
-    QTest::newRow("PngReqNum") << "PngReqNum_UD" << 1 << 999 << 10;
-    QTest::newRow("PngDelay") << "PngDelay_UD" << 100 << 10000 << 1000;
+    // With no stored settings the first start takes the settings' defaults.
+    QTest::newRow("PngTout") << "PngTout_UD" << 1 << 60 << 5;
+    QTest::newRow("PngReqNum") << "PngReqNum_UD" << 1 << 999 << 4;
+    QTest::newRow("PngDelay") << "PngDelay_UD" << 100 << 10000 << 500;
     QTest::newRow("PngPSize") << "PngPSize_UD" << 16 << 4096 << 64;
     QTest::newRow("PngTTL") << "PngTTL_UD" << 1 << 255 << 255;
     QTest::newRow("TRTout") << "TRTout_UD" << 1 << 60 << 5;

@@ -2,6 +2,7 @@
 #include "LoopbackServer.h"
 #include "common/ProgramDir.h"
 #include "common/SjisText.h"
+#include "TestStores.h"
 #include "main/OstrekMain.h"
 #include "widgets/ExtMemo.h"
 #include "workers/QueryThread.h"
@@ -48,6 +49,7 @@ class TcpToolsTest : public QObject {
   }
 
  private slots:
+  void initTestCase() { IsolateSettingsStores(); }
   void init() {
     SetProgramDir(FDir.path());
     FForm = std::make_unique<TOstrekForm>();

@@ -176,7 +176,8 @@ TEST_F(TChainTest, CloseFromAnotherThreadWakesThePendingSend) {
   const quint32 blackhole = EnvAddr("CHAIN_BLACKHOLE");
   IcmpHandle.Put(FHandle);
   const auto start = TClock::now();
-  auto pending = std::async(std::launch::async, [&] { return Echo(FHandle, blackhole, 64, 30000); });
+  auto pending =
+      std::async(std::launch::async, [&] { return Echo(FHandle, blackhole, 64, 30000); });
   std::this_thread::sleep_for(200ms);
   EXPECT_TRUE(IcmpHandle.CloseAndClear());  // Stop
   ASSERT_EQ(pending.wait_for(10s), std::future_status::ready);
@@ -189,34 +190,25 @@ TEST_F(TChainTest, CloseFromAnotherThreadWakesThePendingSend) {
   FHandle = InvalidHandleValue;
 }
 
-TEST_F(TChainTest, CloseRacingTheSendNeverHangs) {
+// Every way a handle is used and closed, the close racing the send at
+// different moments among them, leaves no descriptor behind.
+TEST_F(TChainTest, CloseRacingTheSendLeaksNothing) {
   const quint32 blackhole = EnvAddr("CHAIN_BLACKHOLE");
-  for (int i = 0; i < 20; ++i) {
-    const TIcmpHandle handle = IcmpCreateFile();
-    ASSERT_NE(handle, InvalidHandleValue);
-    auto pending = std::async(std::launch::async, [&] { return Echo(handle, blackhole, 64, 30000); });
-    std::this_thread::sleep_for(std::chrono::microseconds(i * 100));
-    EXPECT_TRUE(IcmpCloseHandle(handle));
-    ASSERT_EQ(pending.wait_for(10s), std::future_status::ready) << i;
-    EXPECT_EQ(pending.get().Count, 0u) << i;
-  }
-}
-
-TEST_F(TChainTest, NoDescriptorLeaks) {
   IcmpCloseHandle(FHandle);
   FHandle = InvalidHandleValue;
   const int before = OpenDescriptors();
-  for (int i = 0; i < 10; ++i) {
+  for (int i = 0; i < 20; ++i) {
     const TIcmpHandle handle = IcmpCreateFile();
     ASSERT_NE(handle, InvalidHandleValue);
     EXPECT_EQ(Echo(handle, FTarget, 64, 5000).Count, 1u);
     EXPECT_EQ(Echo(handle, FTarget, 1, 5000).Count, 1u);
-    EXPECT_EQ(Echo(handle, EnvAddr("CHAIN_BLACKHOLE"), 64, 20).Count, 0u);
-    auto pending = std::async(std::launch::async,
-                              [&] { return Echo(handle, EnvAddr("CHAIN_BLACKHOLE"), 64, 30000); });
-    std::this_thread::sleep_for(20ms);
-    IcmpCloseHandle(handle);
-    EXPECT_EQ(pending.get().Count, 0u);
+    EXPECT_EQ(Echo(handle, blackhole, 64, 20).Count, 0u);
+    auto pending =
+        std::async(std::launch::async, [&] { return Echo(handle, blackhole, 64, 30000); });
+    std::this_thread::sleep_for(std::chrono::microseconds(i * 100));
+    EXPECT_TRUE(IcmpCloseHandle(handle));
+    ASSERT_EQ(pending.wait_for(10s), std::future_status::ready) << i;
+    EXPECT_EQ(pending.get().Count, 0u) << i;
   }
   EXPECT_TRUE(CanOpenRawIcmp());
   EXPECT_EQ(OpenDescriptors(), before);
@@ -386,25 +378,26 @@ TEST_F(TRawTest, TimeExceededQuotesOurRequest) {
 }
 
 TEST_F(TRawTest, DontFragment) {
+  // A path of its own: the echo service's test has taught the system the
+  // small MTU towards the first target address.
+  const quint32 target = EnvAddr("CHAIN_TARGET2");
   const int size = std::atoi(Env("CHAIN_SMALL_MTU")) + 100;
   ASSERT_TRUE(SetDontFragment(FFd, false));
-  EXPECT_TRUE(IsEchoReplyFor(Exchange(FTarget, size, 1), EchoIdentifier()));
+  const TIcmpDatagram fragmented = Exchange(target, size, 1);
+  EXPECT_TRUE(IsEchoReplyFor(fragmented, EchoIdentifier()));
+  EXPECT_EQ(fragmented.FSourceAddr, target);
+
   ASSERT_TRUE(SetDontFragment(FFd, true));
-  // Either router1 says "fragmentation needed", or, knowing the path already,
-  // the system refuses the send.
+  // Router1 says "fragmentation needed"; once the system knows the path it
+  // refuses the send itself.
+  const TIcmpDatagram tooBig = Exchange(target, size, 2);
+  EXPECT_EQ(tooBig.FType, IcmpDestUnreachable);
+  EXPECT_EQ(tooBig.FCode, 4);
+  EXPECT_TRUE(QuotesEchoRequest(tooBig, EchoIdentifier(), 2));
   TBytes request(size_t(EchoRequestSize(size)));
-  BuildEchoRequest(request, size, 2);
-  if (SendIcmp(FFd, FTarget, request)) {
-    TBytes reply(size_t(ReceiveBufferSize(size)));
-    const int n = ReceiveIcmp(FFd, reply);
-    ASSERT_GT(n, 0);
-    const TIcmpDatagram d = DecodeIcmpReply(std::span(reply).first(size_t(n)));
-    EXPECT_EQ(d.FType, IcmpDestUnreachable);
-    EXPECT_EQ(d.FCode, 4);
-    EXPECT_TRUE(QuotesEchoRequest(d, EchoIdentifier(), 2));
-  } else {
-    EXPECT_EQ(errno, EMSGSIZE);
-  }
+  BuildEchoRequest(request, size, 3);
+  EXPECT_FALSE(SendIcmp(FFd, target, request));
+  EXPECT_EQ(errno, EMSGSIZE);
 }
 
 TEST_F(TRawTest, ShutdownWakesABlockedReceive) {
@@ -419,12 +412,6 @@ TEST_F(TRawTest, ShutdownWakesABlockedReceive) {
   ASSERT_EQ(pending.wait_for(10s), std::future_status::ready);
   EXPECT_EQ(pending.get(), -1);  // not a datagram of 0 bytes
   EXPECT_LT(MsSince(start), 10000);
-}
-
-TEST(RawIcmpProbeTest, ProbeMatchesOpen) {
-  const int fd = OpenRawIcmp();
-  EXPECT_EQ(CanOpenRawIcmp(), fd >= 0);
-  if (fd >= 0) ::close(fd);
 }
 
 }  // namespace

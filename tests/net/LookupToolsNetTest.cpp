@@ -1,6 +1,7 @@
 // NS Lookup, IP Scan and a named Finger server against a real DNS server
 // (dnsmasq in the test's own namespace, see dns_netns.sh).
 #include "LoopbackServer.h"
+#include "TestStores.h"
 #include "main/OstrekMain.h"
 #include "widgets/ExtMemo.h"
 #include "widgets/UpDown.h"
@@ -30,6 +31,7 @@ class LookupToolsNetTest : public QObject {
   }
 
  private slots:
+  void initTestCase() { IsolateSettingsStores(); }
   void init() {
     FForm = std::make_unique<TOstrekForm>();
     Form().show();

@@ -5,7 +5,7 @@
 #
 #   client ---------- router1 ---------- router2 ---------- target
 #   198.51.100.2      198.51.100.1       192.0.2.2          203.0.113.2
-#                     192.0.2.1          203.0.113.1
+#   198.51.100.3      192.0.2.1          203.0.113.1
 #                           (MTU 1280 between the routers)
 #
 # Usage (as root):
@@ -17,6 +17,8 @@
 #
 # Addresses seen from the client (all inside the documentation ranges):
 #   203.0.113.2   the target; answers echo requests
+#   203.0.113.3   the target's second address, for a test that needs a path
+#                 of its own (the system remembers a path's MTU per address)
 #   198.51.100.1  router1, answers time-to-live 1 with time exceeded
 #   192.0.2.2     router2, answers time-to-live 2 with time exceeded, and
 #                 sends the unreachable messages below
@@ -26,6 +28,11 @@
 #   203.0.113.98  "prohibit" route on router2: administratively
 #                 prohibited (3/13)
 #   127.0.0.1     the client's own loopback
+# The client reaches 203.0.113.96/30 (the three unreachable addresses) from
+# its second address 198.51.100.3. A router limits its unreachable messages
+# per source address, and each time-exceeded message it sends (unlimited
+# here) empties that allowance: with their own source the unreachable
+# messages come whatever ran before, five at once and then one a second.
 # Requests of more than 1280 bytes with don't-fragment set get
 # "fragmentation needed" (3/4) from router1.
 #
@@ -37,6 +44,7 @@
 #   CHAIN_TARGET_SILENT  1: the target ignores echo requests (nothing else
 #                        changes; the route to it stays)
 # Given to COMMAND: CHAIN_CLIENT, CHAIN_ROUTER1, CHAIN_ROUTER2, CHAIN_TARGET,
+#   CHAIN_TARGET2,
 #   CHAIN_BLACKHOLE, CHAIN_HOST_UNREACHABLE, CHAIN_NET_UNREACHABLE,
 #   CHAIN_PROHIBITED (the addresses above), CHAIN_SMALL_MTU=1280, and the
 #   namespace names CHAIN_NS_CLIENT, CHAIN_NS_ROUTER1, CHAIN_NS_ROUTER2,
@@ -130,10 +138,13 @@ link "$R1" eth1 192.0.2.1 "$R2" eth0 192.0.2.2 "$SMALL_MTU"
 link "$R2" eth1 203.0.113.1 "$TARGET" eth0 203.0.113.2
 router "$R1"
 router "$R2"
+ip -n "$CLIENT" addr add 198.51.100.3/24 dev eth0 || fail "cannot add 198.51.100.3"
 route "$CLIENT" default via 198.51.100.1
+route "$CLIENT" 203.0.113.96/30 via 198.51.100.1 src 198.51.100.3
 route "$R1" 203.0.113.0/24 via 192.0.2.2
 route "$R2" 198.51.100.0/24 via 192.0.2.1
 route "$TARGET" default via 203.0.113.1
+ip -n "$TARGET" addr add 203.0.113.3/24 dev eth0 || fail "cannot add 203.0.113.3"
 route "$R2" blackhole 203.0.113.50/32
 route "$R2" unreachable 203.0.113.99/32
 route "$R2" throw 203.0.113.97/32
@@ -144,7 +155,7 @@ wait_links
 
 in_ns "$CLIENT" env \
   CHAIN_CLIENT=198.51.100.2 CHAIN_ROUTER1=198.51.100.1 CHAIN_ROUTER2=192.0.2.2 \
-  CHAIN_TARGET=203.0.113.2 CHAIN_BLACKHOLE=203.0.113.50 \
+  CHAIN_TARGET=203.0.113.2 CHAIN_TARGET2=203.0.113.3 CHAIN_BLACKHOLE=203.0.113.50 \
   CHAIN_HOST_UNREACHABLE=203.0.113.99 CHAIN_NET_UNREACHABLE=203.0.113.97 \
   CHAIN_PROHIBITED=203.0.113.98 CHAIN_SMALL_MTU=$SMALL_MTU \
   CHAIN_NS_CLIENT="$CLIENT" CHAIN_NS_ROUTER1="$R1" CHAIN_NS_ROUTER2="$R2" \

@@ -1,0 +1,185 @@
+// Start-up and shutdown of the window: settings from and to the chosen
+// store, the socket layer, the echo method.
+#include "main/OstrekMain.h"
+
+#include "common/FileNameCheck.h"
+#include "common/SjisText.h"
+#include "platform/RawIcmp.h"
+#include "settings/Settings.h"
+#include "widgets/ExtMemo.h"
+#include "widgets/UpDown.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTabWidget>
+
+namespace {
+QSize ScreenSize() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  return screen ? screen->geometry().size() : QSize(1024, 768);
+}
+
+QStringList Items(const QComboBox* box) {
+  QStringList list;
+  for (int i = 0; i < box->count(); ++i) list.append(box->itemText(i));
+  return list;
+}
+
+// Fills a history field and shows its top entry.
+void SetHistory(QComboBox* box, const QStringList& list) {
+  box->clear();
+  box->addItems(list);
+  box->setEditText(list.isEmpty() ? QString() : list.first());
+}
+
+// Font sizes are points at the design's 96 dots per inch, whatever the
+// screen says.
+int PointsToPixels(int points) { return (points * 96 + 36) / 72; }
+int PixelsToPoints(int pixels) { return (pixels * 72 + 48) / 96; }
+}  // namespace
+
+void TOstrekForm::FormCreate() {
+  TSettings settings;
+  settings.FFontName = ExtMemo->font().family();
+  settings.FFontSize = PixelsToPoints(ExtMemo->font().pixelSize());
+  const QSize screen = ScreenSize();
+  TSettingsResult loaded;
+  if (RegistrySettingsExist()) {
+    loaded = LoadSettingsFromRegistry(settings, screen.width(), screen.height());
+    SaveSetting_REG->setChecked(true);
+  } else {
+    loaded = LoadSettingsFromIni(settings, screen.width(), screen.height());
+    SaveSetting_INI->setChecked(true);
+  }
+  if (loaded != TSettingsResult::Ok) ShowError(SettingsErrorText(loaded));
+  ApplySettings(settings);
+  const TWindowBounds bounds = KeepWindowReachable(settings.FWindow, screen.width(), screen.height());
+  move(bounds.FLeft, bounds.FTop);
+  resize(bounds.FWidth, bounds.FHeight);
+  PageControlChange();
+  if (WSAStartup(0x0101, &FWsaData) != 0) {
+    ShowError(QStringLiteral("WSAStratup Error"));
+    FStartFailed = true;
+    return;
+  }
+  // One probe decides the echo method for the whole run.
+  FIcmpServiceMode = !CanOpenRawIcmp();
+}
+
+void TOstrekForm::ApplySettings(const TSettings& s) {
+  SetHistory(FngrServ_CB, s.FFingerServers);
+  SetHistory(FngrReq_CB, s.FFingerRequests);
+  SetHistory(WhoisServ_CB, s.FWhoisServers);
+  SetHistory(WhoisReq_CB, s.FWhoisRequests);
+  SetHistory(PngServ_CB, s.FPingServers);
+  SetHistory(TRServ_CB, s.FTraceServers);
+  SetHistory(NSServ_CB, s.FNsServers);
+  SetHistory(Ex_CB, s.FScanPrefixes);
+  SetHistory(HHURL_CB, s.FHttpUrls);
+  FFingerRelay = s.FFingerRelay;
+  FWhoisRelay = s.FWhoisRelay;
+  FngrWall_ChckB->setChecked(s.FFingerWall);
+  WhoisWall_ChckB->setChecked(s.FWhoisWall);
+  FngrWall_ChckB->setEnabled(!FFingerRelay.isEmpty());
+  WhoisWall_ChckB->setEnabled(!FWhoisRelay.isEmpty());
+  PngTout_UD->SetPosition(s.FPingTimeout);
+  PngReqNum_UD->SetPosition(s.FPingReqNum);
+  PngDelay_UD->SetPosition(s.FPingDelay);
+  PngPSize_UD->SetPosition(s.FPingSize);
+  PngTTL_UD->SetPosition(s.FPingTTL);
+  PngDntFrg_ChckB->setChecked(s.FPingDontFragment);
+  TRTout_UD->SetPosition(s.FTraceTimeout);
+  TRStHop_UD->SetPosition(s.FTraceStartHop);
+  TRMaxHop_UD->SetPosition(s.FTraceMaxHop);
+  TRReslvHost_ChckB->setChecked(s.FTraceResolveHosts);
+  NSTout_UD->SetPosition(s.FNsTimeout);
+  Ex_UD1->SetPosition(s.FScanFirst);
+  Ex_UD2->SetPosition(s.FScanLast);
+  ExAll_ChckB->setChecked(s.FScanFoundOnly);
+  (s.FHttpGet ? HTTPGET_RBTN : HTTPHEAD_RBTN)->setChecked(true);
+  FFolder = s.FFolder;
+  Clear_ChckM->setChecked(s.FClear);
+  AutoScroll_ChckM->setChecked(s.FAutoScroll);
+  if (const int page = PageIndexOfName(s.FActivePage); page >= 0) PageControl->setCurrentIndex(page);
+  FOutputFont = QFont(s.FFontName);
+  FOutputFont.setPixelSize(PointsToPixels(s.FFontSize));
+  FLogMode = s.FLogMode;
+  FLogFileName = s.FLogFileName;
+  FLogPrefix = s.FLogPrefix;
+}
+
+TSettings TOstrekForm::CollectSettings() const {
+  TSettings s;
+  s.FWindow = {x(), y(), width(), height()};
+  s.FFingerServers = Items(FngrServ_CB);
+  s.FFingerRequests = Items(FngrReq_CB);
+  s.FWhoisServers = Items(WhoisServ_CB);
+  s.FWhoisRequests = Items(WhoisReq_CB);
+  s.FPingServers = Items(PngServ_CB);
+  s.FTraceServers = Items(TRServ_CB);
+  s.FNsServers = Items(NSServ_CB);
+  s.FScanPrefixes = Items(Ex_CB);
+  s.FHttpUrls = Items(HHURL_CB);
+  s.FFingerRelay = FFingerRelay;
+  s.FWhoisRelay = FWhoisRelay;
+  s.FFingerWall = FngrWall_ChckB->isChecked();
+  s.FWhoisWall = WhoisWall_ChckB->isChecked();
+  s.FPingTimeout = PngTout_UD->Position();
+  s.FPingReqNum = PngReqNum_UD->Position();
+  s.FPingDelay = PngDelay_UD->Position();
+  s.FPingSize = PngPSize_UD->Position();
+  s.FPingTTL = PngTTL_UD->Position();
+  s.FPingDontFragment = PngDntFrg_ChckB->isChecked();
+  s.FTraceTimeout = TRTout_UD->Position();
+  s.FTraceStartHop = TRStHop_UD->Position();
+  s.FTraceMaxHop = TRMaxHop_UD->Position();
+  s.FTraceResolveHosts = TRReslvHost_ChckB->isChecked();
+  s.FNsTimeout = NSTout_UD->Position();
+  s.FScanFirst = Ex_UD1->Position();
+  s.FScanLast = Ex_UD2->Position();
+  s.FScanFoundOnly = ExAll_ChckB->isChecked();
+  s.FHttpHead = HTTPHEAD_RBTN->isChecked();
+  s.FHttpGet = HTTPGET_RBTN->isChecked();
+  s.FFolder = FFolder;
+  s.FClear = Clear_ChckM->isChecked();
+  s.FAutoScroll = AutoScroll_ChckM->isChecked();
+  s.FActivePage = PageControl->currentWidget()->objectName();
+  s.FFontName = FOutputFont.family();
+  s.FFontSize = PixelsToPoints(FOutputFont.pixelSize());
+  s.FLogMode = FLogMode;
+  s.FLogFileName = FLogFileName;
+  s.FLogPrefix = FLogPrefix;
+  return s;
+}
+
+void TOstrekForm::SaveSettingsOnClose() {
+  const TSettings settings = CollectSettings();
+  const TSettingsResult saved = SaveSetting_INI->isChecked() ? SaveSettingsToIni(settings)
+                                                             : SaveSettingsToRegistry(settings);
+  if (saved != TSettingsResult::Ok) ShowError(SettingsErrorText(saved));
+}
+
+void TOstrekForm::ApplyOutputFont() {
+  ExtMemo->setFont(FOutputFont);
+  QFont windowFont = font();
+  windowFont.setPixelSize(FOutputFont.pixelSize());
+  setFont(windowFont);
+  ResizeForFont();
+}
+
+// A log name may come from a hand-edited settings file: check it like one
+// typed in the log dialog before anything is written.
+bool TOstrekForm::LogNamesUsable() const {
+  if (FLogMode == 1 && !FLogFileName.isEmpty()) return FileNameCheck(ToSjis(FLogFileName));
+  if (FLogMode >= 1) return FileNameCheck(ToSjis(FLogPrefix));
+  return true;
+}
+
+void TOstrekForm::ShowError(const QString& text) {
+  QMessageBox::critical(this, QStringLiteral("Ostrekon"), text);
+}

@@ -1,0 +1,397 @@
+#include "platform/IcmpService.h"
+
+#include <linux/errqueue.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+TIcmpHandleSlot IcmpHandle;
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+constexpr quint8 IcmpEchoReplyType = 0;
+constexpr quint8 IcmpEchoRequestType = 8;
+constexpr int EchoHeaderSize = 8;
+// A queue never holds more than this many stale datagrams worth reading.
+constexpr int MaxDiscards = 256;
+
+// One open service: its ICMP datagram socket. The descriptor is closed only
+// when the last user lets go of the object, so a close from another thread
+// never pulls it from under a waiting IcmpSendEcho, and a reused descriptor
+// number is never touched.
+class TEchoSocket {
+ public:
+  explicit TEchoSocket(int fd) : FFd(fd) {}
+  ~TEchoSocket() { ::close(FFd); }
+  TEchoSocket(const TEchoSocket&) = delete;
+  TEchoSocket& operator=(const TEchoSocket&) = delete;
+
+  int Fd() const { return FFd; }
+  bool Closed() const { return FClosed.load(); }
+  // Shutting the socket down wakes a waiting poll at once; the flag tells it
+  // why. Order matters: the flag first, so the woken waiter sees it.
+  void Close() {
+    FClosed.store(true);
+    ::shutdown(FFd, SHUT_RDWR);
+  }
+  quint16 NextSequence() { return FNextSequence++; }
+  // One request at a time per handle: options and sequence belong to it.
+  std::mutex& SendLock() { return FSendLock; }
+
+ private:
+  const int FFd;
+  std::atomic<bool> FClosed{false};
+  std::mutex FSendLock;
+  quint16 FNextSequence = 1;
+};
+
+using TEchoSocketRef = std::shared_ptr<TEchoSocket>;
+
+// The open handles. Handle values count up and are never reused.
+class TRegistry {
+ public:
+  TIcmpHandle Add(TEchoSocketRef socket) {
+    std::lock_guard lock(FLock);
+    const TIcmpHandle handle = FNextHandle++;
+    FOpen.emplace(handle, std::move(socket));
+    return handle;
+  }
+  TEchoSocketRef Find(TIcmpHandle handle) {
+    std::lock_guard lock(FLock);
+    const auto it = FOpen.find(handle);
+    return it == FOpen.end() ? nullptr : it->second;
+  }
+  TEchoSocketRef Take(TIcmpHandle handle) {
+    std::lock_guard lock(FLock);
+    const auto it = FOpen.find(handle);
+    if (it == FOpen.end()) return nullptr;
+    TEchoSocketRef socket = std::move(it->second);
+    FOpen.erase(it);
+    return socket;
+  }
+
+ private:
+  std::mutex FLock;
+  std::unordered_map<TIcmpHandle, TEchoSocketRef> FOpen;
+  TIcmpHandle FNextHandle = 1;
+};
+
+TRegistry& Registry() {
+  static TRegistry registry;
+  return registry;
+}
+
+// What answered a request.
+struct TAnswer {
+  quint32 Address = 0;
+  quint32 Status = IpSuccess;
+  quint8 Ttl = 0;
+  std::vector<quint8> Data;  // echoed data, echo replies only
+};
+
+bool SetIntOption(int fd, int level, int name, int value) {
+  return ::setsockopt(fd, level, name, &value, sizeof value) == 0;
+}
+
+// Without options: the system's time-to-live (-1) and fragmentation allowed.
+bool ApplyOptions(int fd, const TIpOptionInformation* options) {
+  const int ttl = options ? options->Ttl : -1;
+  const bool dontFragment = options && (options->Flags & IpFlagDontFragment);
+  const int tos = options ? options->Tos : 0;
+  return ttl != 0 && SetIntOption(fd, IPPROTO_IP, IP_TTL, ttl) &&
+         SetIntOption(fd, IPPROTO_IP, IP_TOS, tos) &&
+         SetIntOption(fd, IPPROTO_IP, IP_MTU_DISCOVER,
+                      dontFragment ? IP_PMTUDISC_DO : IP_PMTUDISC_DONT);
+}
+
+// Drops what earlier requests left behind: late replies, late errors and a
+// pending socket error. Matching by sequence would skip them anyway; this
+// keeps the queues short.
+void DiscardPending(int fd) {
+  quint8 scrap[64];
+  for (int i = 0; i < MaxDiscards && ::recv(fd, scrap, sizeof scrap, MSG_DONTWAIT) >= 0; ++i) {
+  }
+  for (int i = 0;
+       i < MaxDiscards && ::recv(fd, scrap, sizeof scrap, MSG_DONTWAIT | MSG_ERRQUEUE) >= 0; ++i) {
+  }
+  int error = 0;
+  socklen_t length = sizeof error;
+  ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
+}
+
+// The echo request as the system wants it: type 8, code 0, sequence in
+// network byte order. The system fills in checksum and identifier.
+std::vector<quint8> EchoMessage(quint16 sequence, const void* data, quint16 size) {
+  std::vector<quint8> message(EchoHeaderSize + size_t(size), 0);
+  message[0] = IcmpEchoRequestType;
+  message[6] = quint8(sequence >> 8);
+  message[7] = quint8(sequence);
+  if (size > 0) std::memcpy(message.data() + EchoHeaderSize, data, size);
+  return message;
+}
+
+// errno of the send, or 0 when it went out whole.
+int SendMessage(int fd, quint32 destAddr, const std::vector<quint8>& message) {
+  sockaddr_in dest{};
+  dest.sin_family = AF_INET;
+  dest.sin_addr.s_addr = destAddr;
+  ssize_t sent;
+  do {
+    sent = ::sendto(fd, message.data(), message.size(), 0, reinterpret_cast<const sockaddr*>(&dest),
+                    sizeof dest);
+  } while (sent < 0 && errno == EINTR);
+  if (sent < 0) return errno;
+  return sent == ssize_t(message.size()) ? 0 : EMSGSIZE;
+}
+
+quint16 SequenceOf(const quint8* icmp) { return quint16((icmp[6] << 8) | icmp[7]); }
+
+// The received time-to-live from the IP_TTL control message, 0 without one.
+quint8 ReceivedTtl(msghdr& message) {
+  for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
+    if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL) {
+      int ttl = 0;
+      std::memcpy(&ttl, CMSG_DATA(c), sizeof ttl);
+      return quint8(ttl);
+    }
+  }
+  return 0;
+}
+
+// The status of each destination-unreachable code (RFC 792, 1122, 1812). The
+// administrative and precedence codes mean "this host cannot be reached from
+// here"; codes not listed are taken the same way.
+constexpr quint32 UnreachableStatuses[] = {
+    IpDestNetUnreachable,   // 0 network unreachable
+    IpDestHostUnreachable,  // 1 host unreachable
+    IpDestProtUnreachable,  // 2 protocol unreachable
+    IpDestPortUnreachable,  // 3 port unreachable
+    IpPacketTooBig,         // 4 fragmentation needed, don't-fragment set
+    IpBadRoute,             // 5 source route failed
+    IpDestNetUnreachable,   // 6 destination network unknown
+    IpDestHostUnreachable,  // 7 destination host unknown
+    IpDestHostUnreachable,  // 8 source host isolated
+    IpDestNetUnreachable,   // 9 network administratively prohibited
+    IpDestHostUnreachable,  // 10 host administratively prohibited
+    IpDestNetUnreachable,   // 11 network unreachable for the type of service
+    IpDestHostUnreachable,  // 12 host unreachable for the type of service
+    IpDestHostUnreachable,  // 13 communication administratively prohibited
+    IpDestHostUnreachable,  // 14 host precedence violation
+    IpDestHostUnreachable,  // 15 precedence cutoff in effect
+};
+
+// Reads the socket's replies until one answers sequence. Replies to earlier
+// requests (the system already filtered by identifier) are skipped.
+bool ReadEchoReplies(int fd, quint16 sequence, quint16 dataSize, TAnswer& answer) {
+  std::vector<quint8> buffer(EchoHeaderSize + size_t(dataSize));
+  for (int i = 0; i < MaxDiscards; ++i) {
+    sockaddr_in source{};
+    iovec part{buffer.data(), buffer.size()};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))];
+    msghdr message{};
+    message.msg_name = &source;
+    message.msg_namelen = sizeof source;
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    const ssize_t received = ::recvmsg(fd, &message, MSG_DONTWAIT);
+    if (received < 0 && errno == EINTR) continue;
+    // 0 bytes: shut down by a close; the caller sees the flag.
+    if (received < EchoHeaderSize) return false;
+    if (buffer[0] != IcmpEchoReplyType || SequenceOf(buffer.data()) != sequence) continue;
+    const size_t echoed = std::min(size_t(received), buffer.size()) - EchoHeaderSize;
+    answer.Address = source.sin_addr.s_addr;
+    answer.Status = IpSuccess;
+    answer.Ttl = ReceivedTtl(message);
+    answer.Data.assign(buffer.begin() + EchoHeaderSize, buffer.begin() + EchoHeaderSize + echoed);
+    return true;
+  }
+  return false;
+}
+
+// An ICMP error from the error queue that answers sequence: its quote starts
+// with our request's ICMP header.
+bool AnswersSequence(const sock_extended_err& error, const quint8* quote, ssize_t quoteLength,
+                     quint16 sequence) {
+  return error.ee_origin == SO_EE_ORIGIN_ICMP && quoteLength >= EchoHeaderSize &&
+         quote[0] == IcmpEchoRequestType && SequenceOf(quote) == sequence &&
+         IcmpErrorStatus(error.ee_type, error.ee_code) != IpSuccess;
+}
+
+const sock_extended_err* ExtendedError(msghdr& message) {
+  for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
+    if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_RECVERR)
+      return reinterpret_cast<const sock_extended_err*>(CMSG_DATA(c));
+  }
+  return nullptr;
+}
+
+// Reads the error queue until an entry answers sequence; others are dropped.
+bool ReadErrorQueue(int fd, quint16 sequence, TAnswer& answer) {
+  for (int i = 0; i < MaxDiscards; ++i) {
+    quint8 quote[64];
+    iovec part{quote, sizeof quote};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(sock_extended_err) + sizeof(sockaddr_in)) +
+                                  CMSG_SPACE(sizeof(int))];
+    msghdr message{};
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    const ssize_t received = ::recvmsg(fd, &message, MSG_ERRQUEUE | MSG_DONTWAIT);
+    if (received < 0 && errno == EINTR) continue;
+    if (received < 0) break;
+    const sock_extended_err* error = ExtendedError(message);
+    if (!error || !AnswersSequence(*error, quote, received, sequence)) continue;
+    sockaddr_in offender;
+    std::memcpy(&offender, SO_EE_OFFENDER(error), sizeof offender);
+    answer.Address = offender.sin_addr.s_addr;
+    answer.Status = IcmpErrorStatus(error->ee_type, error->ee_code);
+    answer.Ttl = ReceivedTtl(message);
+    return true;
+  }
+  // A socket error without a queue entry would keep poll reporting POLLERR.
+  int pending = 0;
+  socklen_t length = sizeof pending;
+  ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &pending, &length);
+  return false;
+}
+
+int RemainingMs(TClock::time_point deadline) {
+  using namespace std::chrono;
+  const auto left = duration_cast<milliseconds>(deadline - TClock::now() + 999us).count();
+  return int(std::clamp<long long>(left, 0, 1 << 30));
+}
+
+// Waits for the answer to sequence until the deadline or a close.
+bool AwaitAnswer(TEchoSocket& socket, quint16 sequence, quint16 dataSize,
+                 TClock::time_point deadline, TAnswer& answer) {
+  for (;;) {
+    pollfd ready{socket.Fd(), POLLIN, 0};
+    const int rc = ::poll(&ready, 1, RemainingMs(deadline));
+    if (socket.Closed()) return false;
+    if (rc < 0 && errno != EINTR) return false;
+    if ((ready.revents & POLLERR) && ReadErrorQueue(socket.Fd(), sequence, answer)) return true;
+    if ((ready.revents & POLLIN) && ReadEchoReplies(socket.Fd(), sequence, dataSize, answer))
+      return true;
+    if (rc == 0 || TClock::now() >= deadline) return false;
+  }
+}
+
+quint32 ElapsedMs(TClock::time_point start) {
+  using namespace std::chrono;
+  return quint32(duration_cast<milliseconds>(TClock::now() - start).count());
+}
+
+// The reply record at the start of the buffer, and as much echoed data after
+// it as fits. memcpy: the caller's buffer need not be aligned for the record.
+void WriteReply(const TAnswer& answer, quint32 roundTrip, void* replyBuffer, quint32 replySize) {
+  auto* bytes = static_cast<quint8*>(replyBuffer);
+  const size_t room = replySize - sizeof(TIcmpEchoReply);
+  const size_t echoed = std::min({answer.Data.size(), room, size_t(0xFFFF)});
+  TIcmpEchoReply reply;
+  reply.Address = answer.Address;
+  reply.Status = answer.Status;
+  reply.RoundTripTime = roundTrip;
+  reply.DataSize = quint16(echoed);
+  reply.Data = bytes + sizeof(TIcmpEchoReply);
+  reply.Options.Ttl = answer.Ttl;
+  std::memcpy(bytes, &reply, sizeof reply);
+  if (echoed > 0) std::memcpy(bytes + sizeof reply, answer.Data.data(), echoed);
+}
+
+bool ValidRequest(const void* requestData, quint16 requestSize, const void* replyBuffer,
+                  quint32 replySize) {
+  return (requestData || requestSize == 0) && replyBuffer && replySize >= sizeof(TIcmpEchoReply);
+}
+
+}  // namespace
+
+TIcmpHandle IcmpCreateFile() {
+  const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_ICMP);
+  if (fd < 0) return InvalidHandleValue;
+  // Errors (time-to-live expiry, unreachable) arrive only through the error
+  // queue, with the router's address; without it the service is useless.
+  if (!SetIntOption(fd, IPPROTO_IP, IP_RECVERR, 1)) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return InvalidHandleValue;
+  }
+  SetIntOption(fd, IPPROTO_IP, IP_RECVTTL, 1);
+  return Registry().Add(std::make_shared<TEchoSocket>(fd));
+}
+
+quint32 IcmpSendEcho(TIcmpHandle handle, quint32 destAddr, const void* requestData,
+                     quint16 requestSize, const TIpOptionInformation* options, void* replyBuffer,
+                     quint32 replySize, quint32 timeoutMs) {
+  if (!ValidRequest(requestData, requestSize, replyBuffer, replySize)) return 0;
+  const TEchoSocketRef socket = Registry().Find(handle);
+  if (!socket) return 0;
+  std::lock_guard lock(socket->SendLock());
+  if (socket->Closed() || !ApplyOptions(socket->Fd(), options)) return 0;
+  DiscardPending(socket->Fd());
+  const quint16 sequence = socket->NextSequence();
+  const TClock::time_point start = TClock::now();
+  const int sendError =
+      SendMessage(socket->Fd(), destAddr, EchoMessage(sequence, requestData, requestSize));
+  TAnswer answer;
+  if (sendError == EMSGSIZE && options && (options->Flags & IpFlagDontFragment)) {
+    // Larger than the known path allows, and it may not be fragmented.
+    answer.Status = IpPacketTooBig;
+  } else if (sendError != 0 || !AwaitAnswer(*socket, sequence, requestSize,
+                                            start + std::chrono::milliseconds(timeoutMs), answer)) {
+    return 0;
+  }
+  WriteReply(answer, ElapsedMs(start), replyBuffer, replySize);
+  return 1;
+}
+
+bool IcmpCloseHandle(TIcmpHandle handle) {
+  const TEchoSocketRef socket = Registry().Take(handle);
+  if (!socket) return false;
+  socket->Close();
+  return true;
+}
+
+quint32 IcmpErrorStatus(quint8 type, quint8 code) {
+  switch (type) {
+    case 3:  // destination unreachable
+      return code < std::size(UnreachableStatuses) ? UnreachableStatuses[code]
+                                                   : IpDestHostUnreachable;
+    case 11:  // time exceeded: in transit, or while reassembling fragments
+      return code == 1 ? IpTtlExpiredReassem : IpTtlExpiredTransit;
+    case 12:  // parameter problem
+      return IpParamProblem;
+    default:  // redirect, source quench: the request went on; no answer yet
+      return IpSuccess;
+  }
+}
+
+void TIcmpHandleSlot::Put(TIcmpHandle handle) { FHandle.store(handle); }
+
+bool TIcmpHandleSlot::Release(TIcmpHandle handle) {
+  TIcmpHandle expected = handle;
+  return handle != InvalidHandleValue &&
+         FHandle.compare_exchange_strong(expected, InvalidHandleValue);
+}
+
+bool TIcmpHandleSlot::CloseAndClear() {
+  const TIcmpHandle handle = FHandle.exchange(InvalidHandleValue);
+  return handle != InvalidHandleValue && IcmpCloseHandle(handle);
+}
+
+TIcmpHandle TIcmpHandleSlot::Current() const { return FHandle.load(); }

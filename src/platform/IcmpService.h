@@ -1,0 +1,101 @@
+#pragma once
+#include <QtGlobal>
+
+#include <atomic>
+#include <cstdint>
+
+// The ICMP echo service for users without raw-socket privilege: echo requests
+// over unprivileged ICMP datagram sockets (SOCK_DGRAM, IPPROTO_ICMP; allowed
+// for the groups in net.ipv4.ping_group_range). The system builds the packet
+// and fills in the identifier; the service matches replies by sequence
+// number. Time-to-live expiry and unreachable destinations come from the
+// socket's error queue (IP_RECVERR) with the address of the router that
+// sent them.
+
+// A handle names one open echo service. Values are never reused within a
+// run, so a late close of an old handle cannot touch a newer one.
+using TIcmpHandle = std::intptr_t;
+inline constexpr TIcmpHandle InvalidHandleValue = -1;
+
+// IP options of a request.
+struct TIpOptionInformation {
+  quint8 Ttl = 0;          // time-to-live, 1..255
+  quint8 Tos = 0;          // type of service
+  quint8 Flags = 0;        // IpFlagDontFragment or 0
+  quint8 OptionsSize = 0;  // IP options are not supported: 0
+  quint8* OptionsData = nullptr;
+};
+inline constexpr quint8 IpFlagDontFragment = 0x02;
+
+// The reply record written at the start of the reply buffer, followed by the
+// echoed data as far as the buffer holds it.
+struct TIcmpEchoReply {
+  quint32 Address = 0;        // who answered, IPv4, network byte order
+  quint32 Status = 0;         // IpSuccess or one of the other statuses below
+  quint32 RoundTripTime = 0;  // milliseconds
+  quint16 DataSize = 0;       // echoed bytes at Data (echo replies only)
+  quint16 Reserved = 0;
+  void* Data = nullptr;          // into the reply buffer, just after this record
+  TIpOptionInformation Options;  // Ttl: the reply's time-to-live when known
+};
+
+// Reply statuses.
+inline constexpr quint32 IpSuccess = 0;
+inline constexpr quint32 IpDestNetUnreachable = 11002;
+inline constexpr quint32 IpDestHostUnreachable = 11003;
+inline constexpr quint32 IpDestProtUnreachable = 11004;
+inline constexpr quint32 IpDestPortUnreachable = 11005;
+inline constexpr quint32 IpPacketTooBig = 11009;
+inline constexpr quint32 IpBadRoute = 11012;
+inline constexpr quint32 IpTtlExpiredTransit = 11013;
+inline constexpr quint32 IpTtlExpiredReassem = 11014;
+inline constexpr quint32 IpParamProblem = 11015;
+
+// Opens an echo service. InvalidHandleValue when no ICMP datagram socket can
+// be opened (errno tells why: EACCES when the user's group is outside
+// net.ipv4.ping_group_range).
+TIcmpHandle IcmpCreateFile();
+
+// Sends one echo request with requestSize bytes of requestData to destAddr
+// (IPv4, network byte order) and waits at most timeoutMs for the answer.
+// Returns 1 with a reply record at the start of replyBuffer, or 0: no answer
+// in time, the handle was closed (also while waiting), a bad argument (no
+// room for the record, a time-to-live of 0), or the request could not be
+// sent. options may be null: the system's time-to-live, fragmentation
+// allowed. A request too large for a path that may not fragment it is
+// answered with IpPacketTooBig, by a router or by this host.
+quint32 IcmpSendEcho(TIcmpHandle handle, quint32 destAddr, const void* requestData,
+                     quint16 requestSize, const TIpOptionInformation* options, void* replyBuffer,
+                     quint32 replySize, quint32 timeoutMs);
+
+// Closes the handle; from any thread. A call of IcmpSendEcho waiting on it
+// returns 0 at once. False when the handle is not open (closed already).
+bool IcmpCloseHandle(TIcmpHandle handle);
+
+// The reply status for an ICMP error message: 0 for messages that are no
+// answer to an echo request (redirect, source quench, unknown types).
+quint32 IcmpErrorStatus(quint8 type, quint8 code);
+
+// The process-wide slot of the running service worker's handle, so that Stop
+// can end a pending IcmpSendEcho.
+//
+// Worker: h = IcmpCreateFile(); IcmpHandle.Put(h); check the stop flag (Stop
+// sets it before it empties the slot, so either Stop sees h or the worker
+// sees the flag); work; at its end `if (IcmpHandle.Release(h))
+// IcmpCloseHandle(h);`. Stop: set the flag, then IcmpHandle.CloseAndClear().
+// Each handle is closed exactly once, by whichever takes it out first.
+class TIcmpHandleSlot {
+ public:
+  void Put(TIcmpHandle handle);
+  // Empties the slot if it still holds handle; true when it did, and the
+  // caller then closes the handle.
+  bool Release(TIcmpHandle handle);
+  // Takes out whatever the slot holds and closes it. True when there was one.
+  bool CloseAndClear();
+  TIcmpHandle Current() const;
+
+ private:
+  std::atomic<TIcmpHandle> FHandle{InvalidHandleValue};
+};
+
+extern TIcmpHandleSlot IcmpHandle;

@@ -1,0 +1,36 @@
+#pragma once
+#include <QtGlobal>
+
+#include <span>
+
+// Raw ICMP sockets for the raw-socket workers: socket(AF_INET, SOCK_RAW,
+// IPPROTO_ICMP). They need root or CAP_NET_RAW; a datagram comes back whole,
+// IPv4 header included.
+
+// Opens a raw ICMP socket (close-on-exec, blocking). It never receives echo
+// requests: on loopback the host's own outgoing requests would otherwise
+// arrive before each reply. Returns the descriptor, or -1 with errno set.
+int OpenRawIcmp();
+
+// Start-up probe: whether a raw ICMP socket can be opened now.
+bool CanOpenRawIcmp();
+
+// The socket options the workers set; each returns false when the system
+// refuses it.
+// Every receive waits at most msecs (> 0) milliseconds.
+bool SetReceiveTimeout(int fd, int msecs);
+// Time-to-live of the requests sent from now on (1..255).
+bool SetTtl(int fd, int ttl);
+// on: the don't-fragment flag is set and nothing is fragmented (a request
+// larger than the path allows fails); off: the flag is clear and large
+// requests are fragmented.
+bool SetDontFragment(int fd, bool on);
+
+// Sends one ICMP message to destAddr (IPv4, network byte order). True when
+// the whole message was handed to the system.
+bool SendIcmp(int fd, quint32 destAddr, std::span<const quint8> message);
+
+// Receives one datagram into buffer (cut short when longer). Returns its byte
+// count and its source address (network byte order) in *sourceAddr when
+// given; -1 on time-out, error, or when the socket was shut down (Stop).
+int ReceiveIcmp(int fd, std::span<quint8> buffer, quint32* sourceAddr = nullptr);

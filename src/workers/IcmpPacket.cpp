@@ -1,0 +1,133 @@
+#include "workers/IcmpPacket.h"
+
+#include "common/Common.h"
+
+#include <unistd.h>
+
+#include <cstring>
+
+namespace {
+
+constexpr quint8 IpProtocolIcmp = 1;
+
+// Offsets inside an IPv4 header and an ICMP header.
+constexpr int IpProtocolAt = 9;
+constexpr int IpSourceAt = 12;
+constexpr int IpDestAt = 16;
+constexpr int IcmpChecksumAt = 2;
+constexpr int IcmpIdentifierAt = 4;
+constexpr int IcmpSequenceAt = 6;
+constexpr int EchoSendTimeAt = 8;
+
+quint16 ReadLsbFirst16(const quint8* at) { return quint16(at[0] | (at[1] << 8)); }
+
+void WriteLsbFirst16(quint8* at, quint16 value) {
+  at[0] = quint8(value);
+  at[1] = quint8(value >> 8);
+}
+
+void WriteLsbFirst32(quint8* at, quint32 value) {
+  for (int i = 0; i < 4; ++i) at[i] = quint8(value >> (8 * i));
+}
+
+// Addresses stay in network byte order: copied, not interpreted.
+quint32 ReadAddress(const quint8* at) {
+  quint32 addr;
+  std::memcpy(&addr, at, sizeof addr);
+  return addr;
+}
+
+// Version 4, a header length of at least 20 bytes, protocol ICMP. Needs the
+// 20 bytes of the fixed header.
+bool IsIcmpOverIpv4(std::span<const quint8> header) {
+  return (header[0] >> 4) == 4 && (header[0] & 0x0F) * 4 >= IpHeaderSize &&
+         header[IpProtocolAt] == IpProtocolIcmp;
+}
+
+int IpHeaderLength(std::span<const quint8> header) { return (header[0] & 0x0F) * 4; }
+
+// Whether bytes hold an IPv4 header carrying ICMP and, after its options,
+// the whole 8-byte ICMP header.
+bool HoldsIcmpHeader(std::span<const quint8> bytes) {
+  return bytes.size() >= size_t(IpHeaderSize) && IsIcmpOverIpv4(bytes) &&
+         bytes.size() >= size_t(IpHeaderLength(bytes) + IcmpHeaderSize);
+}
+
+// Reads the datagram quoted after an error message's ICMP header. RFC 792
+// quotes the IP header and 8 bytes of the ICMP header: enough for the
+// identifier and sequence of an echo request.
+void DecodeQuote(std::span<const quint8> quote, TIcmpDatagram& datagram) {
+  if (quote.size() < size_t(IpHeaderSize)) {
+    datagram.FQuote = TQuote::TooShort;
+    return;
+  }
+  datagram.FQuotedDestAddr = ReadAddress(&quote[IpDestAt]);
+  if (!IsIcmpOverIpv4(quote)) {
+    datagram.FQuote = TQuote::OtherPacket;
+    return;
+  }
+  if (!HoldsIcmpHeader(quote)) {
+    datagram.FQuote = TQuote::TooShort;
+    return;
+  }
+  const quint8* icmp = &quote[size_t(IpHeaderLength(quote))];
+  if (icmp[0] != IcmpEchoRequest || icmp[1] != 0) {
+    datagram.FQuote = TQuote::OtherPacket;
+    return;
+  }
+  datagram.FQuote = TQuote::EchoRequest;
+  datagram.FQuotedIdentifier = ReadLsbFirst16(icmp + IcmpIdentifierAt);
+  datagram.FQuotedSequence = ReadLsbFirst16(icmp + IcmpSequenceAt);
+}
+
+}  // namespace
+
+quint16 EchoIdentifier() { return quint16(::getpid()); }
+
+bool BuildEchoRequest(std::span<quint8> buffer, int dataSize, quint32 sequence, quint16 identifier,
+                      quint32 sendTime) {
+  if (dataSize < MinEchoDataSize || buffer.size() < size_t(EchoRequestSize(dataSize))) return false;
+  quint8* request = buffer.data();
+  request[0] = IcmpEchoRequest;
+  request[1] = 0;
+  WriteLsbFirst16(request + IcmpChecksumAt, 0);
+  WriteLsbFirst16(request + IcmpIdentifierAt, identifier);
+  WriteLsbFirst16(request + IcmpSequenceAt, quint16(sequence));
+  WriteLsbFirst32(request + EchoSendTimeAt, sendTime);
+  std::memset(request + EchoSendTimeAt + 4, EchoFiller, size_t(dataSize - 4));
+  const qint32 length = EchoRequestSize(dataSize);
+  WriteLsbFirst16(request + IcmpChecksumAt, IcmpChecksum(request, length));
+  return true;
+}
+
+bool BuildEchoRequest(std::span<quint8> buffer, int dataSize, quint32 sequence) {
+  return BuildEchoRequest(buffer, dataSize, sequence, EchoIdentifier(), TickCount());
+}
+
+bool IsIcmpError(quint8 type) { return type == IcmpDestUnreachable || type == IcmpTimeExceeded; }
+
+TIcmpDatagram DecodeIcmpReply(std::span<const quint8> datagram) {
+  TIcmpDatagram result;
+  if (!HoldsIcmpHeader(datagram)) return result;
+  const int headerLength = IpHeaderLength(datagram);
+  const quint8* icmp = &datagram[headerLength];
+  result.FValid = true;
+  result.FIpHeaderLength = headerLength;
+  result.FSourceAddr = ReadAddress(&datagram[IpSourceAt]);
+  result.FType = icmp[0];
+  result.FCode = icmp[1];
+  result.FIdentifier = ReadLsbFirst16(icmp + IcmpIdentifierAt);
+  result.FSequence = ReadLsbFirst16(icmp + IcmpSequenceAt);
+  if (IsIcmpError(result.FType))
+    DecodeQuote(datagram.subspan(size_t(headerLength + IcmpHeaderSize)), result);
+  return result;
+}
+
+bool QuotesEchoRequest(const TIcmpDatagram& datagram, quint16 identifier, quint32 sequence) {
+  return datagram.FValid && datagram.FQuote == TQuote::EchoRequest &&
+         datagram.FQuotedIdentifier == identifier && datagram.FQuotedSequence == quint16(sequence);
+}
+
+bool IsEchoReplyFor(const TIcmpDatagram& datagram, quint16 identifier) {
+  return datagram.FValid && datagram.FType == IcmpEchoReply && datagram.FIdentifier == identifier;
+}

@@ -1,0 +1,176 @@
+// A whole life of the window: first start, a query, shutdown, and a restart
+// that restores what the user set, in both stores.
+#include "LoopbackServer.h"
+#include "TestStores.h"
+#include "dialogs/FireWall.h"
+#include "dialogs/Log.h"
+#include "main/OstrekMain.h"
+#include "settings/SettingsStore.h"
+#include "widgets/ExtMemo.h"
+#include "widgets/UpDown.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QtTest>
+
+class StartupShutdownTest : public QObject {
+  Q_OBJECT
+ private:
+  QString FDir;
+
+  template <class T>
+  void WhenModal(std::function<void(T*)> fn, int triesLeft = 250) {
+    QTimer::singleShot(20, this, [=] {
+      if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget()))
+        fn(dialog);
+      else if (triesLeft > 0)
+        WhenModal<T>(fn, triesLeft - 1);
+    });
+  }
+  QString IniPath() const { return SettingsIniPath(); }
+
+ private slots:
+  void initTestCase() { FDir = IsolateSettingsStores(); }
+  void init() {
+    QFile::remove(IniPath());
+    QFile::remove(UserStorePath());
+  }
+
+  void firstStartUsesDefaultsAndExitCreatesTheIniFile() {
+    {
+      TOstrekForm form;
+      QVERIFY(form.SaveSetting_INI->isChecked());
+      QCOMPARE(form.PngReqNum_UD->Position(), 4);
+      QCOMPARE(form.PageControl->currentWidget(), form.Finger);
+      QVERIFY(form.AutoScroll_ChckM->isChecked());
+      form.show();
+      form.close();
+    }
+    QVERIFY(QFile::exists(IniPath()));
+    QVERIFY(!QFile::exists(UserStorePath()));
+  }
+
+  void restartRestoresWhatTheUserSet() {
+    TLoopbackServer server;
+    server.SetReply({{"ok\r\n"}});
+    {
+      TOstrekForm form;
+      form.show();
+      form.FFingerPort = server.Port();
+      form.FngrServ_CB->setEditText("127.0.0.1");
+      form.FngrReq_CB->setEditText("alice");
+      QTest::mouseClick(form.Go_Btn, Qt::LeftButton);
+      QTRY_VERIFY(form.Go_Btn->isEnabled());
+      for (int i = 0; i < 25; ++i) {
+        form.HHURL_CB->setEditText(QString("http://h%1/").arg(i));
+        form.AddToHistory(form.HHURL_CB);
+      }
+      form.PngTTL_UD->SetPosition(33);
+      form.TRReslvHost_ChckB->setChecked(true);
+      form.HTTPGET_RBTN->setChecked(true);
+      form.Clear_ChckM->setChecked(true);
+      form.FWhoisRelay = "relay.example";
+      form.FLogMode = 2;
+      form.FLogPrefix = "np";
+      form.PageControl->setCurrentWidget(form.NsLookupEx);
+      form.close();
+    }
+    TOstrekForm again;
+    QCOMPARE(again.FngrServ_CB->currentText(), QString("127.0.0.1"));
+    QCOMPARE(again.FngrReq_CB->currentText(), QString("alice"));
+    QCOMPARE(again.HHURL_CB->count(), 25);  // every entry written comes back
+    QCOMPARE(again.HHURL_CB->currentText(), QString("http://h24/"));
+    QCOMPARE(again.PngTTL_UD->Position(), 33);
+    QVERIFY(again.TRReslvHost_ChckB->isChecked());
+    QVERIFY(again.HTTPGET_RBTN->isChecked());
+    QVERIFY(again.Clear_ChckM->isChecked());
+    QVERIFY(again.WhoisWall_ChckB->isEnabled());
+    QCOMPARE(again.FLogMode, 2);
+    QCOMPARE(again.FLogPrefix, QString("np"));
+    QCOMPARE(again.PageControl->currentWidget(), again.NsLookupEx);
+    QCOMPARE(again.windowTitle(), QString("IP Scan - Ostrekon"));
+  }
+
+  void registryModeWritesThePerUserStoreAndIniModeDeletesIt() {
+    {
+      TOstrekForm form;
+      form.SaveSetting_REG->setChecked(true);
+      form.PngDelay_UD->SetPosition(2500);
+      form.close();
+    }
+    QVERIFY(QFile::exists(UserStorePath()));
+    {
+      TOstrekForm form;
+      QVERIFY(form.SaveSetting_REG->isChecked());
+      QCOMPARE(form.PngDelay_UD->Position(), 2500);
+      form.SaveSetting_INI->setChecked(true);
+      form.close();
+    }
+    QVERIFY(!QFile::exists(UserStorePath()));
+    TOstrekForm form;
+    QVERIFY(form.SaveSetting_INI->isChecked());
+    QCOMPARE(form.PngDelay_UD->Position(), 2500);
+  }
+
+  void logNameFromAnEditedSettingsFileIsRefused() {
+    QFile ini(IniPath());
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[Others]\r\nLogging=1\r\nLogName=../escaped.log\r\n");
+    ini.close();
+    TLoopbackServer server;
+    server.SetReply({{"x\r\n"}});
+    TOstrekForm form;
+    QCOMPARE(form.FLogFileName, QString("../escaped.log"));
+    form.FFingerPort = server.Port();
+    form.FngrServ_CB->setEditText("127.0.0.1");
+    bool boxShown = false;
+    WhenModal<QMessageBox>([&](QMessageBox* box) {
+      boxShown = box->text() == QStringLiteral("ログファイルの書き込みに失敗しました。");
+      box->accept();
+    });
+    QTest::mouseClick(form.Go_Btn, Qt::LeftButton);
+    QTRY_VERIFY(form.Go_Btn->isEnabled());
+    QTRY_VERIFY(boxShown);
+    QVERIFY(!QFile::exists(QDir(FDir).filePath("../escaped.log")));
+  }
+
+  void relayButtonEditsTheRelayOfTheActiveTab() {
+    TOstrekForm form;
+    form.show();
+    form.PageControl->setCurrentWidget(form.Whois);
+    QVERIFY(!form.WhoisWall_ChckB->isEnabled());
+    WhenModal<TFireWallForm>([](TFireWallForm* dialog) {
+      dialog->findChild<QLineEdit*>()->setText("gw.example");
+      dialog->findChild<QPushButton*>("OKButton")->click();
+    });
+    QTest::mouseClick(form.WhoisWall_Btn, Qt::LeftButton);
+    QCOMPARE(form.FWhoisRelay, QString("gw.example"));
+    QVERIFY(form.WhoisWall_ChckB->isEnabled());
+    QVERIFY(form.FFingerRelay.isEmpty());
+    QVERIFY(!form.FngrWall_ChckB->isEnabled());
+  }
+
+  void logDialogFromTheMenuSetsTheLogFields() {
+    TOstrekForm form;
+    form.show();
+    WhenModal<TLogSetBox>([](TLogSetBox* box) {
+      box->findChild<QRadioButton*>("YMDFile_RB")->click();
+      box->findChild<QLineEdit*>("PreName_EDT")->setText("day");
+      box->findChild<QPushButton*>("OKButton")->click();
+    });
+    form.Log_ExMM->trigger();
+    QCOMPARE(form.FLogMode, 2);
+    QCOMPARE(form.FLogPrefix, QString("day"));
+  }
+};
+
+QTEST_MAIN(StartupShutdownTest)
+#include "StartupShutdownTest.moc"

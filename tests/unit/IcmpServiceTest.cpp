@@ -1,0 +1,60 @@
+// The parts of the echo service that need no network: the status of each
+// ICMP error, the handle slot, and calls on handles that are not open. The
+// exchanges themselves are tested in tests/net (they need a namespace).
+#include "platform/IcmpService.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+
+namespace {
+
+TEST(IcmpErrorStatusTest, EveryErrorMapsToItsStatus) {
+  struct TCase {
+    quint8 Type, Code;
+    quint32 Status;
+  };
+  const TCase cases[] = {
+      {3, 0, IpDestNetUnreachable},  {3, 1, IpDestHostUnreachable}, {3, 2, IpDestProtUnreachable},
+      {3, 3, IpDestPortUnreachable}, {3, 4, IpPacketTooBig},        {3, 13, IpDestHostUnreachable},
+      {3, 99, IpDestHostUnreachable}, {11, 0, IpTtlExpiredTransit}, {11, 1, IpTtlExpiredReassem},
+      // No answer: the request went on (redirect) or the kind is unknown.
+      {5, 1, IpSuccess}, {0, 0, IpSuccess}, {42, 0, IpSuccess},
+  };
+  for (const TCase& c : cases)
+    EXPECT_EQ(IcmpErrorStatus(c.Type, c.Code), c.Status) << int(c.Type) << "/" << int(c.Code);
+  EXPECT_EQ(IpTtlExpiredTransit, 11013u);
+}
+
+TEST(IcmpServiceTest, HandlesThatAreNotOpenGiveNoReply) {
+  alignas(TIcmpEchoReply) quint8 reply[128] = {};
+  const quint8 data[16] = {};
+  for (TIcmpHandle handle : {InvalidHandleValue, TIcmpHandle(0), TIcmpHandle(1) << 40}) {
+    EXPECT_EQ(IcmpSendEcho(handle, inet_addr("127.0.0.1"), data, sizeof data, nullptr, reply,
+                           sizeof reply, 10),
+              0u);
+    EXPECT_FALSE(IcmpCloseHandle(handle));
+  }
+}
+
+TEST(IcmpHandleSlotTest, EachHandleIsTakenOutOnce) {
+  TIcmpHandleSlot slot;
+  EXPECT_EQ(slot.Current(), InvalidHandleValue);
+  EXPECT_FALSE(slot.CloseAndClear());  // empty: nothing to close
+
+  slot.Put(7);
+  EXPECT_FALSE(slot.Release(8));  // a later worker's handle is not ours
+  EXPECT_EQ(slot.Current(), 7);
+  EXPECT_TRUE(slot.Release(7));
+  EXPECT_FALSE(slot.Release(7));  // Stop or the worker, never both
+  EXPECT_EQ(slot.Current(), InvalidHandleValue);
+
+  // Stop took it first: the worker must not close it again.
+  slot.Put(9);
+  slot.CloseAndClear();  // 9 is not open: nothing to close, but the slot empties
+  EXPECT_EQ(slot.Current(), InvalidHandleValue);
+  EXPECT_FALSE(slot.Release(9));
+  EXPECT_FALSE(slot.Release(InvalidHandleValue));
+}
+
+}  // namespace
