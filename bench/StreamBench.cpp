@@ -1,10 +1,7 @@
 // Streams a large HTTP body from a loopback server into the real window and
 // compares it with one bulk load of the same text into the same pane.
 //   build/bench/StreamBench [lines]   (run under xvfb-run or QT_QPA_PLATFORM=offscreen)
-#include "LoopbackServer.h"
-#include "main/OstrekMain.h"
-#include "widgets/ExtMemo.h"
-#include "workers/QueryThread.h"
+#include <sys/resource.h>
 
 #include <QApplication>
 #include <QComboBox>
@@ -13,10 +10,12 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTimer>
-
-#include <sys/resource.h>
-
 #include <cstdio>
+
+#include "LoopbackServer.h"
+#include "main/OstrekMain.h"
+#include "widgets/ExtMemo.h"
+#include "workers/QueryThread.h"
 
 namespace {
 // Longest time the main thread stayed away from its event loop, sampled by a
@@ -50,7 +49,8 @@ class TStretchMeter : public QObject {
 void Idle(TOstrekForm& form, int limitMs) {
   QElapsedTimer t;
   t.start();
-  while (!form.Go_Btn->isEnabled() && t.elapsed() < limitMs) QApplication::processEvents(QEventLoop::AllEvents, 5);
+  while (!form.Go_Btn->isEnabled() && t.elapsed() < limitMs)
+    QApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
 long PeakRssMb() {
@@ -63,7 +63,8 @@ long PeakRssMb() {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const qint64 lines = argc > 1 ? QByteArray(argv[1]).toLongLong() : 250000;
-  const QByteArray line = "0123456789 The quick brown fox jumps over the lazy dog 0123456789 abcdefghij\r\n";
+  const QByteArray line =
+      "0123456789 The quick brown fox jumps over the lazy dog 0123456789 abcdefghij\r\n";
 
   TLoopbackServer server;
   server.SetStream(line, lines, 120);
@@ -115,7 +116,8 @@ int main(int argc, char** argv) {
   std::printf("bulk setPlainText     %.3f s  -> %.0f lines/s\n", bulkSec, lines / bulkSec);
   std::printf("stream / bulk speed   %.2f\n", bulkSec / streamSec);
   std::printf("longest main stretch  %.1f ms\n", stretch);
-  std::printf("peak RSS              %ld MB (after stream), %ld MB (end)\n", rssStream, PeakRssMb());
+  std::printf("peak RSS              %ld MB (after stream), %ld MB (end)\n", rssStream,
+              PeakRssMb());
   std::printf("stop click returns    %.2f ms; worker gone after %.2f ms\n", stopMs, workerGoneMs);
   return 0;
 }

@@ -8,123 +8,93 @@
 namespace {
 
 // Removes everything through the first "://", if there is one.
-QString AfterSchemeMark(const QString& text)
-{
-    const qsizetype at = text.indexOf(u"://");
-    return at < 0 ? text : text.mid(at + 3);
+QString AfterSchemeMark(const QString& text) {
+  const qsizetype at = text.indexOf(u"://");
+  return at < 0 ? text : text.mid(at + 3);
 }
 
 // Removes the first c and everything after it, if there is one.
-QString CutAt(const QString& text, QChar c)
-{
-    const qsizetype at = text.indexOf(c);
-    return at < 0 ? text : text.left(at);
+QString CutAt(const QString& text, QChar c) {
+  const qsizetype at = text.indexOf(c);
+  return at < 0 ? text : text.left(at);
 }
 
 // Removes everything through the first c, if there is one.
-QString AfterFirst(const QString& text, QChar c)
-{
-    const qsizetype at = text.indexOf(c);
-    return at < 0 ? text : text.mid(at + 1);
+QString AfterFirst(const QString& text, QChar c) {
+  const qsizetype at = text.indexOf(c);
+  return at < 0 ? text : text.mid(at + 1);
 }
 
-bool HasBlank(const QString& text)
-{
-    return text.contains(u' ');
-}
+bool HasBlank(const QString& text) { return text.contains(u' '); }
 
-bool IsAsciiDigit(QChar c)
-{
-    return c >= u'0' && c <= u'9';
-}
+bool IsAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 
 // Optional sign and ASCII digits, nothing else. A value beyond int saturates
 // instead of failing, so "99999999999" is out of range, not "no port".
-std::optional<int> ParseDecimal(QStringView text)
-{
-    const bool negative = text.startsWith(u'-');
-    if (negative || text.startsWith(u'+'))
-        text = text.sliced(1);
-    if (text.isEmpty())
-        return std::nullopt;
-    constexpr qint64 Cap = qint64(INT_MAX) + 1;
-    qint64 value = 0;
-    for (QChar c : text) {
-        if (!IsAsciiDigit(c))
-            return std::nullopt;
-        value = qMin(value * 10 + (c.unicode() - u'0'), Cap);
-    }
-    if (negative)
-        return int(-value);
-    return value > INT_MAX ? INT_MAX : int(value);
+std::optional<int> ParseDecimal(QStringView text) {
+  const bool negative = text.startsWith(u'-');
+  if (negative || text.startsWith(u'+')) text = text.sliced(1);
+  if (text.isEmpty()) return std::nullopt;
+  constexpr qint64 Cap = qint64(INT_MAX) + 1;
+  qint64 value = 0;
+  for (QChar c : text) {
+    if (!IsAsciiDigit(c)) return std::nullopt;
+    value = qMin(value * 10 + (c.unicode() - u'0'), Cap);
+  }
+  if (negative) return int(-value);
+  return value > INT_MAX ? INT_MAX : int(value);
 }
 
-} // namespace
+}  // namespace
 
-QString ExtractUrlHost(const QString& text)
-{
-    if (HasBlank(text))
-        return QString();
-    return CutAt(CutAt(AfterSchemeMark(text), u'/'), u':');
+QString ExtractUrlHost(const QString& text) {
+  if (HasBlank(text)) return QString();
+  return CutAt(CutAt(AfterSchemeMark(text), u'/'), u':');
 }
 
-QString ExtractUrlPath(const QString& text)
-{
-    if (HasBlank(text))
-        return QString();
-    // The fragment goes first, so a "/" inside it is not taken for the path.
-    const QString rest = CutAt(AfterSchemeMark(text), u'#');
-    const qsizetype slash = rest.indexOf(u'/');
-    return slash < 0 ? QStringLiteral("/") : rest.mid(slash);
+QString ExtractUrlPath(const QString& text) {
+  if (HasBlank(text)) return QString();
+  // The fragment goes first, so a "/" inside it is not taken for the path.
+  const QString rest = CutAt(AfterSchemeMark(text), u'#');
+  const qsizetype slash = rest.indexOf(u'/');
+  return slash < 0 ? QStringLiteral("/") : rest.mid(slash);
 }
 
-QString ExtractUrlScheme(const QString& text)
-{
-    const qsizetype at = text.indexOf(u"://");
-    if (HasBlank(text) || at < 0)
-        return QString();
-    return text.left(at);
+QString ExtractUrlScheme(const QString& text) {
+  const qsizetype at = text.indexOf(u"://");
+  if (HasBlank(text) || at < 0) return QString();
+  return text.left(at);
 }
 
-int ExtractUrlPort(const QString& text, int defaultPort)
-{
-    // Only a ":" before the path names a port: neither the host itself
-    // ("http://8080/") nor a colon in the path ("/page:2") may become one.
-    const QString hostPort = CutAt(AfterSchemeMark(text), u'/');
-    if (!hostPort.contains(u':'))
-        return defaultPort;
-    return ParseDecimal(AfterFirst(hostPort, u':')).value_or(defaultPort);
+int ExtractUrlPort(const QString& text, int defaultPort) {
+  // Only a ":" before the path names a port: neither the host itself
+  // ("http://8080/") nor a colon in the path ("/page:2") may become one.
+  const QString hostPort = CutAt(AfterSchemeMark(text), u'/');
+  if (!hostPort.contains(u':')) return defaultPort;
+  return ParseDecimal(AfterFirst(hostPort, u':')).value_or(defaultPort);
 }
 
 // --- Shift_JIS byte limits -------------------------------------------------
 
 namespace {
 
-bool IsSjisLeadByte(uchar b)
-{
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+bool IsSjisLeadByte(uchar b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+
+}  // namespace
+
+qsizetype SjisCutLength(QByteArrayView sjis, qsizetype limit) {
+  if (limit <= 0) return 0;
+  if (sjis.size() <= limit) return sjis.size();
+  qsizetype pos = 0;
+  for (;;) {
+    const qsizetype next = pos + (IsSjisLeadByte(uchar(sjis[pos])) ? 2 : 1);
+    if (next > limit) return pos;
+    pos = next;
+  }
 }
 
-} // namespace
-
-qsizetype SjisCutLength(QByteArrayView sjis, qsizetype limit)
-{
-    if (limit <= 0)
-        return 0;
-    if (sjis.size() <= limit)
-        return sjis.size();
-    qsizetype pos = 0;
-    for (;;) {
-        const qsizetype next = pos + (IsSjisLeadByte(uchar(sjis[pos])) ? 2 : 1);
-        if (next > limit)
-            return pos;
-        pos = next;
-    }
-}
-
-QByteArray SjisLeft(const QByteArray& sjis, qsizetype limit)
-{
-    return sjis.left(SjisCutLength(sjis, limit));
+QByteArray SjisLeft(const QByteArray& sjis, qsizetype limit) {
+  return sjis.left(SjisCutLength(sjis, limit));
 }
 
 // --- Internet checksum and the 16-bit millisecond clock ---------------------
@@ -134,48 +104,35 @@ QByteArray SjisLeft(const QByteArray& sjis, qsizetype limit)
 namespace {
 
 // Adds the carries back in until the sum fits 16 bits (one's complement sum).
-quint32 FoldCarries(quint64 sum)
-{
-    while (sum >> 16)
-        sum = (sum >> 16) + (sum & 0xFFFF);
-    return quint32(sum);
+quint32 FoldCarries(quint64 sum) {
+  while (sum >> 16) sum = (sum >> 16) + (sum & 0xFFFF);
+  return quint32(sum);
 }
 
-} // namespace
+}  // namespace
 
-quint16 IcmpChecksum(const void* buffer, qint32 length)
-{
-    const auto* bytes = static_cast<const uchar*>(buffer);
-    // 64 bits: no length that fits a qint32 can overflow it.
-    quint64 sum = 0;
-    qint32 i = 0;
-    for (; i + 1 < length; i += 2)
-        sum += quint32(bytes[i]) | (quint32(bytes[i + 1]) << 8);
-    // The odd last byte is the low half of a word padded with zero.
-    if (i < length)
-        sum += bytes[i];
-    return quint16(~FoldCarries(sum));
+quint16 IcmpChecksum(const void* buffer, qint32 length) {
+  const auto* bytes = static_cast<const uchar*>(buffer);
+  // 64 bits: no length that fits a qint32 can overflow it.
+  quint64 sum = 0;
+  qint32 i = 0;
+  for (; i + 1 < length; i += 2) sum += quint32(bytes[i]) | (quint32(bytes[i + 1]) << 8);
+  // The odd last byte is the low half of a word padded with zero.
+  if (i < length) sum += bytes[i];
+  return quint16(~FoldCarries(sum));
 }
 
-quint32 TickCount()
-{
-    using namespace std::chrono;
-    const auto now = steady_clock::now().time_since_epoch();
-    return quint32(quint64(duration_cast<milliseconds>(now).count()));
+quint32 TickCount() {
+  using namespace std::chrono;
+  const auto now = steady_clock::now().time_since_epoch();
+  return quint32(quint64(duration_cast<milliseconds>(now).count()));
 }
 
-quint16 Tick16()
-{
-    return quint16(TickCount());
+quint16 Tick16() { return quint16(TickCount()); }
+
+int ElapsedTick16(quint16 start, quint16 now) {
+  const int difference = int(now) - int(start);
+  return difference < 0 ? difference + 65536 : difference;
 }
 
-int ElapsedTick16(quint16 start, quint16 now)
-{
-    const int difference = int(now) - int(start);
-    return difference < 0 ? difference + 65536 : difference;
-}
-
-int ElapsedTick16(quint16 start)
-{
-    return ElapsedTick16(start, Tick16());
-}
+int ElapsedTick16(quint16 start) { return ElapsedTick16(start, Tick16()); }

@@ -1,9 +1,9 @@
 #include "common/FileNameCheck.h"
 
+#include <string_view>
+
 #include "common/Common.h"
 #include "common/Cp932.h"
-
-#include <string_view>
 
 namespace {
 

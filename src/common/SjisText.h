@@ -1,8 +1,8 @@
 #pragma once
-#include "common/Cp932.h"
-
 #include <QByteArray>
 #include <QString>
+
+#include "common/Cp932.h"
 
 // Program texts are UTF-8 in the source; what goes to the pane, the log or
 // the network is Shift_JIS.

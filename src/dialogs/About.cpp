@@ -1,13 +1,13 @@
 #include "dialogs/About.h"
 
-#include "dialogs/DialogCommon.h"
-
 #include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include "dialogs/DialogCommon.h"
 
 namespace {
 

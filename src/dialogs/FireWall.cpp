@@ -1,11 +1,11 @@
 #include "dialogs/FireWall.h"
 
-#include "dialogs/DialogCommon.h"
-
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include "dialogs/DialogCommon.h"
 
 TFireWallForm::TFireWallForm(QWidget* owner, const QString& relay) : QDialog(owner), FRelay(relay) {
   setObjectName(QStringLiteral("TFireWallForm"));

@@ -1,13 +1,13 @@
 #include "dialogs/Information.h"
 
-#include "common/Cp932.h"
-#include "dialogs/DialogCommon.h"
-
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include "common/Cp932.h"
+#include "dialogs/DialogCommon.h"
 
 namespace {
 

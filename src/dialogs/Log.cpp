@@ -1,8 +1,5 @@
 #include "dialogs/Log.h"
 
-#include "common/QueryLog.h"
-#include "dialogs/DialogCommon.h"
-
 #include <QButtonGroup>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -11,6 +8,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+
+#include "common/QueryLog.h"
+#include "dialogs/DialogCommon.h"
 
 namespace {
 

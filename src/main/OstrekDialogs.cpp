@@ -1,13 +1,12 @@
 // Menu commands and buttons that open the small dialogs.
-#include "main/OstrekMain.h"
+#include <QCheckBox>
+#include <QTabWidget>
 
 #include "dialogs/About.h"
 #include "dialogs/FireWall.h"
 #include "dialogs/Information.h"
 #include "dialogs/Log.h"
-
-#include <QCheckBox>
-#include <QTabWidget>
+#include "main/OstrekMain.h"
 
 void TOstrekForm::Log_ExMMClick() {
   TLogSetBox box(this, FLogMode, FLogFileName, FLogPrefix);

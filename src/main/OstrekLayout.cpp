@@ -1,9 +1,4 @@
 // Window layout computed from the sizes of a few labels in the current font.
-#include "main/OstrekMain.h"
-
-#include "widgets/ExtMemo.h"
-#include "widgets/UpDown.h"
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -12,6 +7,10 @@
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTabWidget>
+
+#include "main/OstrekMain.h"
+#include "widgets/ExtMemo.h"
+#include "widgets/UpDown.h"
 
 namespace {
 int Right(const QWidget* c) { return c->x() + c->width(); }
@@ -39,7 +38,8 @@ void AutoSize(QWidget* page) {
 }  // namespace
 
 void TOstrekForm::ResizeForFont() {
-  for (QWidget* page : {Finger, Whois, Ping, TraceRoute, NsLookup, NsLookupEx, Http}) AutoSize(page);
+  for (QWidget* page : {Finger, Whois, Ping, TraceRoute, NsLookup, NsLookupEx, Http})
+    AutoSize(page);
   int height = FngrServ_LBL->height() + 12;
   if (height < 22) height = 22;
   const int width = FngrServ_LBL->width() + 20;
@@ -51,8 +51,7 @@ void TOstrekForm::ResizeForFont() {
   // The design height leaves room for the tab row of the design's toolkit;
   // here the tab row is measured and added.
   const int tabRow = PageControl->height() - PageControl->currentWidget()->height();
-  SetHeight(PageControl, 5 * h + h / 2 + PngDelay_LBL->height() + 34 +
-                             std::max(0, tabRow - 24));
+  SetHeight(PageControl, 5 * h + h / 2 + PngDelay_LBL->height() + 34 + std::max(0, tabRow - 24));
   ArrangeActivePage();
 }
 
@@ -104,7 +103,8 @@ void TOstrekForm::ArrangeRelayPage(QComboBox* serv, QComboBox* req, QLabel* serv
 void TOstrekForm::ArrangePingPage() {
   const int x = InputColumn(FngrReq_LBL);
   const int u = Go_Btn->width() / 6;
-  for (QWidget* c : std::initializer_list<QWidget*>{PngServ_CB, PngTout_Edt, PngReqNum_Edt, PngDelay_Edt})
+  for (QWidget* c :
+       std::initializer_list<QWidget*>{PngServ_CB, PngTout_Edt, PngReqNum_Edt, PngDelay_Edt})
     SetLeft(c, x);
   for (QLabel* l : {PngServ_LBL, PngTout_LBL, PngReqNum_LBL, PngDelay_LBL}) AlignLabel(l, x);
   SetTop(PngTout_Edt, Next(PngServ_CB));
@@ -140,7 +140,8 @@ void TOstrekForm::ArrangePingPage() {
 void TOstrekForm::ArrangeTraceRoutePage() {
   const int x = InputColumn(FngrReq_LBL);
   const int u = Go_Btn->width() / 6;
-  for (QWidget* c : std::initializer_list<QWidget*>{TRServ_CB, TRTout_Edt, TRStHop_Edt, TRMaxHop_Edt})
+  for (QWidget* c :
+       std::initializer_list<QWidget*>{TRServ_CB, TRTout_Edt, TRStHop_Edt, TRMaxHop_Edt})
     SetLeft(c, x);
   for (QLabel* l : {TRServ_LBL, TRTout_LBL, TRStHop_LBL, TRMaxHop_LBL}) AlignLabel(l, x);
   SetTop(TRTout_Edt, Next(TRServ_CB));

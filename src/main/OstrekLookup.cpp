@@ -1,21 +1,19 @@
 // Host lookups of the window: one at a time, with the time-out of the NS
 // Lookup page, ended early by Stop.
-#include "main/OstrekMain.h"
-
-#include "common/SjisText.h"
-#include "platform/HostResolver.h"
-#include "widgets/UpDown.h"
+#include <arpa/inet.h>
 
 #include <QEventLoop>
 #include <QMetaObject>
 #include <QThread>
 #include <QTimer>
-
-#include <arpa/inet.h>
-
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+
+#include "common/SjisText.h"
+#include "main/OstrekMain.h"
+#include "platform/HostResolver.h"
+#include "widgets/UpDown.h"
 
 // One lookup in flight: the resolver's callback fills it in; the waiter
 // (main thread or a worker) reads it. Each lookup has its own, so a late
@@ -59,8 +57,12 @@ bool TOstrekForm::LookupHost(const QString& name, bool report, THostEntry* resul
     }
     pending->Done.notify_all();
     if (onMain)
-      QMetaObject::invokeMethod(this, [pending] { if (pending->Loop) pending->Loop->quit(); },
-                                Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          this,
+          [pending] {
+            if (pending->Loop) pending->Loop->quit();
+          },
+          Qt::QueuedConnection);
   };
   const QByteArray latin = ToSjis(name);
   in_addr addr{};
@@ -148,6 +150,9 @@ void TOstrekForm::StopPendingLookup() {
 void TOstrekForm::PostStatusText(const QString& text) {
   const quint64 run = FRunNumber.load();
   QMetaObject::invokeMethod(
-      this, [this, text, run] { if (FBusy && run == FRunNumber.load()) SetStatusText(text); },
+      this,
+      [this, text, run] {
+        if (FBusy && run == FRunNumber.load()) SetStatusText(text);
+      },
       Qt::QueuedConnection);
 }

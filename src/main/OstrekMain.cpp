@@ -1,14 +1,10 @@
 #include "main/OstrekMain.h"
 
-#include "common/History.h"
-#include "widgets/ExtMemo.h"
-#include "workers/QueryThread.h"
-
 #include <QAbstractItemView>
 #include <QAction>
 #include <QActionGroup>
-#include <QCheckBox>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFont>
@@ -20,6 +16,10 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
+
+#include "common/History.h"
+#include "widgets/ExtMemo.h"
+#include "workers/QueryThread.h"
 
 static void InitResources() { Q_INIT_RESOURCE(ostrekon); }
 
@@ -121,8 +121,8 @@ void TOstrekForm::BuildMenus() {
 
   Edit_ExMM = menuBar()->addMenu(QStringLiteral("編集(&E)"));
   Edit_ExMM->setObjectName(QStringLiteral("Edit_ExMM"));
-  CpAll_ExMM = Edit_ExMM->addAction(QStringLiteral("すべてコピー(&L)"), this,
-                                    &TOstrekForm::CpAll_ExMMClick);
+  CpAll_ExMM =
+      Edit_ExMM->addAction(QStringLiteral("すべてコピー(&L)"), this, &TOstrekForm::CpAll_ExMMClick);
   CpAll_ExMM->setObjectName(QStringLiteral("CpAll_ExMM"));
   CpAll_ExMM->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
   Edit_ExMM->addSeparator();
@@ -144,8 +144,8 @@ void TOstrekForm::BuildMenus() {
 
   Help_MM = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
   Help_MM->setObjectName(QStringLiteral("Help_MM"));
-  WinsockInfo_MM = Help_MM->addAction(QStringLiteral("Winsock情報"), this,
-                                      &TOstrekForm::WinsockInfo_MMClick);
+  WinsockInfo_MM =
+      Help_MM->addAction(QStringLiteral("Winsock情報"), this, &TOstrekForm::WinsockInfo_MMClick);
   WinsockInfo_MM->setObjectName(QStringLiteral("WinsockInfo_MM"));
   About_MM = Help_MM->addAction(QStringLiteral("Ostrekonについて(&A)..."), this,
                                 &TOstrekForm::About_MMClick);
@@ -153,8 +153,8 @@ void TOstrekForm::BuildMenus() {
 }
 
 void TOstrekForm::PageControlChange() {
-  const QString caption = PageControl->tabText(PageControl->currentIndex()) +
-                          QStringLiteral(" - ") + AppName;
+  const QString caption =
+      PageControl->tabText(PageControl->currentIndex()) + QStringLiteral(" - ") + AppName;
   setWindowTitle(caption);
   qApp->setApplicationDisplayName(caption);
   PageControl->currentWidget()->update();
@@ -218,7 +218,8 @@ bool TOstrekForm::eventFilter(QObject* watched, QEvent* event) {
     QWidget* focus = QApplication::focusWidget();
     if (enter && key->modifiers() == Qt::NoModifier && watched == focus && focus &&
         focus->window() == this && !qobject_cast<QPushButton*>(focus)) {
-      if (auto* box = qobject_cast<QComboBox*>(focus->parentWidget()); box && box->view()->isVisible())
+      if (auto* box = qobject_cast<QComboBox*>(focus->parentWidget());
+          box && box->view()->isVisible())
         return QMainWindow::eventFilter(watched, event);
       QPushButton* target = Go_Btn->isEnabled() ? Go_Btn : Stop_Btn;
       if (target->isEnabled()) target->click();

@@ -1,16 +1,15 @@
 #pragma once
-#include "platform/Resolver.h"
-#include "platform/SocketLayer.h"
-#include "workers/OutputChannel.h"
-
 #include <QFont>
 #include <QMainWindow>
 #include <QPointer>
-
 #include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
+
+#include "platform/Resolver.h"
+#include "platform/SocketLayer.h"
+#include "workers/OutputChannel.h"
 
 class QAction;
 class QCheckBox;
@@ -92,8 +91,8 @@ class TOstrekForm : public QMainWindow {
   int AnimFrame = 1;
   THostEntry FHostEntry;
   TWsaData FWsaData{};
-  QString FFolder;      // where the save dialog starts
-  QFont FOutputFont;    // the pane's font, applied at the first show
+  QString FFolder;    // where the save dialog starts
+  QFont FOutputFont;  // the pane's font, applied at the first show
   QList<QByteArray> FQueryLines;
 
   // Controls, by their documented names.
@@ -104,8 +103,8 @@ class TOstrekForm : public QMainWindow {
   QLabel* StatusPanel;
   QComboBox *FngrServ_CB, *FngrReq_CB, *WhoisServ_CB, *WhoisReq_CB, *PngServ_CB, *TRServ_CB,
       *NSServ_CB, *Ex_CB, *HHURL_CB;
-  QPushButton *FngrServ_Del, *FngrReq_Del, *WhoisServ_Del, *WhoisReq_Del, *PngServ_Del,
-      *TRServ_Del, *NSServ_Del, *Ex_Del, *HHURL_Del;
+  QPushButton *FngrServ_Del, *FngrReq_Del, *WhoisServ_Del, *WhoisReq_Del, *PngServ_Del, *TRServ_Del,
+      *NSServ_Del, *Ex_Del, *HHURL_Del;
   QCheckBox *FngrWall_ChckB, *WhoisWall_ChckB, *PngDntFrg_ChckB, *TRReslvHost_ChckB, *ExAll_ChckB;
   QPushButton *FngrWall_Btn, *WhoisWall_Btn;
   QLabel *FngrServ_LBL, *FngrReq_LBL, *WhoisServ_LBL, *WhoisReq_LBL, *PngServ_LBL, *PngTout_LBL,
@@ -162,8 +161,8 @@ class TOstrekForm : public QMainWindow {
   void WriteHostEntry(const THostEntry& entry);
   bool CutHostField(QComboBox* box, const QString& tool);
   static bool ParseDottedAddress(const QString& text, quint32* addr);
-  void GoRelayTool(QComboBox* server, QComboBox* request, QCheckBox* useRelay,
-                   const QString& relay, const QString& tool, int port);
+  void GoRelayTool(QComboBox* server, QComboBox* request, QCheckBox* useRelay, const QString& relay,
+                   const QString& tool, int port);
   bool ResolveTarget(const QString& host, quint32* addr);
   void StartTcpWorker(quint32 addr, const QByteArray& request, int port);
   void StartWorker(TQueryThread* worker);

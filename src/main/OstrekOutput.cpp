@@ -1,14 +1,5 @@
 // The output pane, the hand-over from workers, the query log and the pane
 // commands that act on the whole text.
-#include "main/OstrekMain.h"
-
-#include "common/Cp932.h"
-#include "common/ProgramDir.h"
-#include "common/QueryLog.h"
-#include "common/SjisText.h"
-#include "settings/Settings.h"
-#include "widgets/ExtMemo.h"
-
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -21,6 +12,14 @@
 #include <QMessageBox>
 #include <QSaveFile>
 #include <QTimer>
+
+#include "common/Cp932.h"
+#include "common/ProgramDir.h"
+#include "common/QueryLog.h"
+#include "common/SjisText.h"
+#include "main/OstrekMain.h"
+#include "settings/Settings.h"
+#include "widgets/ExtMemo.h"
 
 namespace {
 // One drain takes at most this many items, then lets the event loop run
@@ -75,15 +74,21 @@ void TOstrekForm::DrainWorker(std::weak_ptr<TOutputChannel> weak) {
     lines.clear();
     if (channel != FChannel) return;  // the run ended meanwhile
     switch (item.Kind) {
-      case TOutputItem::Status: SetStatusText(QString::fromUtf8(item.Text)); break;
-      case TOutputItem::DeleteLast: DeleteLastOutput(); break;
-      case TOutputItem::Finish: if (FBusy) FinishQuery(); return;
-      case TOutputItem::Line: break;
+      case TOutputItem::Status:
+        SetStatusText(QString::fromUtf8(item.Text));
+        break;
+      case TOutputItem::DeleteLast:
+        DeleteLastOutput();
+        break;
+      case TOutputItem::Finish:
+        if (FBusy) FinishQuery();
+        return;
+      case TOutputItem::Line:
+        break;
     }
   }
   AppendOutputBatch(lines);
-  if (more && channel == FChannel)
-    QTimer::singleShot(0, this, [this, weak] { DrainWorker(weak); });
+  if (more && channel == FChannel) QTimer::singleShot(0, this, [this, weak] { DrainWorker(weak); });
 }
 
 void TOstrekForm::WriteQueryLog() {

@@ -1,7 +1,4 @@
 // Construction of the seven tool pages and their controls.
-#include "main/OstrekMain.h"
-#include "widgets/UpDown.h"
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -9,6 +6,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+
+#include "main/OstrekMain.h"
+#include "widgets/UpDown.h"
 
 namespace {
 template <class W>
@@ -150,9 +150,9 @@ void TOstrekForm::BuildPingPage() {
   PngDelay_LBL = MakeLabel(Ping, "PngDelay_LBL", QStringLiteral("ディレイ"));
   PngPSize_LBL = MakeLabel(Ping, "PngPSize_LBL", QStringLiteral("データサイズ"));
   PngTTL_LBL = MakeLabel(Ping, "PngTTL_LBL", QStringLiteral("TTL"));
-  const QList<QWidget*> order = {PngServ_CB,   PngTout_Edt,  PngReqNum_Edt, PngDelay_Edt,
+  const QList<QWidget*> order = {PngServ_CB,   PngTout_Edt,  PngReqNum_Edt,   PngDelay_Edt,
                                  PngPSize_Edt, PngTTL_Edt,   PngDntFrg_ChckB, PngServ_Del,
-                                 PngTout_UD,   PngReqNum_UD, PngDelay_UD,   PngPSize_UD,
+                                 PngTout_UD,   PngReqNum_UD, PngDelay_UD,     PngPSize_UD,
                                  PngTTL_UD};
   for (qsizetype i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }
@@ -162,7 +162,8 @@ void TOstrekForm::BuildTraceRoutePage() {
   TRTout_Edt = MakeEdit(TraceRoute, "TRTout_Edt", QStringLiteral("秒で指定"));
   TRStHop_Edt = MakeEdit(TraceRoute, "TRStHop_Edt");
   TRMaxHop_Edt = MakeEdit(TraceRoute, "TRMaxHop_Edt");
-  TRReslvHost_ChckB = MakeCheck(TraceRoute, "TRReslvHost_ChckB", QStringLiteral("ホスト名を解決する"));
+  TRReslvHost_ChckB =
+      MakeCheck(TraceRoute, "TRReslvHost_ChckB", QStringLiteral("ホスト名を解決する"));
   TRServ_Del = MakeDelete(TraceRoute, "TRServ_Del");
   TRTout_UD = MakeUpDown(TraceRoute, "TRTout_UD", TRTout_Edt, 1, 60, 5);
   TRStHop_UD = MakeUpDown(TraceRoute, "TRStHop_UD", TRStHop_Edt, 1, 64, 1);
@@ -171,9 +172,9 @@ void TOstrekForm::BuildTraceRoutePage() {
   TRTout_LBL = MakeLabel(TraceRoute, "TRTout_LBL", QStringLiteral("タイムアウト"));
   TRStHop_LBL = MakeLabel(TraceRoute, "TRStHop_LBL", QStringLiteral("開始ホップ"));
   TRMaxHop_LBL = MakeLabel(TraceRoute, "TRMaxHop_LBL", QStringLiteral("最大ホップ"));
-  const QList<QWidget*> order = {TRServ_CB,         TRTout_Edt, TRStHop_Edt, TRMaxHop_Edt,
-                                 TRReslvHost_ChckB, TRServ_Del, TRTout_UD,   TRStHop_UD,
-                                 TRMaxHop_UD};
+  const QList<QWidget*> order = {TRServ_CB,    TRTout_Edt,        TRStHop_Edt,
+                                 TRMaxHop_Edt, TRReslvHost_ChckB, TRServ_Del,
+                                 TRTout_UD,    TRStHop_UD,        TRMaxHop_UD};
   for (qsizetype i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
@@ -198,8 +199,8 @@ void TOstrekForm::BuildIpScanPage() {
   Ex_Del = MakeDelete(NsLookupEx, "Ex_Del");
   Ex_UD1 = MakeUpDown(NsLookupEx, "Ex_UD1", Ex_Edt1, 0, 255, 0);
   Ex_UD2 = MakeUpDown(NsLookupEx, "Ex_UD2", Ex_Edt2, 0, 255, 255);
-  ExAll_ChckB = MakeCheck(NsLookupEx, "ExAll_ChckB",
-                          QStringLiteral("見つかったホストの情報だけを表示する"));
+  ExAll_ChckB =
+      MakeCheck(NsLookupEx, "ExAll_ChckB", QStringLiteral("見つかったホストの情報だけを表示する"));
   Ex_LBL = MakeLabel(NsLookupEx, "Ex_LBL", QStringLiteral("対象アドレス"));
   ExCmm_LBL = MakeLabel(NsLookupEx, "ExCmm_LBL", QStringLiteral("."));
   QFont bold = ExCmm_LBL->font();

@@ -1,13 +1,5 @@
 // Query runs: start, stop, finish, and the TCP tools.
-#include "main/OstrekMain.h"
-
-#include "common/Common.h"
-#include "common/SjisText.h"
-#include "platform/IcmpService.h"
-#include "platform/SocketSlot.h"
-#include "widgets/ExtMemo.h"
-#include "workers/TCPThrd.h"
-#include "widgets/UpDown.h"
+#include <arpa/inet.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -20,7 +12,14 @@
 #include <QRadioButton>
 #include <QTabWidget>
 
-#include <arpa/inet.h>
+#include "common/Common.h"
+#include "common/SjisText.h"
+#include "main/OstrekMain.h"
+#include "platform/IcmpService.h"
+#include "platform/SocketSlot.h"
+#include "widgets/ExtMemo.h"
+#include "widgets/UpDown.h"
+#include "workers/TCPThrd.h"
 
 namespace {
 constexpr int HttpPort = 80;
@@ -31,7 +30,12 @@ QString HeaderTime(const QDateTime& now) {
   const QDate d = now.date();
   const QTime t = now.time();
   return QStringLiteral("%1年%2月%3日%4時%5分%6秒")
-      .arg(d.year()).arg(d.month()).arg(d.day()).arg(t.hour()).arg(t.minute()).arg(t.second());
+      .arg(d.year())
+      .arg(d.month())
+      .arg(d.day())
+      .arg(t.hour())
+      .arg(t.minute())
+      .arg(t.second());
 }
 
 }  // namespace
@@ -93,9 +97,10 @@ void TOstrekForm::GoHttp() {
     return FinishQuery();
   }
   const QString path = ExtractUrlPath(url);
-  QString request = HTTPGET_RBTN->isChecked()
-                        ? QStringLiteral("GET ") + path + QStringLiteral(" HTTP/1.0\r\nAccept: text/*\r\n")
-                        : QStringLiteral("HEAD ") + path + QStringLiteral(" HTTP/1.0\r\n");
+  QString request =
+      HTTPGET_RBTN->isChecked()
+          ? QStringLiteral("GET ") + path + QStringLiteral(" HTTP/1.0\r\nAccept: text/*\r\n")
+          : QStringLiteral("HEAD ") + path + QStringLiteral(" HTTP/1.0\r\n");
   request += UserAgent + QStringLiteral("\r\n");
   quint32 addr = 0;
   if (!ResolveTarget(ExtractUrlHost(url), &addr)) return;
@@ -122,8 +127,8 @@ void TOstrekForm::StartTcpWorker(quint32 addr, const QByteArray& request, int po
 void TOstrekForm::StartWorker(TQueryThread* worker) {
   std::weak_ptr<TOutputChannel> channel = FChannel;
   FChannel->SetNotifier([this, channel] {
-    QMetaObject::invokeMethod(this, [this, channel] { DrainWorker(channel); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, channel] { DrainWorker(channel); }, Qt::QueuedConnection);
   });
   FWorker = worker;
   worker->start();

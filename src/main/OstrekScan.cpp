@@ -1,15 +1,14 @@
 // NS Lookup and IP Scan: no worker; the lookups run on the main thread while
 // its event loop keeps going.
-#include "main/OstrekMain.h"
-
-#include "common/Common.h"
-#include "common/SjisText.h"
-#include "widgets/UpDown.h"
+#include <arpa/inet.h>
 
 #include <QCheckBox>
 #include <QComboBox>
 
-#include <arpa/inet.h>
+#include "common/Common.h"
+#include "common/SjisText.h"
+#include "main/OstrekMain.h"
+#include "widgets/UpDown.h"
 
 void TOstrekForm::GoNsLookup() {
   if (NSServ_CB->currentText().isEmpty()) return;

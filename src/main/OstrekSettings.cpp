@@ -1,14 +1,5 @@
 // Start-up and shutdown of the window: settings from and to the chosen
 // store, the socket layer, the echo method.
-#include "main/OstrekMain.h"
-
-#include "common/FileNameCheck.h"
-#include "common/SjisText.h"
-#include "platform/RawIcmp.h"
-#include "settings/Settings.h"
-#include "widgets/ExtMemo.h"
-#include "widgets/UpDown.h"
-
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,6 +8,14 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTabWidget>
+
+#include "common/FileNameCheck.h"
+#include "common/SjisText.h"
+#include "main/OstrekMain.h"
+#include "platform/RawIcmp.h"
+#include "settings/Settings.h"
+#include "widgets/ExtMemo.h"
+#include "widgets/UpDown.h"
 
 namespace {
 QSize ScreenSize() {
@@ -58,7 +57,8 @@ void TOstrekForm::FormCreate() {
   }
   if (loaded != TSettingsResult::Ok) ShowError(SettingsErrorText(loaded));
   ApplySettings(settings);
-  const TWindowBounds bounds = KeepWindowReachable(settings.FWindow, screen.width(), screen.height());
+  const TWindowBounds bounds =
+      KeepWindowReachable(settings.FWindow, screen.width(), screen.height());
   move(bounds.FLeft, bounds.FTop);
   resize(bounds.FWidth, bounds.FHeight);
   PageControlChange();
@@ -105,7 +105,8 @@ void TOstrekForm::ApplySettings(const TSettings& s) {
   FFolder = s.FFolder;
   Clear_ChckM->setChecked(s.FClear);
   AutoScroll_ChckM->setChecked(s.FAutoScroll);
-  if (const int page = PageIndexOfName(s.FActivePage); page >= 0) PageControl->setCurrentIndex(page);
+  if (const int page = PageIndexOfName(s.FActivePage); page >= 0)
+    PageControl->setCurrentIndex(page);
   FOutputFont = QFont(s.FFontName);
   FOutputFont.setPixelSize(PointsToPixels(s.FFontSize));
   FLogMode = s.FLogMode;
@@ -159,8 +160,8 @@ TSettings TOstrekForm::CollectSettings() const {
 
 void TOstrekForm::SaveSettingsOnClose() {
   const TSettings settings = CollectSettings();
-  const TSettingsResult saved = SaveSetting_INI->isChecked() ? SaveSettingsToIni(settings)
-                                                             : SaveSettingsToRegistry(settings);
+  const TSettingsResult saved =
+      SaveSetting_INI->isChecked() ? SaveSettingsToIni(settings) : SaveSettingsToRegistry(settings);
   if (saved != TSettingsResult::Ok) ShowError(SettingsErrorText(saved));
 }
 

@@ -1,6 +1,6 @@
-#include "main/OstrekMain.h"
-
 #include <QApplication>
+
+#include "main/OstrekMain.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);

@@ -1,11 +1,10 @@
 #include "platform/HostResolver.h"
 
 #include <ares.h>
-
+#include <fcntl.h>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -69,11 +68,16 @@ ares_channel OpenChannel(const TResolverSetup* setup, int& attempts) {
 
 TLookupResult ResultOf(int status) {
   switch (status) {
-    case ARES_SUCCESS: return TLookupResult::Succeeded;
-    case ARES_ETIMEOUT: return TLookupResult::TimedOut;
-    case ARES_ECANCELLED: return TLookupResult::Cancelled;
-    case ARES_EDESTRUCTION: return TLookupResult::Destroyed;
-    default: return TLookupResult::Error;
+    case ARES_SUCCESS:
+      return TLookupResult::Succeeded;
+    case ARES_ETIMEOUT:
+      return TLookupResult::TimedOut;
+    case ARES_ECANCELLED:
+      return TLookupResult::Cancelled;
+    case ARES_EDESTRUCTION:
+      return TLookupResult::Destroyed;
+    default:
+      return TLookupResult::Error;
   }
 }
 
@@ -90,7 +94,8 @@ QList<QByteArray> AliasesOf(const hostent* host) {
 QList<quint32> AddressesOf(const hostent* host) {
   QList<quint32> addresses;
   if (host->h_addrtype != AF_INET || host->h_length != 4) return addresses;
-  for (char** p = host->h_addr_list; p && *p && addresses.size() < THostResolver::KMaxAddresses; ++p) {
+  for (char** p = host->h_addr_list; p && *p && addresses.size() < THostResolver::KMaxAddresses;
+       ++p) {
     quint32 addr;
     std::memcpy(&addr, *p, sizeof addr);
     addresses.append(addr);
@@ -245,7 +250,8 @@ void THostResolver::Submit(const TSubmission& submission) {
   // c-ares may complete at once (hosts file, numeric name): OnHostDone runs
   // inside these calls.
   if (submission.Reverse) {
-    ares_gethostbyaddr(FChannel, &submission.Addr, sizeof submission.Addr, AF_INET, OnHostDone, arg);
+    ares_gethostbyaddr(FChannel, &submission.Addr, sizeof submission.Addr, AF_INET, OnHostDone,
+                       arg);
   } else {
     ares_gethostbyname(FChannel, submission.Name.constData(), AF_INET, OnHostDone, arg);
   }

@@ -1,10 +1,7 @@
 #pragma once
-#include "platform/Resolver.h"
-
 #include <QByteArray>
 #include <QList>
 #include <QtGlobal>
-
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -14,14 +11,16 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/Resolver.h"
+
 struct ares_channeldata;
 struct hostent;
 
 // Where a resolver sends its queries when it must not use the system's
 // configuration (tests): a fixed server list, no hosts file, no search list.
 struct TResolverSetup {
-  QByteArray Servers;          // c-ares form: "127.0.0.1:5300,127.0.0.2"
-  int TryTimeoutMs = 0;        // 0: the defaults below
+  QByteArray Servers;    // c-ares form: "127.0.0.1:5300,127.0.0.2"
+  int TryTimeoutMs = 0;  // 0: the defaults below
   int Tries = 0;
 };
 
@@ -92,9 +91,9 @@ class THostResolver : public TResolver {
 
   std::mutex FLock;
   std::condition_variable FDelivered;
-  std::unordered_map<quint64, TCallback> FPending;       // not ended yet
-  std::vector<TSubmission> FToSubmit;                     // not handed to c-ares yet
-  std::deque<std::pair<quint64, TCallback>> FToCancel;   // ended by Cancel, callback due
+  std::unordered_map<quint64, TCallback> FPending;      // not ended yet
+  std::vector<TSubmission> FToSubmit;                   // not handed to c-ares yet
+  std::deque<std::pair<quint64, TCallback>> FToCancel;  // ended by Cancel, callback due
   quint64 FLastId = 0;
   quint64 FDeliveringId = 0;  // whose callback runs right now
   bool FStopping = false;

@@ -1,6 +1,5 @@
 #pragma once
 #include <QtGlobal>
-
 #include <span>
 
 // Raw ICMP sockets for the raw-socket workers: socket(AF_INET, SOCK_RAW,

@@ -2,14 +2,13 @@
 #include <QByteArray>
 #include <QList>
 #include <QtGlobal>
-
 #include <functional>
 
 // What a lookup found.
 struct THostEntry {
-  QByteArray OfficialName;     // canonical name
-  QList<QByteArray> Aliases;   // other names (a CNAME alias shows up here)
-  QList<quint32> Addresses;    // IPv4, network byte order, at most 256
+  QByteArray OfficialName;    // canonical name
+  QList<QByteArray> Aliases;  // other names (a CNAME alias shows up here)
+  QList<quint32> Addresses;   // IPv4, network byte order, at most 256
 };
 
 enum class TLookupResult { Succeeded, Error, TimedOut, Cancelled, Destroyed };

@@ -1,10 +1,10 @@
 #include "workers/IcmpPacket.h"
 
-#include "common/Common.h"
-
 #include <unistd.h>
 
 #include <cstring>
+
+#include "common/Common.h"
 
 namespace {
 

@@ -1,7 +1,6 @@
 #pragma once
 #include <QByteArray>
 #include <QByteArrayView>
-
 #include <functional>
 #include <utility>
 

@@ -2,7 +2,6 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
-
 #include <condition_variable>
 #include <deque>
 #include <functional>

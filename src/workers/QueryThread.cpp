@@ -1,13 +1,12 @@
 #include "workers/QueryThread.h"
 
-#include <QDeadlineTimer>
-
-#include <mutex>
-#include <set>
-
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
+
+#include <QDeadlineTimer>
+#include <mutex>
+#include <set>
 
 namespace {
 std::mutex& LiveLock() {

@@ -1,9 +1,8 @@
 #pragma once
-#include "workers/OutputChannel.h"
-
 #include <QThread>
-
 #include <memory>
+
+#include "workers/OutputChannel.h"
 
 // Base of the query workers. A worker never touches the window: it pushes
 // lines, status texts, "delete the last line" and, at its end, "finish the

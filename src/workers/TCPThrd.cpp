@@ -1,10 +1,5 @@
 #include "workers/TCPThrd.h"
 
-#include "common/SjisConv.h"
-#include "common/SjisText.h"
-#include "platform/SocketSlot.h"
-#include "workers/LineSplitter.h"
-
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -12,6 +7,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+
+#include "common/SjisConv.h"
+#include "common/SjisText.h"
+#include "platform/SocketSlot.h"
+#include "workers/LineSplitter.h"
 
 namespace {
 constexpr qsizetype ReceiveBlock = 32512;
@@ -73,8 +73,8 @@ bool TTCPThread::ConnectSocket(int fd) {
 bool TTCPThread::SendRequest(int fd) {
   qsizetype sent = 0;
   while (sent < FRequest.size()) {
-    const ssize_t n = ::send(fd, FRequest.constData() + sent, size_t(FRequest.size() - sent),
-                             MSG_NOSIGNAL);
+    const ssize_t n =
+        ::send(fd, FRequest.constData() + sent, size_t(FRequest.size() - sent), MSG_NOSIGNAL);
     if (n < 0) {
       if (errno == EINTR) continue;
       return false;

@@ -1,12 +1,5 @@
 // The four small dialogs: log settings, relay host, socket-layer information
 // and about box.
-#include "common/Cp932.h"
-#include "dialogs/About.h"
-#include "dialogs/DialogCommon.h"
-#include "dialogs/FireWall.h"
-#include "dialogs/Information.h"
-#include "dialogs/Log.h"
-
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +9,13 @@
 #include <QScreen>
 #include <QTimer>
 #include <QtTest>
+
+#include "common/Cp932.h"
+#include "dialogs/About.h"
+#include "dialogs/DialogCommon.h"
+#include "dialogs/FireWall.h"
+#include "dialogs/Information.h"
+#include "dialogs/Log.h"
 
 namespace {
 
@@ -91,11 +91,12 @@ class DialogsTest : public QObject {
       TAboutBox about(&owner, [](const QUrl&) { return true; });
       for (QWidget* dialog : std::initializer_list<QWidget*>{&log, &relay, &info, &about}) {
         const QSize size = dialog->frameGeometry().size();
-        const QPoint expected =
-            frame.left() > 0
-                ? QPoint(frame.left() + (frame.width() - size.width()) / 2,
-                         frame.top() + (frame.height() - size.height()) / (dialog == &relay ? 3 : 2))
-                : QPoint((screen.width() - size.width()) / 2, (screen.height() - size.height()) / 2);
+        const QPoint expected = frame.left() > 0
+                                    ? QPoint(frame.left() + (frame.width() - size.width()) / 2,
+                                             frame.top() + (frame.height() - size.height()) /
+                                                               (dialog == &relay ? 3 : 2))
+                                    : QPoint((screen.width() - size.width()) / 2,
+                                             (screen.height() - size.height()) / 2);
         QCOMPARE(dialog->pos(), expected);
       }
     }
@@ -153,23 +154,41 @@ class DialogsTest : public QObject {
     QTest::addColumn<QString>("boxText");  // empty: accepted
     QTest::addColumn<QString>("focus");
     const auto message = &TLogSetBox::FaultMessage;
-    QTest::newRow("one file") << 1 << "run.log" << "" << "" << "";
-    QTest::newRow("colon") << 1 << "a:b.txt" << "" << ForbiddenText << "LogName_EDT";
-    QTest::newRow("empty name") << 1 << "" << ""
-                                << "ファイル名を入力してください。" << "LogName_EDT";
-    QTest::newRow("parent dir") << 1 << "../x.log" << "" << ForbiddenText << "LogName_EDT";
-    QTest::newRow("backslash") << 1 << "a\\b" << "" << ForbiddenText << "LogName_EDT";
-    QTest::newRow("dot dot") << 1 << ".." << "" << message(TFileNameFault::DotName)
-                             << "LogName_EDT";
-    QTest::newRow("control") << 1 << "a\tb" << "" << message(TFileNameFault::ControlChar)
-                             << "LogName_EDT";
+    QTest::newRow("one file") << 1 << "run.log"
+                              << ""
+                              << ""
+                              << "";
+    QTest::newRow("colon") << 1 << "a:b.txt"
+                           << "" << ForbiddenText << "LogName_EDT";
+    QTest::newRow("empty name") << 1 << ""
+                                << ""
+                                << "ファイル名を入力してください。"
+                                << "LogName_EDT";
+    QTest::newRow("parent dir") << 1 << "../x.log"
+                                << "" << ForbiddenText << "LogName_EDT";
+    QTest::newRow("backslash") << 1 << "a\\b"
+                               << "" << ForbiddenText << "LogName_EDT";
+    QTest::newRow("dot dot") << 1 << ".."
+                             << "" << message(TFileNameFault::DotName) << "LogName_EDT";
+    QTest::newRow("control") << 1 << "a\tb"
+                             << "" << message(TFileNameFault::ControlChar) << "LogName_EDT";
     QTest::newRow("not sjis") << 1 << QString::fromUtf8("r\u00E9sum\u00E9") << ""
                               << message(TFileNameFault::NotSjis) << "LogName_EDT";
-    QTest::newRow("trail byte 0x5C") << 1 << "表ソ.log" << "" << "" << "";
+    QTest::newRow("trail byte 0x5C") << 1 << "表ソ.log"
+                                     << ""
+                                     << ""
+                                     << "";
     // A bad file name does not matter in mode 2, and the prefix may be empty.
-    QTest::newRow("empty prefix") << 2 << "a:b" << "" << "" << "";
-    QTest::newRow("prefix slash") << 2 << "" << "logs/" << ForbiddenText << "PreName_EDT";
-    QTest::newRow("no log, bad names") << 0 << "a:b" << "<x>" << "" << "";
+    QTest::newRow("empty prefix") << 2 << "a:b"
+                                  << ""
+                                  << ""
+                                  << "";
+    QTest::newRow("prefix slash") << 2 << ""
+                                  << "logs/" << ForbiddenText << "PreName_EDT";
+    QTest::newRow("no log, bad names") << 0 << "a:b"
+                                       << "<x>"
+                                       << ""
+                                       << "";
   }
   void logConfirmStep() {
     QFETCH(int, mode);
@@ -252,11 +271,16 @@ class DialogsTest : public QObject {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<bool>("ok");
     QTest::addColumn<QString>("after");
-    QTest::newRow("set") << "" << "fw.example" << true << "fw.example";
-    QTest::newRow("cleared") << "fw.example" << "" << true << "";
-    QTest::newRow("blanks kept") << "" << "  fw  " << true << "  fw  ";
-    QTest::newRow("cancel keeps host") << "fw.example" << "" << false << "fw.example";
-    QTest::newRow("cancel keeps none") << "" << "other" << false << "";
+    QTest::newRow("set") << ""
+                         << "fw.example" << true << "fw.example";
+    QTest::newRow("cleared") << "fw.example"
+                             << "" << true << "";
+    QTest::newRow("blanks kept") << ""
+                                 << "  fw  " << true << "  fw  ";
+    QTest::newRow("cancel keeps host") << "fw.example"
+                                       << "" << false << "fw.example";
+    QTest::newRow("cancel keeps none") << ""
+                                       << "other" << false << "";
   }
   void relayEditsTheHostAndTheCheckBoxState() {
     QFETCH(QString, before);
@@ -281,17 +305,20 @@ class DialogsTest : public QObject {
     QTest::addColumn<int>("high");
     QTest::addColumn<QString>("versionText");
     QTest::addColumn<QString>("highText");
-    QTest::newRow("1.1 / 2.2") << 0x0101 << 0x0202 << "1.1" << "2.2 (Highest)";
-    QTest::newRow("2.0 high") << 0x0101 << 0x0002 << "1.1" << "2.0 (Highest)";
-    QTest::newRow("minor above 9") << 0x0A01 << 0x0102 << "1.10" << "2.1 (Highest)";
+    QTest::newRow("1.1 / 2.2") << 0x0101 << 0x0202 << "1.1"
+                               << "2.2 (Highest)";
+    QTest::newRow("2.0 high") << 0x0101 << 0x0002 << "1.1"
+                              << "2.0 (Highest)";
+    QTest::newRow("minor above 9") << 0x0A01 << 0x0102 << "1.10"
+                                   << "2.1 (Highest)";
   }
   void infoShowsTheRecord() {
     QFETCH(int, version);
     QFETCH(int, high);
     QFETCH(QString, versionText);
     QFETCH(QString, highText);
-    TWsaData record{quint16(version), quint16(high), "Linux Sockets", "\x89^\x93\xAE\x92\x86",
-                    1024, 65507};  // status 運動中 in Shift_JIS
+    TWsaData record{quint16(version),        quint16(high), "Linux Sockets",
+                    "\x89^\x93\xAE\x92\x86", 1024,          65507};  // status 運動中 in Shift_JIS
     TWinsockInfoBox box(nullptr, record, false);
     QCOMPARE(box.windowTitle(), QStringLiteral("Winsock情報"));
     QCOMPARE(box.Version_LBL1->text(), versionText);

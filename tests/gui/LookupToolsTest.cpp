@@ -1,12 +1,5 @@
 // Lookups of the window with an injected resolver: NS Lookup, IP Scan, the
 // resolve step of the TCP tools, time-out, Stop and late completions.
-#include "FakeResolver.h"
-#include "LoopbackServer.h"
-#include "TestStores.h"
-#include "main/OstrekMain.h"
-#include "widgets/ExtMemo.h"
-#include "widgets/UpDown.h"
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -14,8 +7,14 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QtTest>
-
 #include <thread>
+
+#include "FakeResolver.h"
+#include "LoopbackServer.h"
+#include "TestStores.h"
+#include "main/OstrekMain.h"
+#include "widgets/ExtMemo.h"
+#include "widgets/UpDown.h"
 
 class LookupToolsTest : public QObject {
   Q_OBJECT
@@ -96,7 +95,8 @@ class LookupToolsTest : public QObject {
   void stopWhileALookupIsPendingEndsTheRunOnceWithoutALine() {
     QTimer::singleShot(100, this, [this] {
       QVERIFY(Form().Stop_Btn->isEnabled());
-      QVERIFY(Form().StatusPanel->text().contains(QStringLiteral("ホスト情報取得中...(slow.test)")));
+      QVERIFY(
+          Form().StatusPanel->text().contains(QStringLiteral("ホスト情報取得中...(slow.test)")));
       QTest::mouseClick(Form().Stop_Btn, Qt::LeftButton);
     });
     QElapsedTimer t;

@@ -1,24 +1,24 @@
 // The window's controls, captions, histories and input rules.
-#include "TestStores.h"
-#include "main/OstrekMain.h"
-#include "widgets/ExtMemo.h"
-#include "widgets/UpDown.h"
-
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTabWidget>
-#include <QFileDialog>
-#include <QMessageBox>
 #include <QScrollBar>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include "TestStores.h"
+#include "main/OstrekMain.h"
+#include "widgets/ExtMemo.h"
+#include "widgets/UpDown.h"
 
 class MainWindowTest : public QObject {
   Q_OBJECT
@@ -47,8 +47,10 @@ class MainWindowTest : public QObject {
   void cleanup() { FForm.reset(); }
 
   void pagesInOrderWithCaptions() {
-    const QStringList names{"Finger", "Whois", "Ping", "TraceRoute", "NsLookup", "NsLookupEx", "Http"};
-    const QStringList captions{"Finger", "Whois", "Ping", "TraceRoute", "NS Lookup", "IP Scan", "HTTP"};
+    const QStringList names{"Finger",   "Whois",      "Ping", "TraceRoute",
+                            "NsLookup", "NsLookupEx", "Http"};
+    const QStringList captions{"Finger",    "Whois",   "Ping", "TraceRoute",
+                               "NS Lookup", "IP Scan", "HTTP"};
     QCOMPARE(Form().PageControl->count(), 7);
     for (int i = 0; i < 7; ++i) {
       QCOMPARE(Form().PageControl->widget(i)->objectName(), names[i]);
@@ -65,23 +67,46 @@ class MainWindowTest : public QObject {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("text");
     const QList<std::pair<const char*, const char*>> rows = {
-        {"Go_Btn", "開始(&G)"}, {"Stop_Btn", "中止(&S)"},
-        {"FngrServ_Del", "削除"}, {"FngrReq_Del", "削除"}, {"WhoisServ_Del", "削除"},
-        {"WhoisReq_Del", "削除"}, {"PngServ_Del", "削除"}, {"TRServ_Del", "削除"},
-        {"NSServ_Del", "削除"}, {"Ex_Del", "削除"}, {"HHURL_Del", "削除"},
-        {"FngrWall_ChckB", "ファイアウォールを使う"}, {"WhoisWall_ChckB", "ファイアウォールを使う"},
-        {"FngrWall_Btn", "設定..."}, {"WhoisWall_Btn", "設定..."},
-        {"FngrServ_LBL", "Fingerサーバ"}, {"FngrReq_LBL", "照会文字列"},
-        {"WhoisServ_LBL", "Whoisサーバ"}, {"WhoisReq_LBL", "照会文字列"},
-        {"PngDntFrg_ChckB", "断片化しない"}, {"PngServ_LBL", "対象ホスト"},
-        {"PngTout_LBL", "タイムアウト"}, {"PngReqNum_LBL", "リクエスト数"},
-        {"PngDelay_LBL", "ディレイ"}, {"PngPSize_LBL", "データサイズ"}, {"PngTTL_LBL", "TTL"},
-        {"TRReslvHost_ChckB", "ホスト名を解決する"}, {"TRServ_LBL", "対象ホスト"},
-        {"TRTout_LBL", "タイムアウト"}, {"TRStHop_LBL", "開始ホップ"}, {"TRMaxHop_LBL", "最大ホップ"},
-        {"NSServ_LBL", "対象ホスト"}, {"NSTout_LBL", "タイムアウト"},
-        {"ExAll_ChckB", "見つかったホストの情報だけを表示する"}, {"Ex_LBL", "対象アドレス"},
-        {"ExCmm_LBL", "."}, {"ExCmm_LBL2", "～"}, {"HTTPHEAD_RBTN", "HEAD"},
-        {"HTTPGET_RBTN", "GET"}, {"HHURL_LBL", "場所"}};
+        {"Go_Btn", "開始(&G)"},
+        {"Stop_Btn", "中止(&S)"},
+        {"FngrServ_Del", "削除"},
+        {"FngrReq_Del", "削除"},
+        {"WhoisServ_Del", "削除"},
+        {"WhoisReq_Del", "削除"},
+        {"PngServ_Del", "削除"},
+        {"TRServ_Del", "削除"},
+        {"NSServ_Del", "削除"},
+        {"Ex_Del", "削除"},
+        {"HHURL_Del", "削除"},
+        {"FngrWall_ChckB", "ファイアウォールを使う"},
+        {"WhoisWall_ChckB", "ファイアウォールを使う"},
+        {"FngrWall_Btn", "設定..."},
+        {"WhoisWall_Btn", "設定..."},
+        {"FngrServ_LBL", "Fingerサーバ"},
+        {"FngrReq_LBL", "照会文字列"},
+        {"WhoisServ_LBL", "Whoisサーバ"},
+        {"WhoisReq_LBL", "照会文字列"},
+        {"PngDntFrg_ChckB", "断片化しない"},
+        {"PngServ_LBL", "対象ホスト"},
+        {"PngTout_LBL", "タイムアウト"},
+        {"PngReqNum_LBL", "リクエスト数"},
+        {"PngDelay_LBL", "ディレイ"},
+        {"PngPSize_LBL", "データサイズ"},
+        {"PngTTL_LBL", "TTL"},
+        {"TRReslvHost_ChckB", "ホスト名を解決する"},
+        {"TRServ_LBL", "対象ホスト"},
+        {"TRTout_LBL", "タイムアウト"},
+        {"TRStHop_LBL", "開始ホップ"},
+        {"TRMaxHop_LBL", "最大ホップ"},
+        {"NSServ_LBL", "対象ホスト"},
+        {"NSTout_LBL", "タイムアウト"},
+        {"ExAll_ChckB", "見つかったホストの情報だけを表示する"},
+        {"Ex_LBL", "対象アドレス"},
+        {"ExCmm_LBL", "."},
+        {"ExCmm_LBL2", "～"},
+        {"HTTPHEAD_RBTN", "HEAD"},
+        {"HTTPGET_RBTN", "GET"},
+        {"HHURL_LBL", "場所"}};
     for (auto [name, text] : rows) QTest::newRow(name) << QString(name) << QString::fromUtf8(text);
   }
   void everyDocumentedControlIsThereByName() {
@@ -148,9 +173,9 @@ class MainWindowTest : public QObject {
 
   void focusOrderWithinThePingPage() {
     Form().PageControl->setCurrentWidget(Form().Ping);
-    const QList<QWidget*> order{Form().PngServ_CB, Form().PngTout_Edt, Form().PngReqNum_Edt,
-                                Form().PngDelay_Edt, Form().PngPSize_Edt, Form().PngTTL_Edt,
-                                Form().PngDntFrg_ChckB, Form().PngServ_Del, Form().PngTout_UD};
+    const QList<QWidget*> order{Form().PngServ_CB,      Form().PngTout_Edt,  Form().PngReqNum_Edt,
+                                Form().PngDelay_Edt,    Form().PngPSize_Edt, Form().PngTTL_Edt,
+                                Form().PngDntFrg_ChckB, Form().PngServ_Del,  Form().PngTout_UD};
     for (qsizetype i = 1; i < order.size(); ++i) {
       QWidget* next = order[i - 1]->nextInFocusChain();
       // A combo box's own line edit sits between it and the next control.

@@ -1,14 +1,5 @@
 // A whole life of the window: first start, a query, shutdown, and a restart
 // that restores what the user set, in both stores.
-#include "LoopbackServer.h"
-#include "TestStores.h"
-#include "dialogs/FireWall.h"
-#include "dialogs/Log.h"
-#include "main/OstrekMain.h"
-#include "settings/SettingsStore.h"
-#include "widgets/ExtMemo.h"
-#include "widgets/UpDown.h"
-
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -20,6 +11,15 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QtTest>
+
+#include "LoopbackServer.h"
+#include "TestStores.h"
+#include "dialogs/FireWall.h"
+#include "dialogs/Log.h"
+#include "main/OstrekMain.h"
+#include "settings/SettingsStore.h"
+#include "widgets/ExtMemo.h"
+#include "widgets/UpDown.h"
 
 class StartupShutdownTest : public QObject {
   Q_OBJECT

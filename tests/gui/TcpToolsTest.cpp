@@ -1,12 +1,4 @@
 // The window driven through whole query runs against loopback servers.
-#include "LoopbackServer.h"
-#include "common/ProgramDir.h"
-#include "common/SjisText.h"
-#include "TestStores.h"
-#include "main/OstrekMain.h"
-#include "widgets/ExtMemo.h"
-#include "workers/QueryThread.h"
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
@@ -19,6 +11,14 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include "LoopbackServer.h"
+#include "TestStores.h"
+#include "common/ProgramDir.h"
+#include "common/SjisText.h"
+#include "main/OstrekMain.h"
+#include "widgets/ExtMemo.h"
+#include "workers/QueryThread.h"
 
 class TcpToolsTest : public QObject {
   Q_OBJECT
@@ -62,7 +62,8 @@ class TcpToolsTest : public QObject {
     FForm.reset();
     FServer.reset();
     QTRY_COMPARE(TQueryThread::LiveCount(), 0);
-    for (const QString& f : QDir(FDir.path()).entryList(QDir::Files)) QFile::remove(FDir.filePath(f));
+    for (const QString& f : QDir(FDir.path()).entryList(QDir::Files))
+      QFile::remove(FDir.filePath(f));
   }
 
   void fingerWithEmptyQuerySendsOnlyTheLineEnd() {
@@ -95,7 +96,8 @@ class TcpToolsTest : public QObject {
     Run(Form().Finger);
     QVERIFY(WaitIdle());
     QCOMPARE(FServer->LastRequest(), QByteArray("user@srv.example\r\n"));
-    QVERIFY(Pane()[0].contains(QRegularExpression(Header("Finger - 127.0.0.1 - user@srv.example"))));
+    QVERIFY(
+        Pane()[0].contains(QRegularExpression(Header("Finger - 127.0.0.1 - user@srv.example"))));
     QCOMPARE(Pane().last(), QString("ok"));
   }
 
@@ -121,9 +123,11 @@ class TcpToolsTest : public QObject {
     Form().WhoisReq_CB->setEditText("jprs.jp");
     Run(Form().Whois);
     QVERIFY(WaitIdle());
-    QCOMPARE(Pane().mid(2), (QStringList{QStringLiteral("[ドメイン名] x"), QStringLiteral("日本語")}));
+    QCOMPARE(Pane().mid(2),
+             (QStringList{QStringLiteral("[ドメイン名] x"), QStringLiteral("日本語")}));
     const QByteArray log = Log("whois.log");
-    QVERIFY(log.endsWith("\r\n\r\n" + ToSjis(u"[ドメイン名] x") + "\r\n" + ToSjis(u"日本語") + "\r\n"));
+    QVERIFY(
+        log.endsWith("\r\n\r\n" + ToSjis(u"[ドメイン名] x") + "\r\n" + ToSjis(u"日本語") + "\r\n"));
     QVERIFY(log.startsWith(">> "));
   }
 
@@ -145,8 +149,10 @@ class TcpToolsTest : public QObject {
     Form().HHURL_CB->setEditText(QString("127.0.0.1:%1/cgi?q=1").arg(FServer->Port()));
     Run(Form().Http);
     QVERIFY(WaitIdle());
-    QCOMPARE(FServer->LastRequest(),
-             QByteArray("GET /cgi?q=1 HTTP/1.0\r\nAccept: text/*\r\nUser-Agent: Ostrekon/0.9\r\n\r\n\r\n"));
+    QCOMPARE(
+        FServer->LastRequest(),
+        QByteArray(
+            "GET /cgi?q=1 HTTP/1.0\r\nAccept: text/*\r\nUser-Agent: Ostrekon/0.9\r\n\r\n\r\n"));
     QCOMPARE(Pane().last(), QString("body"));
     QCOMPARE(Form().HHURL_CB->count(), 2);
   }
@@ -154,10 +160,14 @@ class TcpToolsTest : public QObject {
   void httpRefusesOtherSchemesAndBadPorts_data() {
     QTest::addColumn<QString>("url");
     QTest::addColumn<QString>("line");
-    QTest::newRow("ftp") << "ftp://127.0.0.1/pub" << QStringLiteral("ftp - このプロトコルはサポートされていません。");
-    QTest::newRow("capitals") << "HTTP://127.0.0.1/" << QStringLiteral("HTTP - このプロトコルはサポートされていません。");
-    QTest::newRow("port too big") << "http://127.0.0.1:65616/" << QStringLiteral("65616 - ポート番号が正しくありません。");
-    QTest::newRow("port zero") << "http://127.0.0.1:0/" << QStringLiteral("0 - ポート番号が正しくありません。");
+    QTest::newRow("ftp") << "ftp://127.0.0.1/pub"
+                         << QStringLiteral("ftp - このプロトコルはサポートされていません。");
+    QTest::newRow("capitals") << "HTTP://127.0.0.1/"
+                              << QStringLiteral("HTTP - このプロトコルはサポートされていません。");
+    QTest::newRow("port too big") << "http://127.0.0.1:65616/"
+                                  << QStringLiteral("65616 - ポート番号が正しくありません。");
+    QTest::newRow("port zero") << "http://127.0.0.1:0/"
+                               << QStringLiteral("0 - ポート番号が正しくありません。");
   }
   void httpRefusesOtherSchemesAndBadPorts() {
     QFETCH(QString, url);
@@ -195,7 +205,8 @@ class TcpToolsTest : public QObject {
     QCOMPARE(Pane().size(), lines);  // nothing after Stop
     const QDate today = QDate::currentDate();
     const QByteArray log = Log(QString("np%1.log").arg(today.toString("yyyyMMdd")));
-    QVERIFY(log.endsWith("0123456789 abcdefghij ABCDEFGHIJ\r\n" + ToSjis(u"...中止されました") + "\r\n"));
+    QVERIFY(log.endsWith("0123456789 abcdefghij ABCDEFGHIJ\r\n" + ToSjis(u"...中止されました") +
+                         "\r\n"));
     QCOMPARE(log.count("\r\n"), lines);  // the log holds the run exactly as shown
     QTRY_COMPARE(TQueryThread::LiveCount(), 0);
   }

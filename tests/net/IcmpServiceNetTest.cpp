@@ -1,16 +1,10 @@
 // The ICMP echo service and the raw ICMP socket helpers against real routers:
 // runs inside chain_netns.sh (client - router1 - router2 - target), whose
 // addresses arrive in CHAIN_* variables.
-#include "common/Common.h"
-#include "platform/IcmpService.h"
-#include "platform/RawIcmp.h"
-#include "workers/IcmpPacket.h"
-
-#include <gtest/gtest.h>
-
 #include <arpa/inet.h>
 #include <dirent.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <sched.h>
 #include <sys/socket.h>
@@ -24,6 +18,11 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "common/Common.h"
+#include "platform/IcmpService.h"
+#include "platform/RawIcmp.h"
+#include "workers/IcmpPacket.h"
 
 namespace {
 

@@ -1,16 +1,16 @@
 // NS Lookup, IP Scan and a named Finger server against a real DNS server
 // (dnsmasq in the test's own namespace, see dns_netns.sh).
-#include "LoopbackServer.h"
-#include "TestStores.h"
-#include "main/OstrekMain.h"
-#include "widgets/ExtMemo.h"
-#include "widgets/UpDown.h"
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QtTest>
+
+#include "LoopbackServer.h"
+#include "TestStores.h"
+#include "main/OstrekMain.h"
+#include "widgets/ExtMemo.h"
+#include "widgets/UpDown.h"
 
 class LookupToolsNetTest : public QObject {
   Q_OBJECT

@@ -1,22 +1,21 @@
 // Real DNS through the resolver: runs inside dns_netns.sh, whose dnsmasq on
 // 127.0.0.1 serves ostrekon.test and the documentation address ranges.
-#include "platform/HostResolver.h"
-
-#include <gtest/gtest.h>
-
 #include <arpa/inet.h>
 #include <dirent.h>
-#include <fstream>
-#include <sstream>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <future>
 #include <iostream>
 #include <map>
 #include <memory>
+#include <sstream>
+
+#include "platform/HostResolver.h"
 
 namespace {
 
@@ -147,7 +146,8 @@ TEST_F(ResolverNet, ForwardLookups) {
   EXPECT_EQ(alias.Entry.OfficialName, "two.ostrekon.test");
   EXPECT_TRUE(alias.Entry.Aliases.contains("alias.ostrekon.test"));
   QList<quint32> addresses = alias.Entry.Addresses;
-  std::sort(addresses.begin(), addresses.end(), [](quint32 a, quint32 b) { return ntohl(a) < ntohl(b); });
+  std::sort(addresses.begin(), addresses.end(),
+            [](quint32 a, quint32 b) { return ntohl(a) < ntohl(b); });
   EXPECT_EQ(addresses, (QList<quint32>{Ip("192.0.2.10"), Ip("192.0.2.11")}));
 
   const TOutcome direct = ByName("host1.ostrekon.test");
@@ -221,7 +221,8 @@ TEST_F(ResolverNet, CancelledLookupNeverReachesTheNext) {
     if (round == 50) background = FResolver.LookupByAddr(Ip("192.0.2.99"), firsts.Callback());
     cancelReturned = false;
     const quint64 first = FResolver.LookupByName(
-        "two.ostrekon.test", [&, cb = firsts.Callback()](quint64 id, TLookupResult r, const THostEntry& e) {
+        "two.ostrekon.test",
+        [&, cb = firsts.Callback()](quint64 id, TLookupResult r, const THostEntry& e) {
           if (cancelReturned && r != TLookupResult::Cancelled) ++lateResults;
           cb(id, r, e);
         });

@@ -1,10 +1,9 @@
 #pragma once
-#include "platform/Resolver.h"
-
 #include <QHash>
-
 #include <map>
 #include <mutex>
+
+#include "platform/Resolver.h"
 
 // A resolver for window tests: answers from a table at once, or holds
 // requests until the test completes them (from any thread), and records

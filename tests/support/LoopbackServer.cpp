@@ -1,13 +1,12 @@
 #include "LoopbackServer.h"
 
-#include <QDeadlineTimer>
-
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QDeadlineTimer>
 #include <chrono>
 
 namespace {
@@ -116,7 +115,8 @@ void TLoopbackServer::Handle(int fd) {
     const QDeadlineTimer limit(streamSeconds * 1000);
     QByteArray block;
     for (int i = 0; i < 256; ++i) block += streamLine;
-    for (qint64 sent = 0; (streamCount == 0 || sent < streamCount) && !limit.hasExpired() && !FStopping;) {
+    for (qint64 sent = 0;
+         (streamCount == 0 || sent < streamCount) && !limit.hasExpired() && !FStopping;) {
       const qint64 lines = streamCount == 0 ? 256 : std::min<qint64>(256, streamCount - sent);
       if (!SendAll(fd, lines == 256 ? block : block.left(lines * streamLine.size()))) return;
       sent += lines;
@@ -124,7 +124,8 @@ void TLoopbackServer::Handle(int fd) {
     return;
   }
   for (const TChunk& chunk : reply) {
-    if (chunk.DelayMsBefore > 0) std::this_thread::sleep_for(std::chrono::milliseconds(chunk.DelayMsBefore));
+    if (chunk.DelayMsBefore > 0)
+      std::this_thread::sleep_for(std::chrono::milliseconds(chunk.DelayMsBefore));
     if (!SendAll(fd, chunk.Bytes)) return;
   }
 }
@@ -132,7 +133,8 @@ void TLoopbackServer::Handle(int fd) {
 bool TLoopbackServer::SendAll(int fd, const QByteArray& bytes) {
   qsizetype sent = 0;
   while (sent < bytes.size()) {
-    const ssize_t n = ::send(fd, bytes.constData() + sent, size_t(bytes.size() - sent), MSG_NOSIGNAL);
+    const ssize_t n =
+        ::send(fd, bytes.constData() + sent, size_t(bytes.size() - sent), MSG_NOSIGNAL);
     if (n <= 0) {
       FClientGone = true;
       return false;

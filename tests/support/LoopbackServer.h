@@ -1,7 +1,6 @@
 #pragma once
 #include <QByteArray>
 #include <QList>
-
 #include <atomic>
 #include <mutex>
 #include <thread>

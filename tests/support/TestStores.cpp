@@ -1,10 +1,10 @@
 #include "TestStores.h"
 
-#include "common/ProgramDir.h"
-#include "settings/SettingsStore.h"
-
 #include <QDir>
 #include <QTemporaryDir>
+
+#include "common/ProgramDir.h"
+#include "settings/SettingsStore.h"
 
 QString IsolateSettingsStores() {
   static QTemporaryDir dir;

@@ -1,7 +1,7 @@
+#include <gtest/gtest.h>
+
 #include "common/Cp932.h"
 #include "common/FileNameCheck.h"
-
-#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "common/History.h"
-
 #include <gtest/gtest.h>
+
+#include "common/History.h"
 
 namespace {
 TEST(History, RecordingMovesTheTextToTheTopOnce) {

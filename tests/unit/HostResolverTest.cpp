@@ -1,12 +1,9 @@
 // The resolver's request bookkeeping, without any DNS answer: queries go to a
 // UDP socket on loopback that reads them and never replies, so requests stay
 // pending for as long as a case needs.
-#include "platform/HostResolver.h"
-
-#include <gtest/gtest.h>
-
 #include <arpa/inet.h>
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -16,6 +13,8 @@
 #include <chrono>
 #include <map>
 #include <memory>
+
+#include "platform/HostResolver.h"
 
 namespace {
 

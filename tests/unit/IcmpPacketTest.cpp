@@ -1,15 +1,14 @@
 // Echo requests, the Internet checksum, the 16-bit clock and the decoding of
 // received datagrams, over hand-made bytes.
-#include "common/Common.h"
-#include "workers/IcmpPacket.h"
-
-#include <gtest/gtest.h>
-
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <vector>
+
+#include "common/Common.h"
+#include "workers/IcmpPacket.h"
 
 namespace {
 

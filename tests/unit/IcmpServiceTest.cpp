@@ -1,11 +1,10 @@
 // The parts of the echo service that need no network: the status of each
 // ICMP error, the handle slot, and calls on handles that are not open. The
 // exchanges themselves are tested in tests/net (they need a namespace).
-#include "platform/IcmpService.h"
-
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
+#include "platform/IcmpService.h"
 
 namespace {
 
@@ -15,11 +14,19 @@ TEST(IcmpErrorStatusTest, EveryErrorMapsToItsStatus) {
     quint32 Status;
   };
   const TCase cases[] = {
-      {3, 0, IpDestNetUnreachable},  {3, 1, IpDestHostUnreachable}, {3, 2, IpDestProtUnreachable},
-      {3, 3, IpDestPortUnreachable}, {3, 4, IpPacketTooBig},        {3, 13, IpDestHostUnreachable},
-      {3, 99, IpDestHostUnreachable}, {11, 0, IpTtlExpiredTransit}, {11, 1, IpTtlExpiredReassem},
+      {3, 0, IpDestNetUnreachable},
+      {3, 1, IpDestHostUnreachable},
+      {3, 2, IpDestProtUnreachable},
+      {3, 3, IpDestPortUnreachable},
+      {3, 4, IpPacketTooBig},
+      {3, 13, IpDestHostUnreachable},
+      {3, 99, IpDestHostUnreachable},
+      {11, 0, IpTtlExpiredTransit},
+      {11, 1, IpTtlExpiredReassem},
       // No answer: the request went on (redirect) or the kind is unknown.
-      {5, 1, IpSuccess}, {0, 0, IpSuccess}, {42, 0, IpSuccess},
+      {5, 1, IpSuccess},
+      {0, 0, IpSuccess},
+      {42, 0, IpSuccess},
   };
   for (const TCase& c : cases)
     EXPECT_EQ(IcmpErrorStatus(c.Type, c.Code), c.Status) << int(c.Type) << "/" << int(c.Code);

@@ -1,9 +1,9 @@
-#include "common/SjisConv.h"
-#include "workers/LineSplitter.h"
+#include <gtest/gtest.h>
 
 #include <QList>
 
-#include <gtest/gtest.h>
+#include "common/SjisConv.h"
+#include "workers/LineSplitter.h"
 
 namespace {
 QList<QByteArray> Split(const QList<QByteArray>& blocks, bool finish = true) {
@@ -45,8 +45,7 @@ INSTANTIATE_TEST_SUITE_P(
         TLineCase{"ThreeLineEndBytes", "A\r\n\nB\n", {"A", "", "B"}},
         TLineCase{"LastLineWithoutEnd", "A\r\nlast", {"A", "last"}},
         TLineCase{"ZeroByteDoesNotSwallowTheBlock", QByteArray("A\0B\r\nC\r\n", 8), {"AB", "C"}},
-        TLineCase{"EmptyReply", "", {}},
-        TLineCase{"OnlyLineEnds", "\r\n\r\n\r\n", {"", "", ""}}),
+        TLineCase{"EmptyReply", "", {}}, TLineCase{"OnlyLineEnds", "\r\n\r\n\r\n", {"", "", ""}}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(LineSplitter, LastLineWaitsForTheEndOfTheStream) {

@@ -1,10 +1,10 @@
-#include "workers/OutputChannel.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <thread>
+
+#include "workers/OutputChannel.h"
 
 namespace {
 TOutputItem LineItem(int n) { return {TOutputItem::Line, QByteArray::number(n)}; }

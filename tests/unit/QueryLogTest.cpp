@@ -1,10 +1,10 @@
-#include "common/QueryLog.h"
+#include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
+#include "common/QueryLog.h"
 
 namespace {
 QByteArray ReadAll(const QString& path) {
@@ -30,7 +30,8 @@ TEST(QueryLog, RunsAppendWithTwoEmptyLinesBetweenThemButNotAtTheStart) {
   const QList<QByteArray> run2{"", "", ">> header 2", "", "\x93\xfa"};
   ASSERT_EQ(AppendQueryLog(path, run1), TLogWrite::Written);
   ASSERT_EQ(AppendQueryLog(path, run2), TLogWrite::Written);
-  EXPECT_EQ(ReadAll(path), QByteArray(">> header 1\r\n\r\nline\r\n\r\n\r\n>> header 2\r\n\r\n\x93\xfa\r\n"));
+  EXPECT_EQ(ReadAll(path),
+            QByteArray(">> header 1\r\n\r\nline\r\n\r\n\r\n>> header 2\r\n\r\n\x93\xfa\r\n"));
 }
 
 TEST(QueryLog, RunOfOnlyEmptyLinesCreatesNoFile) {

@@ -1,11 +1,10 @@
-#include "platform/SocketLayer.h"
-
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/utsname.h>
 
-#include <gtest/gtest.h>
-
 #include <cstring>
+
+#include "platform/SocketLayer.h"
 
 namespace {
 

@@ -1,9 +1,8 @@
-#include "platform/SocketSlot.h"
-
 #include <gtest/gtest.h>
-
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include "platform/SocketSlot.h"
 
 namespace {
 // A connected pair: shutting one end down shows up as EOF on the other.

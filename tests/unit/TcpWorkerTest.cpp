@@ -1,16 +1,15 @@
-#include "LoopbackServer.h"
-#include "common/SjisText.h"
-#include "platform/SocketSlot.h"
-#include "workers/TCPThrd.h"
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-
-#include <arpa/inet.h>
-#include <gtest/gtest.h>
-
 #include <thread>
+
+#include "LoopbackServer.h"
+#include "common/SjisText.h"
+#include "platform/SocketSlot.h"
+#include "workers/TCPThrd.h"
 
 namespace {
 const quint32 Loopback = htonl(INADDR_LOOPBACK);
@@ -39,7 +38,8 @@ struct TRun {
     while (!deadline.hasExpired()) {
       bool more = false;
       Items.append(Channel->Take(1000, &more));
-      if (!Items.isEmpty() && Items.last().Kind == TOutputItem::Finish) return Worker->wait(deadline);
+      if (!Items.isEmpty() && Items.last().Kind == TOutputItem::Finish)
+        return Worker->wait(deadline);
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return false;

@@ -1,17 +1,17 @@
-#include "common/Common.h"
-
 #include <gtest/gtest.h>
 
 #include <climits>
 
+#include "common/Common.h"
+
 namespace {
 
 struct TUrlCase {
-    const char* Input;
-    const char* Host;
-    const char* Path;
-    const char* Scheme;
-    int Port;
+  const char* Input;
+  const char* Host;
+  const char* Path;
+  const char* Scheme;
+  int Port;
 };
 
 const TUrlCase UrlCases[] = {
@@ -39,29 +39,27 @@ const TUrlCase UrlCases[] = {
     {"http://srv://x/y", "srv", "//x/y", "http", 80},
 };
 
-TEST(UrlSplit, SplitsEveryPieceOfTheTable)
-{
-    for (const TUrlCase& c : UrlCases) {
-        const QString input = QString::fromUtf8(c.Input);
-        SCOPED_TRACE(c.Input);
-        EXPECT_EQ(ExtractUrlHost(input), QString::fromUtf8(c.Host));
-        EXPECT_EQ(ExtractUrlPath(input), QString::fromUtf8(c.Path));
-        EXPECT_EQ(ExtractUrlScheme(input), QString::fromUtf8(c.Scheme));
-        EXPECT_EQ(ExtractUrlPort(input, 80), c.Port);
-    }
+TEST(UrlSplit, SplitsEveryPieceOfTheTable) {
+  for (const TUrlCase& c : UrlCases) {
+    const QString input = QString::fromUtf8(c.Input);
+    SCOPED_TRACE(c.Input);
+    EXPECT_EQ(ExtractUrlHost(input), QString::fromUtf8(c.Host));
+    EXPECT_EQ(ExtractUrlPath(input), QString::fromUtf8(c.Path));
+    EXPECT_EQ(ExtractUrlScheme(input), QString::fromUtf8(c.Scheme));
+    EXPECT_EQ(ExtractUrlPort(input, 80), c.Port);
+  }
 }
 
-TEST(UrlSplit, JapaneseTextPassesThrough)
-{
-    const QString url = QStringLiteral(u"http://例え.jp:8080/パス/ファイル.html#見出し");
-    EXPECT_EQ(ExtractUrlHost(url), QStringLiteral(u"例え.jp"));
-    EXPECT_EQ(ExtractUrlPath(url), QStringLiteral(u"/パス/ファイル.html"));
-    EXPECT_EQ(ExtractUrlPort(url, 80), 8080);
+TEST(UrlSplit, JapaneseTextPassesThrough) {
+  const QString url = QStringLiteral(u"http://例え.jp:8080/パス/ファイル.html#見出し");
+  EXPECT_EQ(ExtractUrlHost(url), QStringLiteral(u"例え.jp"));
+  EXPECT_EQ(ExtractUrlPath(url), QStringLiteral(u"/パス/ファイル.html"));
+  EXPECT_EQ(ExtractUrlPort(url, 80), 8080);
 }
 
 struct TPortCase {
-    const char* Input;
-    int Port;
+  const char* Input;
+  int Port;
 };
 
 const TPortCase PortCases[] = {
@@ -88,12 +86,11 @@ const TPortCase PortCases[] = {
     {"8080", 7},
 };
 
-TEST(UrlSplit, PortIsDecimalOrDefaultAndSaturatesWhenTooBig)
-{
-    for (const TPortCase& c : PortCases) {
-        SCOPED_TRACE(c.Input);
-        EXPECT_EQ(ExtractUrlPort(QString::fromUtf8(c.Input), 7), c.Port);
-    }
+TEST(UrlSplit, PortIsDecimalOrDefaultAndSaturatesWhenTooBig) {
+  for (const TPortCase& c : PortCases) {
+    SCOPED_TRACE(c.Input);
+    EXPECT_EQ(ExtractUrlPort(QString::fromUtf8(c.Input), 7), c.Port);
+  }
 }
 
-} // namespace
+}  // namespace
