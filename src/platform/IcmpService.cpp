@@ -1,4 +1,5 @@
 #include "platform/IcmpService.h"
+#include "platform/RawIcmp.h"
 
 #include <linux/errqueue.h>
 #include <netinet/in.h>
@@ -144,16 +145,9 @@ std::vector<quint8> EchoMessage(quint16 sequence, const void* data, quint16 size
 
 // errno of the send, or 0 when it went out whole.
 int SendMessage(int fd, quint32 destAddr, const std::vector<quint8>& message) {
-  sockaddr_in dest{};
-  dest.sin_family = AF_INET;
-  dest.sin_addr.s_addr = destAddr;
-  ssize_t sent;
-  do {
-    sent = ::sendto(fd, message.data(), message.size(), 0, reinterpret_cast<const sockaddr*>(&dest),
-                    sizeof dest);
-  } while (sent < 0 && errno == EINTR);
-  if (sent < 0) return errno;
-  return sent == ssize_t(message.size()) ? 0 : EMSGSIZE;
+  errno = 0;
+  if (SendIcmp(fd, destAddr, message)) return 0;
+  return errno != 0 ? errno : EMSGSIZE;
 }
 
 quint16 SequenceOf(const quint8* icmp) { return quint16((icmp[6] << 8) | icmp[7]); }

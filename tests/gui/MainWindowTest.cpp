@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "ModalDialogs.h"
 #include "TestStores.h"
 #include "main/OstrekMain.h"
 #include "widgets/ExtMemo.h"
@@ -27,15 +28,6 @@ class MainWindowTest : public QObject {
   TOstrekForm& Form() { return *FForm; }
 
   // Runs fn on the next modal dialog of type T as soon as it is shown.
-  template <class T>
-  void WhenModal(std::function<void(T*)> fn, int triesLeft = 250) {
-    QTimer::singleShot(20, this, [=] {
-      if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget()))
-        fn(dialog);
-      else if (triesLeft > 0)
-        WhenModal<T>(fn, triesLeft - 1);
-    });
-  }
 
  private slots:
   void initTestCase() { IsolateSettingsStores(); }
@@ -215,7 +207,7 @@ class MainWindowTest : public QObject {
     Form().FChooseSaveFile = [&] { return path; };
     auto answerDialogs = [&](QMessageBox::StandardButton overwrite) {
       if (QFile::exists(path))
-        WhenModal<QMessageBox>([=](QMessageBox* box) {
+        WhenModal<QMessageBox>(this, [=](QMessageBox* box) {
           QVERIFY(box->text().contains(QStringLiteral("このファイルはすでに存在します。")));
           box->button(overwrite)->click();
         });

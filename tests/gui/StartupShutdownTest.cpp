@@ -13,6 +13,7 @@
 #include <QtTest>
 
 #include "LoopbackServer.h"
+#include "ModalDialogs.h"
 #include "TestStores.h"
 #include "dialogs/FireWall.h"
 #include "dialogs/Log.h"
@@ -26,15 +27,6 @@ class StartupShutdownTest : public QObject {
  private:
   QString FDir;
 
-  template <class T>
-  void WhenModal(std::function<void(T*)> fn, int triesLeft = 250) {
-    QTimer::singleShot(20, this, [=] {
-      if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget()))
-        fn(dialog);
-      else if (triesLeft > 0)
-        WhenModal<T>(fn, triesLeft - 1);
-    });
-  }
   QString IniPath() const { return SettingsIniPath(); }
 
  private slots:
@@ -132,7 +124,7 @@ class StartupShutdownTest : public QObject {
     form.FFingerPort = server.Port();
     form.FngrServ_CB->setEditText("127.0.0.1");
     bool boxShown = false;
-    WhenModal<QMessageBox>([&](QMessageBox* box) {
+    WhenModal<QMessageBox>(this, [&](QMessageBox* box) {
       boxShown = box->text() == QStringLiteral("ログファイルの書き込みに失敗しました。");
       box->accept();
     });
@@ -147,7 +139,7 @@ class StartupShutdownTest : public QObject {
     form.show();
     form.PageControl->setCurrentWidget(form.Whois);
     QVERIFY(!form.WhoisWall_ChckB->isEnabled());
-    WhenModal<TFireWallForm>([](TFireWallForm* dialog) {
+    WhenModal<TFireWallForm>(this, [](TFireWallForm* dialog) {
       dialog->findChild<QLineEdit*>()->setText("gw.example");
       dialog->findChild<QPushButton*>("OKButton")->click();
     });
@@ -161,7 +153,7 @@ class StartupShutdownTest : public QObject {
   void logDialogFromTheMenuSetsTheLogFields() {
     TOstrekForm form;
     form.show();
-    WhenModal<TLogSetBox>([](TLogSetBox* box) {
+    WhenModal<TLogSetBox>(this, [](TLogSetBox* box) {
       box->findChild<QRadioButton*>("YMDFile_RB")->click();
       box->findChild<QLineEdit*>("PreName_EDT")->setText("day");
       box->findChild<QPushButton*>("OKButton")->click();

@@ -15,6 +15,8 @@
 #include <memory>
 #include <sstream>
 
+#include "LookupRecorder.h"
+#include "TestSockets.h"
 #include "platform/HostResolver.h"
 
 namespace {
@@ -27,27 +29,7 @@ quint32 Ip(quint32 a, quint32 b, quint32 c, quint32 d) {
   return htonl((a << 24) | (b << 16) | (c << 8) | d);
 }
 
-int SocketCount() {
-  int count = 0;
-  DIR* dir = opendir("/proc/self/fd");
-  while (dirent* e = readdir(dir)) {
-    char target[64] = {};
-    const std::string path = std::string("/proc/self/fd/") + e->d_name;
-    if (readlink(path.c_str(), target, sizeof target - 1) > 0 &&
-        std::string(target).starts_with("socket:"))
-      ++count;
-  }
-  closedir(dir);
-  return count;
-}
 
-bool WaitSockets(int expected) {
-  for (int i = 0; i < 200; ++i) {
-    if (SocketCount() == expected) return true;
-    std::this_thread::sleep_for(10ms);
-  }
-  return false;
-}
 
 // Sleeping is too coarse to hit a lookup that is in flight for 50 µs.
 void SpinFor(std::chrono::microseconds span) {
@@ -74,41 +56,6 @@ struct TOutcome {
 };
 
 // Every callback, with the id it was for.
-class TRecorder {
- public:
-  THostResolver::TCallback Callback() {
-    return [this](quint64 id, TLookupResult result, const THostEntry& entry) {
-      std::lock_guard lock(FLock);
-      FCalls.push_back({id, result, entry});
-      FChanged.notify_all();
-    };
-  }
-  bool WaitCount(size_t n, std::chrono::milliseconds limit = 10s) {
-    std::unique_lock lock(FLock);
-    return FChanged.wait_for(lock, limit, [&] { return FCalls.size() >= n; });
-  }
-  size_t Count() {
-    std::lock_guard lock(FLock);
-    return FCalls.size();
-  }
-  std::vector<TLookupResult> ResultsOf(quint64 id) {
-    std::lock_guard lock(FLock);
-    std::vector<TLookupResult> results;
-    for (const auto& c : FCalls)
-      if (c.Id == id) results.push_back(c.Result);
-    return results;
-  }
-
- private:
-  struct TCall {
-    quint64 Id;
-    TLookupResult Result;
-    THostEntry Entry;
-  };
-  std::mutex FLock;
-  std::condition_variable FChanged;
-  std::vector<TCall> FCalls;
-};
 
 class ResolverNet : public ::testing::Test {
  protected:
@@ -192,16 +139,16 @@ TEST_F(ResolverNet, ReverseLookups) {
 }
 
 TEST_F(ResolverNet, NeverAnsweredQueryEndsOnlyByCancel) {
-  const int baseline = SocketCount();
-  TRecorder rec;
+  const int baseline = OpenSocketCount();
+  TLookupRecorder rec;
   const quint64 id = FResolver.LookupByAddr(Ip("192.0.2.99"), rec.Callback());
   std::this_thread::sleep_for(1500ms);
   EXPECT_EQ(rec.Count(), 0u) << "192.0.2.99 must stay unanswered";
-  EXPECT_GT(SocketCount(), baseline);
+  EXPECT_GT(OpenSocketCount(), baseline);
 
   FResolver.Cancel(id);
   ASSERT_TRUE(rec.WaitCount(1));
-  EXPECT_TRUE(WaitSockets(baseline)) << "the cancelled query kept its socket";
+  EXPECT_TRUE(WaitSocketCount(baseline)) << "the cancelled query kept its socket";
   std::this_thread::sleep_for(500ms);
   EXPECT_EQ(rec.ResultsOf(id), std::vector{TLookupResult::Cancelled});
 }
@@ -211,7 +158,7 @@ TEST_F(ResolverNet, CancelledLookupNeverReachesTheNext) {
   // it is in flight, after the answer. From round 50 on a live unanswered
   // query keeps the channel busy, so a cancelled query is not dropped with
   // the channel: its answer does come back, later, and must go nowhere.
-  TRecorder firsts;
+  TLookupRecorder firsts;
   std::atomic<bool> cancelReturned = false;
   std::atomic<int> lateResults = 0;
   quint64 background = 0;
@@ -299,7 +246,7 @@ TEST_F(ResolverNet, FollowsAChangedResolvConf) {
 }
 
 TEST_F(ResolverNet, DestructionEndsPendingRequests) {
-  TRecorder rec;
+  TLookupRecorder rec;
   auto resolver = std::make_unique<THostResolver>();
   const quint64 pending = resolver->LookupByAddr(Ip("192.0.2.99"), rec.Callback());
   const quint64 cancelled = resolver->LookupByAddr(Ip("192.0.2.99"), rec.Callback());

@@ -14,6 +14,8 @@
 #include <map>
 #include <memory>
 
+#include "LookupRecorder.h"
+#include "TestSockets.h"
 #include "platform/HostResolver.h"
 
 namespace {
@@ -22,19 +24,6 @@ using namespace std::chrono_literals;
 
 quint32 Ip(const char* dotted) { return inet_addr(dotted); }
 
-int SocketCount() {
-  int count = 0;
-  DIR* dir = opendir("/proc/self/fd");
-  while (dirent* e = readdir(dir)) {
-    char target[64] = {};
-    const std::string path = std::string("/proc/self/fd/") + e->d_name;
-    if (readlink(path.c_str(), target, sizeof target - 1) > 0 &&
-        std::string(target).starts_with("socket:"))
-      ++count;
-  }
-  closedir(dir);
-  return count;
-}
 
 // A DNS server that hears every query and answers none.
 class TSilentServer {
@@ -66,60 +55,12 @@ class TSilentServer {
 };
 
 // Every callback, in order, with the thread it ran on.
-class TRecorder {
- public:
-  THostResolver::TCallback Callback() {
-    return [this](quint64 id, TLookupResult result, const THostEntry& entry) {
-      std::lock_guard lock(FLock);
-      FCalls.push_back({id, result, entry});
-      FChanged.notify_all();
-    };
-  }
-  bool WaitCount(size_t n, std::chrono::milliseconds limit = 10s) {
-    std::unique_lock lock(FLock);
-    return FChanged.wait_for(lock, limit, [&] { return FCalls.size() >= n; });
-  }
-  size_t Count() {
-    std::lock_guard lock(FLock);
-    return FCalls.size();
-  }
-  // id -> results it got; each id must appear exactly once.
-  std::map<quint64, std::vector<TLookupResult>> ById() {
-    std::lock_guard lock(FLock);
-    std::map<quint64, std::vector<TLookupResult>> byId;
-    for (const auto& c : FCalls) byId[c.Id].push_back(c.Result);
-    return byId;
-  }
-  THostEntry EntryOf(quint64 id) {
-    std::lock_guard lock(FLock);
-    for (const auto& c : FCalls)
-      if (c.Id == id) return c.Entry;
-    return {};
-  }
 
- private:
-  struct TCall {
-    quint64 Id;
-    TLookupResult Result;
-    THostEntry Entry;
-  };
-  std::mutex FLock;
-  std::condition_variable FChanged;
-  std::vector<TCall> FCalls;
-};
-
-bool WaitSockets(int expected) {
-  for (int i = 0; i < 200; ++i) {
-    if (SocketCount() == expected) return true;
-    std::this_thread::sleep_for(10ms);
-  }
-  return false;
-}
 
 }  // namespace
 
 TEST(HostResolver, RefusedRequestsNeverCallBack) {
-  TRecorder rec;
+  TLookupRecorder rec;
   {
     THostResolver resolver;  // system configuration; nothing is sent below
     EXPECT_EQ(resolver.LookupByName("", rec.Callback()), 0u);
@@ -142,7 +83,7 @@ TEST(HostResolver, NumericNameCompletesInsideSubmission) {
   // starts it: the callback must not find a resolver lock held.
   TSilentServer server;
   THostResolver resolver(server.Setup());
-  TRecorder rec;
+  TLookupRecorder rec;
   const quint64 id = resolver.LookupByName("192.0.2.5", rec.Callback());
   ASSERT_NE(id, 0u);
   ASSERT_TRUE(rec.WaitCount(1));
@@ -153,16 +94,16 @@ TEST(HostResolver, NumericNameCompletesInsideSubmission) {
 TEST(HostResolver, CancelledLoneQueryEndsOnceAndClosesItsSocket) {
   TSilentServer server;
   THostResolver resolver(server.Setup());
-  const int baseline = SocketCount();
-  TRecorder rec;
+  const int baseline = OpenSocketCount();
+  TLookupRecorder rec;
   const quint64 id = resolver.LookupByAddr(Ip("192.0.2.7"), rec.Callback());
   ASSERT_TRUE(server.HeardQuery(5000));
-  EXPECT_GT(SocketCount(), baseline);
+  EXPECT_GT(OpenSocketCount(), baseline);
   EXPECT_EQ(rec.Count(), 0u);
 
   resolver.Cancel(id);
   ASSERT_TRUE(rec.WaitCount(1));
-  EXPECT_TRUE(WaitSockets(baseline)) << "the cancelled query kept its socket";
+  EXPECT_TRUE(WaitSocketCount(baseline)) << "the cancelled query kept its socket";
   resolver.Cancel(id);  // a second cancel of an ended request is a no-op
   std::this_thread::sleep_for(200ms);
   EXPECT_EQ(rec.ById()[id], std::vector{TLookupResult::Cancelled});
@@ -174,7 +115,7 @@ TEST(HostResolver, SilentServerGivesTimedOut) {
   setup.TryTimeoutMs = 100;
   setup.Tries = 1;
   THostResolver resolver(setup);
-  TRecorder rec;
+  TLookupRecorder rec;
   const quint64 byName = resolver.LookupByName("host.ostrekon.test", rec.Callback());
   ASSERT_TRUE(rec.WaitCount(1));
   // c-ares turns a reverse time-out into "not found"; it must still read
@@ -187,7 +128,7 @@ TEST(HostResolver, SilentServerGivesTimedOut) {
 
 TEST(HostResolver, DestructionEndsEveryRequestExactlyOnce) {
   TSilentServer server;
-  TRecorder rec;
+  TLookupRecorder rec;
   quint64 a, b, cancelled;
   {
     THostResolver resolver(server.Setup());
@@ -205,7 +146,7 @@ TEST(HostResolver, DestructionEndsEveryRequestExactlyOnce) {
 
 TEST(HostResolver, CallbacksMayStartAndCancelLookups) {
   TSilentServer server;
-  TRecorder rec;
+  TLookupRecorder rec;
   std::atomic<quint64> second = 0, third = 0, duringDestruction = 1;
   {
     THostResolver resolver(server.Setup());
@@ -239,8 +180,8 @@ TEST(HostResolver, CallbacksMayStartAndCancelLookups) {
 TEST(HostResolver, ConcurrentLookupAndCancelFromManyThreads) {
   TSilentServer server;
   THostResolver resolver(server.Setup());
-  const int baseline = SocketCount();
-  TRecorder rec;
+  const int baseline = OpenSocketCount();
+  TLookupRecorder rec;
   constexpr int KThreads = 4, KEach = 100;
   std::vector<std::thread> threads;
   for (int t = 0; t < KThreads; ++t)
@@ -256,5 +197,5 @@ TEST(HostResolver, ConcurrentLookupAndCancelFromManyThreads) {
   EXPECT_EQ(byId.size(), size_t(KThreads * KEach));
   for (const auto& [id, results] : byId)
     EXPECT_EQ(results, std::vector{TLookupResult::Cancelled}) << "request " << id;
-  EXPECT_TRUE(WaitSockets(baseline));
+  EXPECT_TRUE(WaitSocketCount(baseline));
 }

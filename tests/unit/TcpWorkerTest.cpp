@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "LoopbackServer.h"
+#include "TestSockets.h"
 #include "common/SjisText.h"
 #include "platform/SocketSlot.h"
 #include "workers/TCPThrd.h"
@@ -14,14 +15,6 @@
 namespace {
 const quint32 Loopback = htonl(INADDR_LOOPBACK);
 
-// Sockets this process holds (the server's listening socket included).
-int OpenSockets() {
-  int n = 0;
-  const QDir fds("/proc/self/fd");
-  for (const QString& fd : fds.entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System))
-    n += QFile::symLinkTarget(fds.filePath(fd)).contains("socket:") ? 1 : 0;
-  return n;
-}
 
 // Runs a worker to its end and returns what it handed over.
 struct TRun {
@@ -56,7 +49,7 @@ TEST(TcpWorker, SendsTheRequestWithLineEndAndShowsTheReplyLineByLine) {
   TLoopbackServer server;
   server.SetReply({{"first\r\nsec"}, {"ond\r", 20}, {"\nlast"}});
   TRun run;
-  const int before = OpenSockets();
+  const int before = OpenSocketCount();
   run.Start("", "user", server.Port());
   ASSERT_TRUE(run.CollectUntilFinish());
   EXPECT_EQ(server.LastRequest(), "user\r\n");
@@ -65,7 +58,7 @@ TEST(TcpWorker, SendsTheRequestWithLineEndAndShowsTheReplyLineByLine) {
   EXPECT_EQ(run.Items[0].Kind, TOutputItem::Status);
   EXPECT_EQ(QString::fromUtf8(run.Items[0].Text), QStringLiteral("接続中..."));
   EXPECT_EQ(QString::fromUtf8(run.Items[1].Text), QStringLiteral("取得中..."));
-  EXPECT_EQ(OpenSockets(), before);
+  EXPECT_EQ(OpenSocketCount(), before);
   EXPECT_EQ(ActiveSocket.Current(), -1);
 }
 
@@ -101,7 +94,7 @@ TEST(TcpWorker, StopReleasesABlockedReceiveAndNothingFollows) {
   TLoopbackServer server;
   server.SetSilent(true);
   TRun run;
-  const int before = OpenSockets();
+  const int before = OpenSocketCount();
   run.Start("", "q", server.Port());
   const QDeadlineTimer deadline(5000);
   while (ActiveSocket.Current() < 0 && !deadline.hasExpired()) std::this_thread::yield();
@@ -111,7 +104,7 @@ TEST(TcpWorker, StopReleasesABlockedReceiveAndNothingFollows) {
   ASSERT_TRUE(run.Worker->wait(3000));
   bool more = false;
   for (const TOutputItem& i : run.Channel->Take(100, &more)) EXPECT_NE(i.Kind, TOutputItem::Finish);
-  EXPECT_EQ(OpenSockets(), before);
+  EXPECT_EQ(OpenSocketCount(), before);
 }
 
 TEST(TcpWorker, StopBeforeTheConnectionIsMadeEndsTheWorker) {
