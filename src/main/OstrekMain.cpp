@@ -93,6 +93,7 @@ TOstrekForm::~TOstrekForm() {
   qApp->removeEventFilter(this);
   if (FBusy) Stop_BtnClick();
   if (FChannel) FChannel->Close();
+  CloseLookupGate();
   TQueryThread::WaitForAll(ShutdownWaitMs);
 }
 

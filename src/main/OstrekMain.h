@@ -9,6 +9,7 @@
 
 #include "platform/Resolver.h"
 #include "platform/SocketLayer.h"
+#include "workers/IcmpCommon.h"
 #include "workers/OutputChannel.h"
 
 class QAction;
@@ -157,6 +158,11 @@ class TOstrekForm : public QMainWindow {
   void GoWhois();
   void GoHttp();
   void GoNsLookup();
+  void GoPing();
+  void GoTraceRoute();
+  struct TLookupGate;
+  THopLookup HopLookup();
+  void CloseLookupGate();
   void GoIpScan();
   void WriteHostEntry(const THostEntry& entry);
   bool CutHostField(QComboBox* box, const QString& tool);
@@ -198,6 +204,7 @@ class TOstrekForm : public QMainWindow {
   std::atomic<quint64> FRunNumber{0};
   std::atomic<int> FLookupTimeoutSec{5};
   std::shared_ptr<TResolver> FResolver;
+  std::shared_ptr<TLookupGate> FLookupGate;
   std::mutex FPendingLock;
   std::shared_ptr<TPendingLookup> FPending;
   QPointer<TQueryThread> FWorker;

@@ -47,6 +47,8 @@ void TOstrekForm::Go_BtnClick() {
   QWidget* page = PageControl->currentWidget();
   if (page == Finger) return GoFinger();
   if (page == Whois) return GoWhois();
+  if (page == Ping) return GoPing();
+  if (page == TraceRoute) return GoTraceRoute();
   if (page == NsLookup) return GoNsLookup();
   if (page == NsLookupEx) return GoIpScan();
   if (page == Http) return GoHttp();

@@ -1,0 +1,131 @@
+#include "workers/IcmpCommon.h"
+
+#include "platform/IcmpService.h"
+
+namespace {
+
+// printf's "%Ns" and "%-Ns" over bytes: pad to width, never cut.
+QByteArray AlignRight(const QByteArray& text, int width) {
+  return text.size() >= width ? text : QByteArray(width - text.size(), ' ') + text;
+}
+
+QByteArray AlignLeft(const QByteArray& text, int width) {
+  return text.size() >= width ? text : text + QByteArray(width - text.size(), ' ');
+}
+
+QByteArray Number(int n) { return QByteArray::number(n); }
+
+// Error messages answer us only when they quote this very request; a quote
+// too short to tell is taken at its word.
+TEchoVerdict JudgeIcmpError(const TIcmpDatagram& datagram, quint16 identifier, quint16 sequence) {
+  if (datagram.FQuote != TQuote::TooShort && !QuotesEchoRequest(datagram, identifier, sequence))
+    return TEchoVerdict::KeepWaiting;
+  return datagram.FType == IcmpDestUnreachable ? TEchoVerdict::Unreachable
+                                               : TEchoVerdict::TimeExceeded;
+}
+
+// Our echo replies: an earlier request's comes late and is skipped; a later
+// one means this request's answer will not come.
+TEchoVerdict JudgeSequence(quint16 received, quint16 sequence) {
+  if (received < sequence) return TEchoVerdict::KeepWaiting;
+  if (received > sequence) return TEchoVerdict::LaterRequest;
+  return TEchoVerdict::EchoReply;
+}
+
+}  // namespace
+
+QString WaitingStatus() { return QStringLiteral("応答を待っています..."); }
+
+QString PauseStatus(int delayMs) {
+  return QString::number(delayMs) + QStringLiteral("ミリ秒待っています...");
+}
+
+QString HopStatus(int hop) {
+  return QStringLiteral("ホップ") + QString::number(hop) + QStringLiteral("検出中...");
+}
+
+QString ResolvingStatus() { return QStringLiteral("ホスト名解決中..."); }
+
+QByteArray DottedAddress(quint32 addr) {
+  // Network byte order: the first octet is the first byte in memory.
+  const auto* octet = reinterpret_cast<const quint8*>(&addr);
+  return Number(octet[0]) + '.' + Number(octet[1]) + '.' + Number(octet[2]) + '.' +
+         Number(octet[3]);
+}
+
+QByteArray FormatHopLine(int number, quint32 addr, int ms) {
+  return AlignRight(Number(number), 3) + "  " + AlignLeft(DottedAddress(addr), 15) + "  " +
+         AlignRight(Number(ms), 8) + AlignLeft(" ms", 6);
+}
+
+QByteArray FormatReplyLine(int number, quint32 addr, int ms, const QByteArray& hostText) {
+  return FormatHopLine(number, addr, ms) + hostText;
+}
+
+QByteArray FormatMessageLine(int number, const QByteArray& message) {
+  return AlignRight(Number(number), 3) + QByteArray(33, ' ') + message;
+}
+
+TEchoVerdict JudgePingDatagram(const TIcmpDatagram& datagram, quint16 identifier,
+                               quint16 sequence) {
+  if (!datagram.FValid) return TEchoVerdict::Invalid;
+  if (IsIcmpError(datagram.FType)) return JudgeIcmpError(datagram, identifier, sequence);
+  // Other traffic on the host: a raw socket sees every ICMP message.
+  if (datagram.FIdentifier != identifier) return TEchoVerdict::KeepWaiting;
+  if (datagram.FType != IcmpEchoReply) return TEchoVerdict::Invalid;
+  return JudgeSequence(datagram.FSequence, sequence);
+}
+
+TEchoVerdict JudgeTraceDatagram(const TIcmpDatagram& datagram, quint16 identifier,
+                                quint16 sequence) {
+  const TEchoVerdict verdict = JudgePingDatagram(datagram, identifier, sequence);
+  // A hop ends by time-out rather than on an unreachable destination.
+  return verdict == TEchoVerdict::Unreachable ? TEchoVerdict::KeepWaiting : verdict;
+}
+
+const char16_t* VerdictMessage(TEchoVerdict verdict) {
+  switch (verdict) {
+    case TEchoVerdict::NoAnswer:
+      return TextNoReply;
+    case TEchoVerdict::Unreachable:
+      return TextUnreachable;
+    case TEchoVerdict::TimeExceeded:
+      return TextTimeExceeded;
+    case TEchoVerdict::Invalid:
+      return TextInvalidReply;
+    default:
+      return nullptr;
+  }
+}
+
+bool AnswerTooLate(int elapsedMs, int timeoutMs) { return elapsedMs > timeoutMs; }
+
+bool VerdictEndsTrace(TEchoVerdict verdict) {
+  return verdict == TEchoVerdict::EchoReply || verdict == TEchoVerdict::LaterRequest;
+}
+
+TServiceVerdict JudgeServicePing(quint32 replies, quint32 status) {
+  if (replies == 0) return TServiceVerdict::NoAnswer;
+  return status == IpSuccess ? TServiceVerdict::Answer : TServiceVerdict::Invalid;
+}
+
+TServiceVerdict JudgeServiceHop(quint32 replies, quint32 status) {
+  if (replies == 0) return TServiceVerdict::NoAnswer;
+  return status == IpSuccess || status == IpTtlExpiredTransit ? TServiceVerdict::Answer
+                                                              : TServiceVerdict::Invalid;
+}
+
+const char16_t* ServiceMessage(TServiceVerdict verdict) {
+  switch (verdict) {
+    case TServiceVerdict::NoAnswer:
+      return TextNoReply;
+    case TServiceVerdict::Invalid:
+      return TextInvalidReply;
+    default:
+      return nullptr;
+  }
+}
+
+bool ServiceHopEndsTrace(quint32 status, quint32 answerAddr, quint32 targetAddr) {
+  return status == IpSuccess || answerAddr == targetAddr;
+}

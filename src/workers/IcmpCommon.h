@@ -1,0 +1,109 @@
+#pragma once
+// What the four Ping and TraceRoute workers share that needs no thread: their
+// parameters, their line formats, their texts, and the decisions on what a
+// received datagram or an echo service reply means. Pure functions.
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+#include "platform/Resolver.h"
+#include "workers/IcmpPacket.h"
+
+// The Ping page's settings, as the window hands them to an echo worker.
+struct TPingParams {
+  int TimeoutSec = 5;  // per request, 1..60
+  int Count = 4;       // requests, 1..999
+  int DelayMs = 1000;  // pause between requests, 100..10000
+  int DataSize = 64;   // bytes of data per request, 16..4096
+  int Ttl = 64;        // time-to-live of the requests, 1..255
+  bool DontFragment = false;
+};
+
+// The TraceRoute page's settings.
+struct TTraceParams {
+  int TimeoutSec = 5;  // per hop, 1..60
+  int FirstHop = 1;    // time-to-live of the first request, 1..64
+  int LastHop = 30;    // 1..64; below FirstHop nothing is sent
+  bool ResolveNames = false;
+};
+
+// Looks up the name of an answering address given in dotted form; true with
+// the result filled in. Blocks; returns false at once once the run stops.
+using THopLookup = std::function<bool(const QString& dottedAddr, THostEntry* result)>;
+
+// Fixed sizes of the trace-route requests.
+inline constexpr int RawTraceDataSize = 32;
+inline constexpr int ServiceTraceDataSize = 64;
+inline constexpr int ServiceTraceReplySize = 108;
+// The echo service's reply buffer for a Ping request of dataSize bytes.
+constexpr int ServicePingReplySize(int dataSize) { return dataSize + 44; }
+
+// --- Texts -------------------------------------------------------------------
+
+inline constexpr char16_t TextNoReply[] = u"応答がありません";
+inline constexpr char16_t TextInvalidReply[] = u"無効な応答です";
+inline constexpr char16_t TextUnreachable[] = u"あて先到達不可";
+inline constexpr char16_t TextTimeExceeded[] = u"時間超過(TTL expired)";
+inline constexpr char16_t TextSendError[] = u"送信エラー";
+inline constexpr char16_t TextNoHandle[] = u"ＩＣＭＰハンドルが取得できません。";
+inline constexpr char16_t TextNoHopName[] = u"検出できません";
+
+QString WaitingStatus();           // 応答を待っています...
+QString PauseStatus(int delayMs);  // 1000ミリ秒待っています...
+QString HopStatus(int hop);        // ホップ3検出中...
+QString ResolvingStatus();         // ホスト名解決中...
+
+// --- Line formats ------------------------------------------------------------
+
+// "a.b.c.d" of an IPv4 address in network byte order.
+QByteArray DottedAddress(quint32 addr);
+
+// "%3s%2s%-15s%2s%8s%-6s": number, the address, the time in ms. 36 columns.
+QByteArray FormatHopLine(int number, quint32 addr, int ms);
+// The hop line followed by the host text from column 37 (a Ping reply).
+QByteArray FormatReplyLine(int number, quint32 addr, int ms, const QByteArray& hostText);
+// "%3s%33s%-s": number, and the message from column 37, under the host text.
+QByteArray FormatMessageLine(int number, const QByteArray& message);
+
+// --- Raw sockets: which datagram ends the wait for one request ---------------
+
+enum class TEchoVerdict : quint8 {
+  KeepWaiting,   // not about this request: receive again
+  Stopped,       // the run was stopped: no line
+  NoAnswer,      // time-out or a failed receive
+  LaterRequest,  // our echo reply to a later request: the wait ends, no line
+  EchoReply,     // the echo reply to this request
+  Unreachable,   // destination unreachable, about this request
+  TimeExceeded,  // time exceeded, about this request
+  Invalid,       // a broken datagram, or an unexpected message of ours
+};
+
+// Ping: error messages end the wait only when they quote this request, or
+// quote too little to tell; echo replies by identifier and sequence.
+TEchoVerdict JudgePingDatagram(const TIcmpDatagram& datagram, quint16 identifier, quint16 sequence);
+// TraceRoute: the same, except that destination unreachable never ends a hop.
+TEchoVerdict JudgeTraceDatagram(const TIcmpDatagram& datagram, quint16 identifier,
+                                quint16 sequence);
+
+// The message line a verdict gives; null for those without one (a reply, a
+// hop, a stop, a later request).
+const char16_t* VerdictMessage(TEchoVerdict verdict);
+
+// Whether an answer measured elapsedMs after its request came too late.
+bool AnswerTooLate(int elapsedMs, int timeoutMs);
+
+// Whether a hop's verdict ends the trace: an echo reply of ours arrived.
+bool VerdictEndsTrace(TEchoVerdict verdict);
+
+// --- Echo service: what a call's result means ---------------------------------
+
+enum class TServiceVerdict : quint8 { NoAnswer, Invalid, Answer };
+
+// Ping: only success is an answer.
+TServiceVerdict JudgeServicePing(quint32 replies, quint32 status);
+// TraceRoute: success, or time-to-live expired in transit.
+TServiceVerdict JudgeServiceHop(quint32 replies, quint32 status);
+// The message line a verdict gives; null for an answer.
+const char16_t* ServiceMessage(TServiceVerdict verdict);
+// An answered hop ends the trace when the target itself answered.
+bool ServiceHopEndsTrace(quint32 status, quint32 answerAddr, quint32 targetAddr);

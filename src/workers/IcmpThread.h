@@ -1,0 +1,83 @@
+#pragma once
+#include <functional>
+#include <vector>
+
+#include "platform/IcmpService.h"
+#include "platform/SocketSlot.h"
+#include "workers/IcmpCommon.h"
+#include "workers/QueryThread.h"
+
+// What ended the wait for one raw request.
+struct TRawAnswer {
+  TEchoVerdict Verdict = TEchoVerdict::NoAnswer;
+  quint32 Source = 0;  // who sent the datagram, network byte order
+  int ElapsedMs = 0;   // since the request was sent
+};
+
+// What one call of the echo service gave.
+struct TServiceAnswer {
+  quint32 Replies = 0;  // 0: no answer
+  quint32 Address = 0;
+  quint32 Status = 0;
+  int RoundTripMs = 0;
+};
+
+// Base of the Ping and TraceRoute workers: the raw socket or the echo
+// service handle of the run, published for Stop and closed exactly once; the
+// wait for a raw answer with its filtering; the lines, the pause and the hop
+// names. The workers themselves only say what to send and what to show.
+class TIcmpThread : public TQueryThread {
+  Q_OBJECT
+ protected:
+  TIcmpThread(std::shared_ptr<TOutputChannel> channel, quint32 targetAddr,
+              const QByteArray& hostText);
+
+  // Runs work with the run's raw socket open and its buffers ready for
+  // requests of dataSize bytes, unless the socket cannot be opened (no line)
+  // or the run is stopped first; then closes the socket and finishes.
+  void RunWithRawSocket(int dataSize, const std::function<void(int fd)>& work);
+  // The same with an echo service handle; without one the run shows the
+  // one line that says so.
+  void RunWithServiceHandle(int dataSize, int replySize, const std::function<void()>& work);
+
+  // Calls step(n) for n = first..last until it returns false or the run
+  // stops. Nothing when last < first.
+  void ForEachStep(int first, int last, const std::function<bool(int)>& step);
+
+  // Raw: builds the echo request with this sequence number, notes the start
+  // time and sends it to the target. False when the send failed.
+  bool SendRawRequest(quint32 sequence);
+  // Raw: waits at most timeoutMs after the send for the datagram that judge
+  // says ends the wait. Whatever else arrives is skipped without restarting
+  // the time-out, so a busy network cannot make the wait endless.
+  using TJudge = TEchoVerdict (*)(const TIcmpDatagram&, quint16, quint16);
+  TRawAnswer AwaitRawAnswer(quint32 sequence, int timeoutMs, TJudge judge);
+
+  // Service: one request to the target with the run's data.
+  TServiceAnswer SendServiceEcho(int ttl, bool dontFragment, int timeoutMs);
+
+  void SyncMessage(int number, const char16_t* message);
+  // Shows the pause's status text and pauses; true when stopped meanwhile.
+  bool PauseBetweenRequests(int delayMs);
+  // The hop line; with lookup, then replaced by the same line followed by
+  // the hop's name, or by "検出できません" when it has none.
+  void SyncHop(int hop, quint32 addr, int ms, const THopLookup* lookup);
+
+  const quint32 FTargetAddr;
+  const QByteArray FHostText;
+
+ private:
+  bool OpenRawSocket(int dataSize);
+  void CloseRawSocket();
+  bool OpenServiceHandle(int dataSize, int replySize);
+  void CloseServiceHandle();
+  QByteArray HopName(quint32 addr, const THopLookup& lookup);
+
+  int FRawFd = -1;
+  TSocketSlot::TToken FRawToken = 0;
+  TIcmpHandle FHandle = InvalidHandleValue;
+  int FDataSize = 0;
+  quint16 FStartTick = 0;
+  std::vector<quint8> FRequest;
+  std::vector<quint8> FReceive;
+};

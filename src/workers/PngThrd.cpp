@@ -1,0 +1,26 @@
+#include "workers/PngThrd.h"
+
+TPingThread::TPingThread(std::shared_ptr<TOutputChannel> channel, quint32 targetAddr,
+                         const QByteArray& hostText, const TPingParams& params)
+    : TIcmpThread(std::move(channel), targetAddr, hostText), FParams(params) {}
+
+void TPingThread::run() {
+  RunWithServiceHandle(FParams.DataSize, ServicePingReplySize(FParams.DataSize), [this] {
+    ForEachStep(1, FParams.Count, [this](int number) { return PingOnce(number); });
+  });
+}
+
+// One request with its line and the pause after it (the last one too);
+// false when the run was stopped.
+bool TPingThread::PingOnce(int number) {
+  SyncStatus(WaitingStatus());
+  ShowAnswer(number, SendServiceEcho(FParams.Ttl, FParams.DontFragment, FParams.TimeoutSec * 1000));
+  return !PauseBetweenRequests(FParams.DelayMs);
+}
+
+void TPingThread::ShowAnswer(int number, const TServiceAnswer& answer) {
+  if (const char16_t* message = ServiceMessage(JudgeServicePing(answer.Replies, answer.Status)))
+    SyncMessage(number, message);
+  else  // the service matched the reply to our request: the target answered
+    SyncAddOutput(FormatReplyLine(number, FTargetAddr, answer.RoundTripMs, FHostText));
+}

@@ -1,0 +1,45 @@
+#include "workers/RawPngThrd.h"
+
+#include "platform/RawIcmp.h"
+
+TRawPingThread::TRawPingThread(std::shared_ptr<TOutputChannel> channel, quint32 targetAddr,
+                               const QByteArray& hostText, const TPingParams& params)
+    : TIcmpThread(std::move(channel), targetAddr, hostText), FParams(params) {}
+
+void TRawPingThread::run() {
+  RunWithRawSocket(FParams.DataSize, [this](int fd) {
+    SetOptions(fd);
+    ForEachStep(0, FParams.Count - 1, [this](int index) { return PingOnce(index); });
+  });
+}
+
+// A refused option leaves the system's default; the requests still go out.
+void TRawPingThread::SetOptions(int fd) {
+  SetReceiveTimeout(fd, FParams.TimeoutSec * 1000);
+  SetTtl(fd, FParams.Ttl);
+  SetDontFragment(fd, FParams.DontFragment);
+}
+
+// One request with its line; false when the run ends here.
+bool TRawPingThread::PingOnce(int index) {
+  if (!SendRawRequest(quint32(index))) {
+    SyncMessage(index + 1, TextSendError);
+    return !PauseMs(FParams.DelayMs);
+  }
+  SyncStatus(WaitingStatus());
+  ShowAnswer(index, AwaitRawAnswer(quint32(index), FParams.TimeoutSec * 1000, JudgePingDatagram));
+  if (Terminated() || index == FParams.Count - 1) return false;
+  return !PauseBetweenRequests(FParams.DelayMs);
+}
+
+void TRawPingThread::ShowAnswer(int index, const TRawAnswer& answer) {
+  const int timeoutMs = FParams.TimeoutSec * 1000;
+  if (answer.Verdict == TEchoVerdict::EchoReply && !AnswerTooLate(answer.ElapsedMs, timeoutMs)) {
+    // The reply's sequence number equals the index here.
+    SyncAddOutput(FormatReplyLine(index + 1, answer.Source, answer.ElapsedMs, FHostText));
+    return;
+  }
+  const TEchoVerdict verdict =
+      answer.Verdict == TEchoVerdict::EchoReply ? TEchoVerdict::NoAnswer : answer.Verdict;
+  if (const char16_t* message = VerdictMessage(verdict)) SyncMessage(index + 1, message);
+}

@@ -1,0 +1,44 @@
+#include "workers/RawTrsRteThrd.h"
+
+#include "platform/RawIcmp.h"
+
+TRawTraceRouteThread::TRawTraceRouteThread(std::shared_ptr<TOutputChannel> channel,
+                                           quint32 targetAddr, const QByteArray& hostText,
+                                           const TTraceParams& params, THopLookup lookup)
+    : TIcmpThread(std::move(channel), targetAddr, hostText),
+      FParams(params),
+      FLookup(std::move(lookup)) {}
+
+void TRawTraceRouteThread::run() {
+  RunWithRawSocket(RawTraceDataSize, [this](int fd) {
+    SetReceiveTimeout(fd, FParams.TimeoutSec * 1000);
+    SetDontFragment(fd, false);
+    ForEachStep(FParams.FirstHop, FParams.LastHop,
+                [this, fd](int hop) { return TraceHop(fd, hop); });
+  });
+}
+
+// One hop; false when the trace ends here.
+bool TRawTraceRouteThread::TraceHop(int fd, int hop) {
+  SyncStatus(HopStatus(hop));
+  SetTtl(fd, hop);
+  if (!SendRawRequest(quint32(hop))) {
+    SyncMessage(hop, TextSendError);
+    return true;
+  }
+  const TRawAnswer answer =
+      AwaitRawAnswer(quint32(hop), FParams.TimeoutSec * 1000, JudgeTraceDatagram);
+  ShowAnswer(hop, answer);
+  return !VerdictEndsTrace(answer.Verdict);
+}
+
+void TRawTraceRouteThread::ShowAnswer(int hop, const TRawAnswer& answer) {
+  const bool answered =
+      answer.Verdict == TEchoVerdict::EchoReply || answer.Verdict == TEchoVerdict::TimeExceeded;
+  if (answered && !AnswerTooLate(answer.ElapsedMs, FParams.TimeoutSec * 1000)) {
+    SyncHop(hop, answer.Source, answer.ElapsedMs, FParams.ResolveNames ? &FLookup : nullptr);
+    return;
+  }
+  const TEchoVerdict verdict = answered ? TEchoVerdict::NoAnswer : answer.Verdict;
+  if (const char16_t* message = VerdictMessage(verdict)) SyncMessage(hop, message);
+}

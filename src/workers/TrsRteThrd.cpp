@@ -1,0 +1,26 @@
+#include "workers/TrsRteThrd.h"
+
+TTraceRouteThread::TTraceRouteThread(std::shared_ptr<TOutputChannel> channel, quint32 targetAddr,
+                                     const QByteArray& hostText, const TTraceParams& params,
+                                     THopLookup lookup)
+    : TIcmpThread(std::move(channel), targetAddr, hostText),
+      FParams(params),
+      FLookup(std::move(lookup)) {}
+
+void TTraceRouteThread::run() {
+  RunWithServiceHandle(ServiceTraceDataSize, ServiceTraceReplySize, [this] {
+    ForEachStep(FParams.FirstHop, FParams.LastHop, [this](int hop) { return TraceHop(hop); });
+  });
+}
+
+// One hop; false when the trace ends here.
+bool TTraceRouteThread::TraceHop(int hop) {
+  SyncStatus(HopStatus(hop));
+  const TServiceAnswer answer = SendServiceEcho(hop, false, FParams.TimeoutSec * 1000);
+  if (const char16_t* message = ServiceMessage(JudgeServiceHop(answer.Replies, answer.Status))) {
+    SyncMessage(hop, message);
+    return true;
+  }
+  SyncHop(hop, answer.Address, answer.RoundTripMs, FParams.ResolveNames ? &FLookup : nullptr);
+  return !ServiceHopEndsTrace(answer.Status, answer.Address, FTargetAddr);
+}
