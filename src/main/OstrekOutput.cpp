@@ -80,6 +80,10 @@ void TOstrekForm::DrainWorker(std::weak_ptr<TOutputChannel> weak) {
       case TOutputItem::DeleteLast:
         DeleteLastOutput();
         break;
+      case TOutputItem::ReplaceLast:
+        DeleteLastOutput();
+        AddOutput(item.Text);
+        break;
       case TOutputItem::Finish:
         if (FBusy) FinishQuery();
         return;

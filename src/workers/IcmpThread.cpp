@@ -134,9 +134,7 @@ void TIcmpThread::SyncHop(int hop, quint32 addr, int ms, const THopLookup* looku
   if (!lookup) return;
   SyncStatus(ResolvingStatus());
   const QByteArray name = HopName(addr, *lookup);
-  // Both hand-overs check the stop flag: after a stop neither touches the pane.
-  SyncDeleteLast();
-  SyncAddOutput(line + name);
+  SyncReplaceLast(line + name);
 }
 
 QByteArray TIcmpThread::HopName(quint32 addr, const THopLookup& lookup) {

@@ -9,9 +9,9 @@
 
 // One thing a worker has the window do, in order.
 struct TOutputItem {
-  enum TKind : quint8 { Line, Status, DeleteLast, Finish };
+  enum TKind : quint8 { Line, Status, DeleteLast, ReplaceLast, Finish };
   TKind Kind = Line;
-  QByteArray Text;  // Line: Shift_JIS bytes; Status: UTF-8
+  QByteArray Text;  // Line, ReplaceLast: Shift_JIS bytes; Status: UTF-8
 };
 
 // The ordered, bounded hand-over from one worker to the main thread. The

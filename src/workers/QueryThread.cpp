@@ -74,6 +74,10 @@ void TQueryThread::SyncDeleteLast() {
   if (!Terminated()) FChannel->Push({TOutputItem::DeleteLast, {}});
 }
 
+void TQueryThread::SyncReplaceLast(const QByteArray& sjisLine) {
+  if (!Terminated()) FChannel->Push({TOutputItem::ReplaceLast, sjisLine});
+}
+
 void TQueryThread::SyncFinish() {
   if (!Terminated()) FChannel->Push({TOutputItem::Finish, {}});
 }

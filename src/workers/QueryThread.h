@@ -32,6 +32,9 @@ class TQueryThread : public QThread {
   void SyncAddOutput(const QByteArray& sjisLine);
   void SyncStatus(const QString& text);
   void SyncDeleteLast();
+  // Replaces the line handed over last by a longer one, as one step, so a
+  // Stop can never fall between taking the old line away and adding the new.
+  void SyncReplaceLast(const QByteArray& sjisLine);
   // The worker's last item: has the window finish the run, unless stopped.
   void SyncFinish();
 

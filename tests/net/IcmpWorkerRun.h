@@ -104,12 +104,16 @@ class TWorkerRun {
     return statuses;
   }
   // The pane after every item: appended lines, the last one deleted on
-  // DeleteLast.
+  // DeleteLast or replaced on ReplaceLast.
   QList<QByteArray> Pane() const {
     QList<QByteArray> pane;
     for (const TOutputItem& i : Items) {
       if (i.Kind == TOutputItem::Line) pane.append(i.Text);
       if (i.Kind == TOutputItem::DeleteLast && !pane.isEmpty()) pane.removeLast();
+      if (i.Kind == TOutputItem::ReplaceLast) {
+        if (!pane.isEmpty()) pane.removeLast();
+        pane.append(i.Text);
+      }
     }
     return pane;
   }

@@ -165,8 +165,7 @@ TEST_P(TIcmpWorkers, TraceRouteShowsEachHopAndEndsAtTheTarget) {
       expected.append({TOutputItem::Line, pane[hop - 1].left(36)});
       if (!resolve) continue;
       expected.append({TOutputItem::Status, ResolvingStatus().toUtf8()});
-      expected.append({TOutputItem::DeleteLast, QByteArray()});
-      expected.append({TOutputItem::Line, pane[hop - 1]});
+      expected.append({TOutputItem::ReplaceLast, pane[hop - 1]});
     }
     expected.append({TOutputItem::Finish, QByteArray()});
     QList<std::pair<TOutputItem::TKind, QByteArray>> items;
