@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "SlowResponder.h"
 #include "common/Common.h"
 #include "platform/IcmpService.h"
 #include "platform/RawIcmp.h"
@@ -212,90 +213,6 @@ TEST_F(TChainTest, CloseRacingTheSendLeaksNothing) {
   EXPECT_TRUE(CanOpenRawIcmp());
   EXPECT_EQ(OpenDescriptors(), before);
 }
-
-// Answers every echo request that reaches the target's namespace late, by
-// itself instead of the silenced target: with an echo reply, or, for data
-// starting with 0xEE, with a time-exceeded message quoting the request.
-class TSlowResponder {
- public:
-  explicit TSlowResponder(std::chrono::milliseconds delay) : FDelay(delay) {
-    const std::string target = Env("CHAIN_NS_TARGET");
-    SetTargetSilent(target, true);
-    FThread = std::thread([this, target] { Run(target); });
-  }
-  ~TSlowResponder() {
-    FStop = true;
-    FThread.join();
-    SetTargetSilent(Env("CHAIN_NS_TARGET"), false);
-  }
-  bool WaitReady() {
-    for (int i = 0; i < 500 && !FReady; ++i) std::this_thread::sleep_for(10ms);
-    return FReady;
-  }
-
- private:
-  struct TDue {
-    TClock::time_point When;
-    TBytes Message;
-    quint32 To;
-  };
-
-  static void SetTargetSilent(const std::string& ns, bool silent) {
-    const std::string command = "ip netns exec " + ns + " sh -c 'echo " + (silent ? "1" : "0") +
-                                " > /proc/sys/net/ipv4/icmp_echo_ignore_all'";
-    EXPECT_EQ(std::system(command.c_str()), 0);
-  }
-
-  static TBytes Answer(const TBytes& datagram, const TIcmpDatagram& request) {
-    const size_t ihl = size_t(request.FIpHeaderLength);
-    TBytes message;
-    if (datagram.size() > ihl + 8 && datagram[ihl + 8] == 0xEE) {
-      message = {IcmpTimeExceeded, 0, 0, 0, 0, 0, 0, 0};
-      message.insert(message.end(), datagram.begin(), datagram.begin() + ihl + 8);
-    } else {
-      message.assign(datagram.begin() + ihl, datagram.end());
-      message[0] = IcmpEchoReply;
-      message[2] = message[3] = 0;
-    }
-    const quint16 sum = IcmpChecksum(message.data(), qint32(message.size()));
-    message[2] = quint8(sum);
-    message[3] = quint8(sum >> 8);
-    return message;
-  }
-
-  void Run(const std::string& ns) {
-    // setns moves only this thread; the socket stays in the target's namespace.
-    const int nsFd = ::open(("/run/netns/" + ns).c_str(), O_RDONLY | O_CLOEXEC);
-    if (nsFd < 0 || ::setns(nsFd, CLONE_NEWNET) != 0) return;
-    ::close(nsFd);
-    const int fd = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
-    if (fd < 0) return;
-    FReady = true;
-    std::vector<TDue> due;
-    // Bounded: a minute at most, whatever the test does.
-    for (int round = 0; round < 6000 && !FStop; ++round) {
-      pollfd ready{fd, POLLIN, 0};
-      if (::poll(&ready, 1, 10) > 0) {
-        TBytes datagram(2048);
-        const int n = ReceiveIcmp(fd, datagram);
-        if (n > 0) datagram.resize(size_t(n));
-        const TIcmpDatagram d = DecodeIcmpReply(datagram);
-        if (n > 0 && d.FValid && d.FType == IcmpEchoRequest)
-          due.push_back({TClock::now() + FDelay, Answer(datagram, d), d.FSourceAddr});
-      }
-      while (!due.empty() && due.front().When <= TClock::now()) {
-        SendIcmp(fd, due.front().To, due.front().Message);
-        due.erase(due.begin());
-      }
-    }
-    ::close(fd);
-  }
-
-  const std::chrono::milliseconds FDelay;
-  std::atomic<bool> FStop{false};
-  std::atomic<bool> FReady{false};
-  std::thread FThread;
-};
 
 TEST_F(TChainTest, LateAnswersOfEarlierRequestsAreSkipped) {
   TSlowResponder responder(600ms);
