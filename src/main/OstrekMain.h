@@ -141,6 +141,15 @@ class TOstrekForm : public QMainWindow {
 
   // Construction.
   void BuildPages();
+  struct TRelayControls {
+    QComboBox **Serv, **Req;
+    QPushButton **ServDel, **ReqDel;
+    QCheckBox** Wall;
+    QPushButton** WallBtn;
+    QLabel **ServLbl, **ReqLbl;
+  };
+  void BuildRelayPage(QWidget* page, const char* prefix, const QString& serverCaption,
+                      TRelayControls controls);
   void BuildFingerPage();
   void BuildWhoisPage();
   void BuildPingPage();

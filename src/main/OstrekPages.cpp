@@ -95,38 +95,36 @@ void TOstrekForm::BuildPages() {
   BuildHttpPage();
 }
 
+// Finger and Whois pages have the same controls; prefix is "Fngr" or "Whois".
+void TOstrekForm::BuildRelayPage(QWidget* page, const char* prefix, const QString& serverCaption,
+                                 TRelayControls c) {
+  const auto name = [prefix](const char* role) {
+    static QByteArray text;
+    text = QByteArray(prefix) + role;
+    return text.constData();
+  };
+  *c.Serv = MakeCombo(page, name("Serv_CB"), QStringLiteral("ホスト名 or ホストアドレス"));
+  *c.Req = MakeCombo(page, name("Req_CB"));
+  *c.ServDel = MakeDelete(page, name("Serv_Del"));
+  *c.ReqDel = MakeDelete(page, name("Req_Del"));
+  *c.Wall = MakeCheck(page, name("Wall_ChckB"), QStringLiteral("ファイアウォールを使う"));
+  *c.WallBtn = MakeButton(page, name("Wall_Btn"), QStringLiteral("設定..."));
+  *c.ServLbl = MakeLabel(page, name("Serv_LBL"), serverCaption);
+  *c.ReqLbl = MakeLabel(page, name("Req_LBL"), QStringLiteral("照会文字列"));
+  const QList<QWidget*> order = {*c.Serv, *c.Req, *c.ServDel, *c.ReqDel, *c.Wall, *c.WallBtn};
+  for (qsizetype i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
 void TOstrekForm::BuildFingerPage() {
-  const QString hostHint = QStringLiteral("ホスト名 or ホストアドレス");
-  FngrServ_CB = MakeCombo(Finger, "FngrServ_CB", hostHint);
-  FngrReq_CB = MakeCombo(Finger, "FngrReq_CB");
-  FngrServ_Del = MakeDelete(Finger, "FngrServ_Del");
-  FngrReq_Del = MakeDelete(Finger, "FngrReq_Del");
-  FngrWall_ChckB = MakeCheck(Finger, "FngrWall_ChckB", QStringLiteral("ファイアウォールを使う"));
-  FngrWall_Btn = MakeButton(Finger, "FngrWall_Btn", QStringLiteral("設定..."));
-  FngrServ_LBL = MakeLabel(Finger, "FngrServ_LBL", QStringLiteral("Fingerサーバ"));
-  FngrReq_LBL = MakeLabel(Finger, "FngrReq_LBL", QStringLiteral("照会文字列"));
-  QWidget::setTabOrder(FngrServ_CB, FngrReq_CB);
-  QWidget::setTabOrder(FngrReq_CB, FngrServ_Del);
-  QWidget::setTabOrder(FngrServ_Del, FngrReq_Del);
-  QWidget::setTabOrder(FngrReq_Del, FngrWall_ChckB);
-  QWidget::setTabOrder(FngrWall_ChckB, FngrWall_Btn);
+  BuildRelayPage(Finger, "Fngr", QStringLiteral("Fingerサーバ"),
+                 {&FngrServ_CB, &FngrReq_CB, &FngrServ_Del, &FngrReq_Del, &FngrWall_ChckB,
+                  &FngrWall_Btn, &FngrServ_LBL, &FngrReq_LBL});
 }
 
 void TOstrekForm::BuildWhoisPage() {
-  const QString hostHint = QStringLiteral("ホスト名 or ホストアドレス");
-  WhoisServ_CB = MakeCombo(Whois, "WhoisServ_CB", hostHint);
-  WhoisReq_CB = MakeCombo(Whois, "WhoisReq_CB");
-  WhoisServ_Del = MakeDelete(Whois, "WhoisServ_Del");
-  WhoisReq_Del = MakeDelete(Whois, "WhoisReq_Del");
-  WhoisWall_ChckB = MakeCheck(Whois, "WhoisWall_ChckB", QStringLiteral("ファイアウォールを使う"));
-  WhoisWall_Btn = MakeButton(Whois, "WhoisWall_Btn", QStringLiteral("設定..."));
-  WhoisServ_LBL = MakeLabel(Whois, "WhoisServ_LBL", QStringLiteral("Whoisサーバ"));
-  WhoisReq_LBL = MakeLabel(Whois, "WhoisReq_LBL", QStringLiteral("照会文字列"));
-  QWidget::setTabOrder(WhoisServ_CB, WhoisReq_CB);
-  QWidget::setTabOrder(WhoisReq_CB, WhoisServ_Del);
-  QWidget::setTabOrder(WhoisServ_Del, WhoisReq_Del);
-  QWidget::setTabOrder(WhoisReq_Del, WhoisWall_ChckB);
-  QWidget::setTabOrder(WhoisWall_ChckB, WhoisWall_Btn);
+  BuildRelayPage(Whois, "Whois", QStringLiteral("Whoisサーバ"),
+                 {&WhoisServ_CB, &WhoisReq_CB, &WhoisServ_Del, &WhoisReq_Del, &WhoisWall_ChckB,
+                  &WhoisWall_Btn, &WhoisServ_LBL, &WhoisReq_LBL});
 }
 
 void TOstrekForm::BuildPingPage() {

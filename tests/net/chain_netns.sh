@@ -54,25 +54,11 @@ set -u
 readonly PREFIX=ostrekon-chain
 readonly SMALL_MTU=1280
 
-skip() { echo "chain_netns.sh: SKIP: $*" >&2; exit 77; }
-fail() { echo "chain_netns.sh: $*" >&2; exit 1; }
+HARNESS=chain_netns.sh
+source "$(dirname "${BASH_SOURCE[0]}")/netns_common.sh"
 
 [[ $# -ge 1 ]] || fail "usage: chain_netns.sh COMMAND [ARG...]"
-[[ $(id -u) -eq 0 ]] || skip "needs root (network namespaces, raw sockets)"
-command -v ip >/dev/null || skip "ip (iproute2) is not installed"
-ip netns list >/dev/null 2>&1 || skip "ip netns is not usable here"
-
-# A harness killed hard (time-out) leaves its namespaces behind: remove those
-# whose owner is gone, with whatever still runs in them.
-remove_stale() {
-  local ns owner pid
-  for ns in $(ip netns list | awk '{print $1}' | grep "^$PREFIX-"); do
-    owner=${ns#"$PREFIX"-}; owner=${owner%%-*}
-    kill -0 "$owner" 2>/dev/null && continue
-    for pid in $(ip netns pids "$ns" 2>/dev/null); do kill -KILL "$pid" 2>/dev/null; done
-    ip netns del "$ns" 2>/dev/null
-  done
-}
+require_netns "network namespaces, raw sockets"
 
 readonly TAG=$PREFIX-$$-$RANDOM
 readonly CLIENT=$TAG-client R1=$TAG-r1 R2=$TAG-r2 TARGET=$TAG-target

@@ -30,28 +30,13 @@ set -u
 readonly PREFIX=ostrekon-dns
 readonly SINK_PORT=5399
 
-skip() { echo "dns_netns.sh: SKIP: $*" >&2; exit 77; }
-fail() { echo "dns_netns.sh: $*" >&2; exit 1; }
+HARNESS=dns_netns.sh
+source "$(dirname "${BASH_SOURCE[0]}")/netns_common.sh"
 
 [[ $# -ge 1 ]] || fail "usage: dns_netns.sh COMMAND [ARG...]"
-[[ $(id -u) -eq 0 ]] || skip "needs root (network namespaces, DNS port 53)"
-command -v ip >/dev/null || skip "ip (iproute2) is not installed"
+require_netns "network namespaces, DNS port 53"
 command -v dnsmasq >/dev/null || skip "dnsmasq is not installed (apt install dnsmasq-base)"
 command -v perl >/dev/null || skip "perl is not installed"
-ip netns list >/dev/null 2>&1 || skip "ip netns is not usable here"
-
-# A harness killed hard (time-out) leaves its namespace behind: remove those
-# whose owner is gone, with whatever still runs in them.
-remove_stale() {
-  local ns owner pid
-  for ns in $(ip netns list | awk '{print $1}' | grep "^$PREFIX-"); do
-    owner=${ns#"$PREFIX"-}; owner=${owner%%-*}
-    kill -0 "$owner" 2>/dev/null && continue
-    for pid in $(ip netns pids "$ns" 2>/dev/null); do kill -KILL "$pid" 2>/dev/null; done
-    ip netns del "$ns" 2>/dev/null
-    rm -rf "/etc/netns/$ns" "/tmp/$ns".*
-  done
-}
 
 NS=$PREFIX-$$-$RANDOM
 WORK=$(mktemp -d "/tmp/$NS.XXXXXX")
