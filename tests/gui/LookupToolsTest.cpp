@@ -177,6 +177,19 @@ class LookupToolsTest : public QObject {
     QCOMPARE(FResolver->Requests().size(), 3);
   }
 
+  void closingTheWindowDuringAScanStopsItCleanly() {
+    Form().Ex_UD1->SetPosition(0);
+    Form().Ex_UD2->SetPosition(255);
+    FResolver->FMissing = {"192.0.2.0"};  // 192.0.2.1 stays pending
+    QTimer::singleShot(200, this, [this] { Form().close(); });
+    Start(Form().NsLookupEx, Form().Ex_CB, "192.0.2");
+    QVERIFY(!Form().IsBusy());
+    QCOMPARE(Body().last(), QStringLiteral("...中止されました"));
+    QCOMPARE(FResolver->Requests().size(), 2);
+    QCOMPARE(FResolver->PendingCount(), 0);
+    FForm.reset();
+  }
+
   void tcpToolsResolveNamesAndShowTheOfficialNameInErrors() {
     FResolver->FAnswers["whois.test"] = MakeEntry("whois.official.test", {"127.0.0.1"});
     Form().FWhoisPort = TLoopbackServer::ClosedPort();
