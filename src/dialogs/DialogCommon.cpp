@@ -1,6 +1,7 @@
 #include "dialogs/DialogCommon.h"
 
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QMessageBox>
 #include <QScreen>
 #include <QWidget>
@@ -51,4 +52,12 @@ void ShowErrorBox(QWidget* parent, const QString& text) {
   QMessageBox box(QMessageBox::Critical, QStringLiteral("Ostrekon"), text, QMessageBox::Ok, parent);
   box.setObjectName(QStringLiteral("ErrorBox"));
   box.exec();
+}
+
+QHBoxLayout* OkCancelRow(QWidget* ok, QWidget* cancel) {
+  auto* row = new QHBoxLayout;
+  row->addStretch();
+  row->addWidget(ok);
+  row->addWidget(cancel);
+  return row;
 }

@@ -5,6 +5,7 @@
 #include <QSize>
 #include <QString>
 
+class QHBoxLayout;
 class QWidget;
 
 // The design font of every dialog; the program maps it onto the IPA fonts.
@@ -20,6 +21,9 @@ QPoint DialogPosition(const QRect& owner, const QSize& dialog, const QRect& scre
 // Moves dialog to its opening place over owner (on owner's screen); without
 // an owner it is centred on the primary screen.
 void PlaceDialog(QWidget* dialog, QWidget* owner, int verticalDivisor = 2);
+
+// The row of OK and Cancel at the right of a dialog's foot.
+QHBoxLayout* OkCancelRow(QWidget* ok, QWidget* cancel);
 
 // An error box with a single OK button over parent.
 void ShowErrorBox(QWidget* parent, const QString& text);

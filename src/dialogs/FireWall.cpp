@@ -30,10 +30,7 @@ void TFireWallForm::BuildControls() {
   });
   connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(OKButton);
-  buttons->addWidget(CancelButton);
+  QHBoxLayout* buttons = OkCancelRow(OKButton, CancelButton);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(12, 12, 12, 12);
   layout->addWidget(FireWall_Edt);

@@ -78,10 +78,7 @@ void TLogSetBox::BuildLayout() {
   fields->addWidget(NoLog_RB, 4, 0, 1, 3);
   fields->setVerticalSpacing(6);
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(OKButton);
-  buttons->addWidget(CancelButton);
+  QHBoxLayout* buttons = OkCancelRow(OKButton, CancelButton);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(12, 12, 12, 12);

@@ -1,6 +1,5 @@
 // Host lookups of the window: one at a time, with the time-out of the NS
 // Lookup page, ended early by Stop.
-#include <arpa/inet.h>
 
 #include <QEventLoop>
 #include <QMetaObject>
@@ -64,12 +63,11 @@ bool TOstrekForm::LookupHost(const QString& name, bool report, THostEntry* resul
           },
           Qt::QueuedConnection);
   };
-  const QByteArray latin = ToSjis(name);
-  in_addr addr{};
-  const bool reverse = !latin.isEmpty() && ::inet_aton(latin.constData(), &addr) != 0;
+  quint32 addr = 0;
   TResolver& resolver = Resolver();
-  const quint64 id = reverse ? resolver.LookupByAddr(addr.s_addr, callback)
-                             : resolver.LookupByName(latin, callback);
+  const quint64 id = ParseDottedAddress(name, &addr)
+                         ? resolver.LookupByAddr(addr, callback)
+                         : resolver.LookupByName(ToSjis(name), callback);
   if (id == 0) return false;
   {
     std::lock_guard lock(FPendingLock);

@@ -162,22 +162,28 @@ void TOstrekForm::PageControlChange() {
   ArrangeActivePage();
 }
 
-void TOstrekForm::AddToHistory(QComboBox* box) {
+QStringList TOstrekForm::HistoryOf(const QComboBox* box) {
   QStringList list;
   for (int i = 0; i < box->count(); ++i) list.append(box->itemText(i));
-  const QString text = ::AddToHistory(list, box->currentText());
+  return list;
+}
+
+void TOstrekForm::SetHistory(QComboBox* box, const QStringList& list, const QString& text) {
   box->clear();
   box->addItems(list);
   box->setEditText(text);
 }
 
+void TOstrekForm::AddToHistory(QComboBox* box) {
+  QStringList list = HistoryOf(box);
+  const QString text = ::AddToHistory(list, box->currentText());
+  SetHistory(box, list, text);
+}
+
 void TOstrekForm::DeleteFromHistory(QComboBox* box) {
-  QStringList list;
-  for (int i = 0; i < box->count(); ++i) list.append(box->itemText(i));
+  QStringList list = HistoryOf(box);
   const QString text = ::DeleteFromHistory(list, box->currentText());
-  box->clear();
-  box->addItems(list);
-  box->setEditText(text);
+  SetHistory(box, list, text);
 }
 
 void TOstrekForm::showEvent(QShowEvent* event) {

@@ -63,6 +63,8 @@ class TOstrekForm : public QMainWindow {
 
   // Histories.
   void AddToHistory(QComboBox* box);
+  static QStringList HistoryOf(const QComboBox* box);
+  static void SetHistory(QComboBox* box, const QStringList& list, const QString& text);
   void DeleteFromHistory(QComboBox* box);
 
   // Dialogs.

@@ -32,7 +32,7 @@ void TOstrekForm::AddOutput(const QString& text) { AddOutput(ToSjis(text)); }
 void TOstrekForm::AddOutput(const QByteArray& sjisText) {
   if (!FBusy) return;
   FQueryLines.append(sjisText);
-  ExtMemo->AppendLines({FromSjis(sjisText)}, AutoScroll_ChckM->isChecked());
+  ExtMemo->AppendLines(FromSjis(sjisText), AutoScroll_ChckM->isChecked());
 }
 
 void TOstrekForm::AppendOutputBatch(const QList<QByteArray>& lines) {
@@ -48,7 +48,7 @@ void TOstrekForm::AppendOutputBatch(const QList<QByteArray>& lines) {
     joined += '\n';
   }
   joined.chop(1);
-  ExtMemo->AppendLines(FromSjis(joined).split(QChar('\n')), AutoScroll_ChckM->isChecked());
+  ExtMemo->AppendLines(FromSjis(joined), AutoScroll_ChckM->isChecked());
 }
 
 void TOstrekForm::DeleteLastOutput() {
@@ -115,9 +115,8 @@ bool TOstrekForm::SaveOutputTo(const QString& path) {
   }
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-    QMessageBox::critical(this, windowTitle(),
-                          QStringLiteral("ファイルに書き込めません。\r\n") + path +
-                              QStringLiteral("\r\n") + file.errorString());
+    ShowError(QStringLiteral("ファイルに書き込めません。\r\n") + path + QStringLiteral("\r\n") +
+              file.errorString());
     return false;
   }
   return true;

@@ -69,6 +69,11 @@ QPushButton* MakeButton(QWidget* page, const char* name, const QString& text) {
   return button;
 }
 
+// Tab moves through the controls in the order given.
+void SetFocusOrder(const QList<QWidget*>& order) {
+  for (qsizetype i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
 QWidget* MakePage(QTabWidget* tabs, const char* name, const QString& caption) {
   auto* page = Named(new QWidget, name);
   tabs->addTab(page, caption);
@@ -111,8 +116,7 @@ void TOstrekForm::BuildRelayPage(QWidget* page, const char* prefix, const QStrin
   *c.WallBtn = MakeButton(page, name("Wall_Btn"), QStringLiteral("設定..."));
   *c.ServLbl = MakeLabel(page, name("Serv_LBL"), serverCaption);
   *c.ReqLbl = MakeLabel(page, name("Req_LBL"), QStringLiteral("照会文字列"));
-  const QList<QWidget*> order = {*c.Serv, *c.Req, *c.ServDel, *c.ReqDel, *c.Wall, *c.WallBtn};
-  for (qsizetype i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+  SetFocusOrder({*c.Serv, *c.Req, *c.ServDel, *c.ReqDel, *c.Wall, *c.WallBtn});
 }
 
 void TOstrekForm::BuildFingerPage() {
@@ -148,11 +152,9 @@ void TOstrekForm::BuildPingPage() {
   PngDelay_LBL = MakeLabel(Ping, "PngDelay_LBL", QStringLiteral("ディレイ"));
   PngPSize_LBL = MakeLabel(Ping, "PngPSize_LBL", QStringLiteral("データサイズ"));
   PngTTL_LBL = MakeLabel(Ping, "PngTTL_LBL", QStringLiteral("TTL"));
-  const QList<QWidget*> order = {PngServ_CB,   PngTout_Edt,  PngReqNum_Edt,   PngDelay_Edt,
-                                 PngPSize_Edt, PngTTL_Edt,   PngDntFrg_ChckB, PngServ_Del,
-                                 PngTout_UD,   PngReqNum_UD, PngDelay_UD,     PngPSize_UD,
-                                 PngTTL_UD};
-  for (qsizetype i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+  SetFocusOrder({PngServ_CB, PngTout_Edt, PngReqNum_Edt, PngDelay_Edt, PngPSize_Edt, PngTTL_Edt,
+                 PngDntFrg_ChckB, PngServ_Del, PngTout_UD, PngReqNum_UD, PngDelay_UD, PngPSize_UD,
+                 PngTTL_UD});
 }
 
 void TOstrekForm::BuildTraceRoutePage() {
@@ -170,10 +172,8 @@ void TOstrekForm::BuildTraceRoutePage() {
   TRTout_LBL = MakeLabel(TraceRoute, "TRTout_LBL", QStringLiteral("タイムアウト"));
   TRStHop_LBL = MakeLabel(TraceRoute, "TRStHop_LBL", QStringLiteral("開始ホップ"));
   TRMaxHop_LBL = MakeLabel(TraceRoute, "TRMaxHop_LBL", QStringLiteral("最大ホップ"));
-  const QList<QWidget*> order = {TRServ_CB,    TRTout_Edt,        TRStHop_Edt,
-                                 TRMaxHop_Edt, TRReslvHost_ChckB, TRServ_Del,
-                                 TRTout_UD,    TRStHop_UD,        TRMaxHop_UD};
-  for (qsizetype i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+  SetFocusOrder({TRServ_CB, TRTout_Edt, TRStHop_Edt, TRMaxHop_Edt, TRReslvHost_ChckB, TRServ_Del,
+                 TRTout_UD, TRStHop_UD, TRMaxHop_UD});
 }
 
 void TOstrekForm::BuildNsLookupPage() {
@@ -183,9 +183,7 @@ void TOstrekForm::BuildNsLookupPage() {
   NSTout_UD = MakeUpDown(NsLookup, "NSTout_UD", NSTout_Edt, 5, 60, 5);
   NSServ_LBL = MakeLabel(NsLookup, "NSServ_LBL", QStringLiteral("対象ホスト"));
   NSTout_LBL = MakeLabel(NsLookup, "NSTout_LBL", QStringLiteral("タイムアウト"));
-  QWidget::setTabOrder(NSServ_CB, NSServ_Del);
-  QWidget::setTabOrder(NSServ_Del, NSTout_Edt);
-  QWidget::setTabOrder(NSTout_Edt, NSTout_UD);
+  SetFocusOrder({NSServ_CB, NSServ_Del, NSTout_Edt, NSTout_UD});
 }
 
 void TOstrekForm::BuildIpScanPage() {
@@ -208,8 +206,7 @@ void TOstrekForm::BuildIpScanPage() {
   ExCmm_LBL->setFont(bold);
   ExCmm_LBL->adjustSize();
   ExCmm_LBL2 = MakeLabel(NsLookupEx, "ExCmm_LBL2", QStringLiteral("～"));
-  const QList<QWidget*> order = {Ex_CB, Ex_Edt1, Ex_Edt2, Ex_Del, Ex_UD1, Ex_UD2, ExAll_ChckB};
-  for (qsizetype i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+  SetFocusOrder({Ex_CB, Ex_Edt1, Ex_Edt2, Ex_Del, Ex_UD1, Ex_UD2, ExAll_ChckB});
 }
 
 void TOstrekForm::BuildHttpPage() {
@@ -221,9 +218,7 @@ void TOstrekForm::BuildHttpPage() {
   HTTPGET_RBTN->setGeometry(96, 64, 249, 17);
   HTTPHEAD_RBTN->setChecked(true);
   HHURL_LBL = MakeLabel(Http, "HHURL_LBL", QStringLiteral("場所"));
-  QWidget::setTabOrder(HHURL_CB, HHURL_Del);
-  QWidget::setTabOrder(HHURL_Del, HTTPHEAD_RBTN);
-  QWidget::setTabOrder(HTTPHEAD_RBTN, HTTPGET_RBTN);
+  SetFocusOrder({HHURL_CB, HHURL_Del, HTTPHEAD_RBTN, HTTPGET_RBTN});
 }
 
 QList<QWidget*> TOstrekForm::PageControls() const {

@@ -1,5 +1,4 @@
 // Query runs: start, stop, finish, and the TCP tools.
-#include <arpa/inet.h>
 
 #include <QApplication>
 #include <QCheckBox>

@@ -4,13 +4,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGuiApplication>
-#include <QMessageBox>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTabWidget>
 
 #include "common/FileNameCheck.h"
 #include "common/SjisText.h"
+#include "dialogs/DialogCommon.h"
 #include "main/OstrekMain.h"
 #include "platform/RawIcmp.h"
 #include "settings/Settings.h"
@@ -21,19 +21,6 @@ namespace {
 QSize ScreenSize() {
   const QScreen* screen = QGuiApplication::primaryScreen();
   return screen ? screen->geometry().size() : QSize(1024, 768);
-}
-
-QStringList Items(const QComboBox* box) {
-  QStringList list;
-  for (int i = 0; i < box->count(); ++i) list.append(box->itemText(i));
-  return list;
-}
-
-// Fills a history field and shows its top entry.
-void SetHistory(QComboBox* box, const QStringList& list) {
-  box->clear();
-  box->addItems(list);
-  box->setEditText(list.isEmpty() ? QString() : list.first());
 }
 
 // Font sizes are points at the design's 96 dots per inch, whatever the
@@ -72,15 +59,15 @@ void TOstrekForm::FormCreate() {
 }
 
 void TOstrekForm::ApplySettings(const TSettings& s) {
-  SetHistory(FngrServ_CB, s.FFingerServers);
-  SetHistory(FngrReq_CB, s.FFingerRequests);
-  SetHistory(WhoisServ_CB, s.FWhoisServers);
-  SetHistory(WhoisReq_CB, s.FWhoisRequests);
-  SetHistory(PngServ_CB, s.FPingServers);
-  SetHistory(TRServ_CB, s.FTraceServers);
-  SetHistory(NSServ_CB, s.FNsServers);
-  SetHistory(Ex_CB, s.FScanPrefixes);
-  SetHistory(HHURL_CB, s.FHttpUrls);
+  SetHistory(FngrServ_CB, s.FFingerServers, s.FFingerServers.value(0));
+  SetHistory(FngrReq_CB, s.FFingerRequests, s.FFingerRequests.value(0));
+  SetHistory(WhoisServ_CB, s.FWhoisServers, s.FWhoisServers.value(0));
+  SetHistory(WhoisReq_CB, s.FWhoisRequests, s.FWhoisRequests.value(0));
+  SetHistory(PngServ_CB, s.FPingServers, s.FPingServers.value(0));
+  SetHistory(TRServ_CB, s.FTraceServers, s.FTraceServers.value(0));
+  SetHistory(NSServ_CB, s.FNsServers, s.FNsServers.value(0));
+  SetHistory(Ex_CB, s.FScanPrefixes, s.FScanPrefixes.value(0));
+  SetHistory(HHURL_CB, s.FHttpUrls, s.FHttpUrls.value(0));
   FFingerRelay = s.FFingerRelay;
   FWhoisRelay = s.FWhoisRelay;
   FngrWall_ChckB->setChecked(s.FFingerWall);
@@ -117,15 +104,15 @@ void TOstrekForm::ApplySettings(const TSettings& s) {
 TSettings TOstrekForm::CollectSettings() const {
   TSettings s;
   s.FWindow = {x(), y(), width(), height()};
-  s.FFingerServers = Items(FngrServ_CB);
-  s.FFingerRequests = Items(FngrReq_CB);
-  s.FWhoisServers = Items(WhoisServ_CB);
-  s.FWhoisRequests = Items(WhoisReq_CB);
-  s.FPingServers = Items(PngServ_CB);
-  s.FTraceServers = Items(TRServ_CB);
-  s.FNsServers = Items(NSServ_CB);
-  s.FScanPrefixes = Items(Ex_CB);
-  s.FHttpUrls = Items(HHURL_CB);
+  s.FFingerServers = HistoryOf(FngrServ_CB);
+  s.FFingerRequests = HistoryOf(FngrReq_CB);
+  s.FWhoisServers = HistoryOf(WhoisServ_CB);
+  s.FWhoisRequests = HistoryOf(WhoisReq_CB);
+  s.FPingServers = HistoryOf(PngServ_CB);
+  s.FTraceServers = HistoryOf(TRServ_CB);
+  s.FNsServers = HistoryOf(NSServ_CB);
+  s.FScanPrefixes = HistoryOf(Ex_CB);
+  s.FHttpUrls = HistoryOf(HHURL_CB);
   s.FFingerRelay = FFingerRelay;
   s.FWhoisRelay = FWhoisRelay;
   s.FFingerWall = FngrWall_ChckB->isChecked();
@@ -181,6 +168,4 @@ bool TOstrekForm::LogNamesUsable() const {
   return true;
 }
 
-void TOstrekForm::ShowError(const QString& text) {
-  QMessageBox::critical(this, QStringLiteral("Ostrekon"), text);
-}
+void TOstrekForm::ShowError(const QString& text) { ShowErrorBox(this, text); }

@@ -17,8 +17,7 @@ TExtMemo::TExtMemo(QWidget* parent) : QPlainTextEdit(parent) {
 
 bool TExtMemo::IsEmpty() const { return document()->isEmpty(); }
 
-void TExtMemo::AppendLines(const QStringList& lines, bool follow) {
-  if (lines.isEmpty()) return;
+void TExtMemo::AppendLines(const QString& lines, bool follow) {
   QScrollBar* vbar = verticalScrollBar();
   QScrollBar* hbar = horizontalScrollBar();
   const int keepV = vbar->value();
@@ -28,7 +27,7 @@ void TExtMemo::AppendLines(const QStringList& lines, bool follow) {
   QTextCursor at(document());
   at.movePosition(QTextCursor::End);
   at.beginEditBlock();
-  at.insertText(lines.join(QChar('\n')) + QChar('\n'));
+  at.insertText(lines + QChar('\n'));
   at.endEditBlock();
   if (follow) {
     QTextCursor caret = textCursor();

@@ -8,10 +8,11 @@ class TExtMemo : public QPlainTextEdit {
  public:
   explicit TExtMemo(QWidget* parent = nullptr);
 
-  // Appends lines (each without its line end) at the end of the text. With
+  // Appends lines (joined by '\n', without a final line end) at the end of
+  // the text. With
   // follow set, the caret goes to the end and the new text is scrolled into
   // view; otherwise the caret, selection and view stay as the user left them.
-  void AppendLines(const QStringList& lines, bool follow);
+  void AppendLines(const QString& lines, bool follow);
   // Removes the line appended last, with its line end.
   void DeleteLastLine();
   // The whole text as lines, as they were appended (no trailing empty line).

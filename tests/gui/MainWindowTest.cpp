@@ -230,8 +230,9 @@ class MainWindowTest : public QObject {
 
   void autoScrollFollowsTheOutputOnlyWhenOn() {
     auto* bar = Form().ExtMemo->verticalScrollBar();
-    QStringList many;
-    for (int i = 0; i < 500; ++i) many << QString::number(i);
+    QStringList numbers;
+    for (int i = 0; i < 500; ++i) numbers << QString::number(i);
+    const QString many = numbers.join('\n');
     Form().AutoScroll_ChckM->setChecked(false);
     Form().ExtMemo->AppendLines(many, Form().AutoScroll_ChckM->isChecked());
     bar->setValue(10);
