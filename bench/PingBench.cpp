@@ -21,13 +21,15 @@
 namespace {
 constexpr int Requests = 20;
 
+QString Dotted(quint32 addr) { return QString::fromLatin1(FormatDottedAddress(addr)); }
+
 // Mean of the times our worker printed, in ms.
 double OurMeanMs(bool service, quint32 target) {
   auto channel = std::make_shared<TOutputChannel>(100000);
   const TPingParams params{5, Requests, 100, 56, 64, false};
   TQueryThread* worker =
-      service ? static_cast<TQueryThread*>(new TPingThread(channel, target, {}, params))
-              : new TRawPingThread(channel, target, {}, params);
+      service ? static_cast<TQueryThread*>(new TPingThread(channel, {}, Dotted(target), params))
+              : new TRawPingThread(channel, {}, Dotted(target), params);
   worker->start();
   worker->wait(60000);
   bool more = false;

@@ -1,5 +1,7 @@
 #include "common/Common.h"
 
+#include <arpa/inet.h>
+
 #include <climits>
 #include <optional>
 
@@ -72,6 +74,34 @@ int ExtractUrlPort(const QString& text, int defaultPort) {
   const QString hostPort = CutAt(AfterSchemeMark(text), u'/');
   if (!hostPort.contains(u':')) return defaultPort;
   return ParseDecimal(AfterFirst(hostPort, u':')).value_or(defaultPort);
+}
+
+// --- IPv4 addresses -----------------------------------------------------------
+
+bool ParseDottedAddress(QStringView text, quint32* addrNetOrder) {
+  if (text.isEmpty()) return false;
+  QByteArray latin;
+  latin.reserve(text.size());
+  for (QChar c : text) {
+    // inet_aton would stop at a NUL; any other non-ASCII character is no digit.
+    if (c.unicode() == 0 || c.unicode() > 0x7F) return false;
+    latin.append(char(c.unicode()));
+  }
+  in_addr a{};
+  if (::inet_aton(latin.constData(), &a) == 0) return false;
+  *addrNetOrder = a.s_addr;
+  return true;
+}
+
+QByteArray FormatDottedAddress(quint32 addrNetOrder) {
+  // Network byte order: the first octet is the first byte in memory.
+  const auto* octet = reinterpret_cast<const quint8*>(&addrNetOrder);
+  QByteArray text;
+  for (int i = 0; i < 4; ++i) {
+    if (i > 0) text += '.';
+    text += QByteArray::number(octet[i]);
+  }
+  return text;
 }
 
 // --- Shift_JIS byte limits -------------------------------------------------

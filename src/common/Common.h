@@ -23,6 +23,17 @@ QString ExtractUrlScheme(const QString& text);
 // an int, so that the caller refuses it as out of range.
 int ExtractUrlPort(const QString& text, int defaultPort);
 
+// --- IPv4 addresses -----------------------------------------------------------
+
+// A dotted address as the socket layer reads one ("192.0.2.1", also the
+// short and octal or hex forms inet_aton takes), in network byte order.
+// False for anything else: names, empty text, text with NUL or non-Latin-1
+// characters.
+bool ParseDottedAddress(QStringView text, quint32* addrNetOrder);
+
+// "a.b.c.d" of an address in network byte order.
+QByteArray FormatDottedAddress(quint32 addrNetOrder);
+
 // --- Shift_JIS byte limits -------------------------------------------------
 
 // Length of the longest prefix of at most limit bytes that does not split a
@@ -31,6 +42,15 @@ qsizetype SjisCutLength(QByteArrayView sjis, qsizetype limit);
 
 // The first bytes of sjis, at most limit, cut at a character boundary.
 QByteArray SjisLeft(const QByteArray& sjis, qsizetype limit);
+
+// --- ICMP on the wire ----------------------------------------------------------
+// Shared by the packet code of the raw-socket workers and the echo service.
+
+inline constexpr int IcmpHeaderSize = 8;
+inline constexpr quint8 IcmpEchoReply = 0;
+inline constexpr quint8 IcmpDestUnreachable = 3;
+inline constexpr quint8 IcmpEchoRequest = 8;
+inline constexpr quint8 IcmpTimeExceeded = 11;
 
 // --- Internet checksum and the 16-bit millisecond clock ---------------------
 // Shared by the ICMP packet code and its workers.

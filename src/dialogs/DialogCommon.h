@@ -8,6 +8,13 @@
 class QHBoxLayout;
 class QWidget;
 
+// Gives a control its component name and returns it.
+template <class W>
+W* Named(W* widget, const char* name) {
+  widget->setObjectName(QString::fromLatin1(name));
+  return widget;
+}
+
 // The design font of every dialog; the program maps it onto the IPA fonts.
 QFont DialogFont();
 

@@ -22,13 +22,14 @@ QLabel* NewLabel(QWidget* parent, const char* name, const QString& text = {}) {
 
 }  // namespace
 
-TWinsockInfoBox::TWinsockInfoBox(QWidget* owner, const TWsaData& wsaData, bool icmpServiceMode)
+TWinsockInfoBox::TWinsockInfoBox(QWidget* owner, const TWsaData& wsaData, bool icmpServiceMode,
+                                 const QString& echoReason)
     : QDialog(owner) {
   setObjectName(QStringLiteral("TWinsockInfoBox"));
   setWindowTitle(QStringLiteral("Winsock情報"));
   setFont(DialogFont());
   BuildControls();
-  FillValues(wsaData, icmpServiceMode);
+  FillValues(wsaData, icmpServiceMode, echoReason);
   BuildLayout();
   PlaceDialog(this, owner);
 }
@@ -44,6 +45,9 @@ void TWinsockInfoBox::BuildControls() {
   Status_LBL1 = NewLabel(this, "Status_LBL1");
   Status_LBL2 = NewLabel(this, "Status_LBL2");
   Status_LBL3 = NewLabel(this, "Status_LBL3");
+  EchoReason_LBL = NewLabel(this, "EchoReason_LBL");
+  EchoReason_LBL->setWordWrap(true);
+  EchoReason_LBL->setTextInteractionFlags(Qt::TextSelectableByMouse);
   // A long description wraps rather than widening the box off the screen.
   Status_LBL1->setWordWrap(true);
   Status_LBL2->setWordWrap(true);
@@ -79,6 +83,7 @@ void TWinsockInfoBox::BuildLayout() {
   layout->addWidget(Status_LBL1);
   layout->addWidget(Status_LBL2);
   layout->addWidget(Status_LBL3);
+  layout->addWidget(EchoReason_LBL);
   layout->addStretch();
   layout->addLayout(button);
   setMinimumWidth(DesignSize.width());
@@ -86,7 +91,8 @@ void TWinsockInfoBox::BuildLayout() {
   setFixedSize(size());
 }
 
-void TWinsockInfoBox::FillValues(const TWsaData& wsaData, bool icmpServiceMode) {
+void TWinsockInfoBox::FillValues(const TWsaData& wsaData, bool icmpServiceMode,
+                                 const QString& echoReason) {
   Version_LBL1->setText(VersionText(wsaData.Version));
   Version_LBL2->setText(VersionText(wsaData.HighVersion) + QStringLiteral(" (Highest)"));
   MaxSock_LBL->setText(QString::number(wsaData.MaxSockets));
@@ -94,6 +100,8 @@ void TWinsockInfoBox::FillValues(const TWsaData& wsaData, bool icmpServiceMode) 
   Status_LBL1->setText(SjisToUnicode(WsaRecordText(wsaData.Description)));
   Status_LBL2->setText(SjisToUnicode(WsaRecordText(wsaData.SystemStatus)));
   Status_LBL3->setText(EchoMethodText(icmpServiceMode));
+  EchoReason_LBL->setText(echoReason);
+  EchoReason_LBL->setVisible(!echoReason.isEmpty());
 }
 
 QString TWinsockInfoBox::VersionText(quint16 version) {

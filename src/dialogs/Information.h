@@ -7,12 +7,14 @@
 class QLabel;
 class QPushButton;
 
-// Shows what the socket layer reported at start-up and how Ping and
-// TraceRoute reach ICMP. It changes nothing.
+// Shows what the socket layer reported at start-up, how Ping and TraceRoute
+// reach ICMP and, when raw sockets cannot be used, why and what would fix it.
+// It changes nothing.
 class TWinsockInfoBox : public QDialog {
   Q_OBJECT
  public:
-  TWinsockInfoBox(QWidget* owner, const TWsaData& wsaData, bool icmpServiceMode);
+  TWinsockInfoBox(QWidget* owner, const TWsaData& wsaData, bool icmpServiceMode,
+                  const QString& echoReason = {});
 
   // "major.minor" of a version word.
   static QString VersionText(quint16 version);
@@ -22,10 +24,11 @@ class TWinsockInfoBox : public QDialog {
   QLabel *Info_Lbl2, *Info_Lbl3, *Info_Lbl4;
   QLabel *Version_LBL1, *Version_LBL2, *MaxSock_LBL, *MaxSize_LBL;
   QLabel *Status_LBL1, *Status_LBL2, *Status_LBL3;
+  QLabel* EchoReason_LBL;  // empty and hidden while raw sockets work
   QPushButton* OKButton;
 
  private:
   void BuildControls();
   void BuildLayout();
-  void FillValues(const TWsaData& wsaData, bool icmpServiceMode);
+  void FillValues(const TWsaData& wsaData, bool icmpServiceMode, const QString& echoReason);
 };

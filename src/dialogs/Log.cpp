@@ -12,16 +12,6 @@
 #include "common/QueryLog.h"
 #include "dialogs/DialogCommon.h"
 
-namespace {
-
-template <typename T>
-T* Named(T* widget, const char* name) {
-  widget->setObjectName(QString::fromLatin1(name));
-  return widget;
-}
-
-}  // namespace
-
 TLogSetBox::TLogSetBox(QWidget* owner, int mode, const QString& fileName, const QString& prefix)
     : QDialog(owner), FMode(mode), FFileName(fileName), FPrefix(prefix) {
   setObjectName(QStringLiteral("TLogSetBox"));

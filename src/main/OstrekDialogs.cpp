@@ -27,7 +27,7 @@ void TOstrekForm::FireWall_BtnClick() {
 }
 
 void TOstrekForm::WinsockInfo_MMClick() {
-  TWinsockInfoBox box(this, FWsaData, FIcmpServiceMode);
+  TWinsockInfoBox box(this, FWsaData, FIcmpServiceMode, FEchoReason);
   box.exec();
 }
 

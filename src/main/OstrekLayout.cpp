@@ -38,8 +38,7 @@ void AutoSize(QWidget* page) {
 }  // namespace
 
 void TOstrekForm::ResizeForFont() {
-  for (QWidget* page : {Finger, Whois, Ping, TraceRoute, NsLookup, NsLookupEx, Http})
-    AutoSize(page);
+  for (const TPageEntry& entry : FPages) AutoSize(entry.Page);
   int height = FngrServ_LBL->height() + 12;
   if (height < 22) height = 22;
   const int width = FngrServ_LBL->width() + 20;
@@ -56,23 +55,7 @@ void TOstrekForm::ResizeForFont() {
 }
 
 void TOstrekForm::ArrangeActivePage() {
-  QWidget* page = PageControl->currentWidget();
-  if (page == Finger)
-    ArrangeRelayPage(FngrServ_CB, FngrReq_CB, FngrServ_LBL, FngrReq_LBL, FngrServ_Del, FngrReq_Del,
-                     FngrWall_ChckB, FngrWall_Btn);
-  else if (page == Whois)
-    ArrangeRelayPage(WhoisServ_CB, WhoisReq_CB, WhoisServ_LBL, WhoisReq_LBL, WhoisServ_Del,
-                     WhoisReq_Del, WhoisWall_ChckB, WhoisWall_Btn);
-  else if (page == Ping)
-    ArrangePingPage();
-  else if (page == TraceRoute)
-    ArrangeTraceRoutePage();
-  else if (page == NsLookup)
-    ArrangeNsLookupPage();
-  else if (page == NsLookupEx)
-    ArrangeIpScanPage();
-  else
-    ArrangeHttpPage();
+  ActivePage().Arrange();
   FormResize();
 }
 
@@ -204,13 +187,13 @@ void TOstrekForm::FormResize() {
   const int cw = centralWidget()->width();
   const int ch = centralWidget()->height();
   SetWidth(PageControl, cw - Go_Btn->width() - 10);
-  const std::pair<QComboBox*, QPushButton*> pairs[] = {
-      {FngrServ_CB, FngrServ_Del}, {FngrReq_CB, FngrReq_Del}, {WhoisServ_CB, WhoisServ_Del},
-      {WhoisReq_CB, WhoisReq_Del}, {PngServ_CB, PngServ_Del}, {TRServ_CB, TRServ_Del},
-      {NSServ_CB, NSServ_Del},     {HHURL_CB, HHURL_Del}};
-  for (auto [combo, button] : pairs)
-    SetWidth(combo, PageControl->width() - combo->x() - button->width() - 48);
-  for (auto [combo, button] : pairs) SetLeft(button, Right(combo) + 12);
+  // Every page's pairs, active or not: all widths first, then all lefts.
+  for (const TPageEntry& entry : FPages)
+    for (const THistoryField& f : entry.Histories)
+      if (f.Widened) SetWidth(f.Box, PageControl->width() - f.Box->x() - f.Delete->width() - 48);
+  for (const TPageEntry& entry : FPages)
+    for (const THistoryField& f : entry.Histories)
+      if (f.Widened) SetLeft(f.Delete, Right(f.Box) + 12);
   SetLeft(Go_Btn, cw - Go_Btn->width() - 4);
   SetLeft(Stop_Btn, cw - Stop_Btn->width() - 4);
   const int memoTop = PageControl->height() + 4;

@@ -1,6 +1,5 @@
 #include "main/OstrekMain.h"
 
-#include <QAbstractItemView>
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -9,7 +8,6 @@
 #include <QComboBox>
 #include <QFont>
 #include <QIcon>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -17,7 +15,6 @@
 #include <QStatusBar>
 #include <QTabWidget>
 
-#include "common/History.h"
 #include "widgets/ExtMemo.h"
 #include "workers/QueryThread.h"
 
@@ -43,12 +40,12 @@ QFont DesignFont(const char* family) {
 }
 }  // namespace
 
-TOstrekForm::TOstrekForm(QWidget* parent) : QMainWindow(parent) {
+TOstrekForm::TOstrekForm(TFormDeps deps, QWidget* parent)
+    : QMainWindow(parent), FDeps(std::move(deps)) {
   InitResources();
   SubstituteDesignFonts();
   setObjectName(QStringLiteral("OstrekForm"));
   setWindowTitle(AppName);
-  qApp->setApplicationDisplayName(AppName);
   qApp->setWindowIcon(QIcon(QStringLiteral(":/SUBICON")));
   setFont(DesignFont("ＭＳ Ｐゴシック"));
   setCentralWidget(new QWidget(this));
@@ -93,7 +90,6 @@ TOstrekForm::~TOstrekForm() {
   qApp->removeEventFilter(this);
   if (FBusy) Stop_BtnClick();
   if (FChannel) FChannel->Close();
-  CloseLookupGate();
   TQueryThread::WaitForAll(ShutdownWaitMs);
 }
 
@@ -153,37 +149,14 @@ void TOstrekForm::BuildMenus() {
   About_MM->setObjectName(QStringLiteral("About_MM"));
 }
 
+// The caption is the window's title, which is also what task bars show. The
+// application's display name stays unset: Qt would append it to the
+// caption of every dialog.
 void TOstrekForm::PageControlChange() {
-  const QString caption =
-      PageControl->tabText(PageControl->currentIndex()) + QStringLiteral(" - ") + AppName;
-  setWindowTitle(caption);
-  qApp->setApplicationDisplayName(caption);
+  setWindowTitle(PageControl->tabText(PageControl->currentIndex()) + QStringLiteral(" - ") +
+                 AppName);
   PageControl->currentWidget()->update();
   ArrangeActivePage();
-}
-
-QStringList TOstrekForm::HistoryOf(const QComboBox* box) {
-  QStringList list;
-  for (int i = 0; i < box->count(); ++i) list.append(box->itemText(i));
-  return list;
-}
-
-void TOstrekForm::SetHistory(QComboBox* box, const QStringList& list, const QString& text) {
-  box->clear();
-  box->addItems(list);
-  box->setEditText(text);
-}
-
-void TOstrekForm::AddToHistory(QComboBox* box) {
-  QStringList list = HistoryOf(box);
-  const QString text = ::AddToHistory(list, box->currentText());
-  SetHistory(box, list, text);
-}
-
-void TOstrekForm::DeleteFromHistory(QComboBox* box) {
-  QStringList list = HistoryOf(box);
-  const QString text = ::DeleteFromHistory(list, box->currentText());
-  SetHistory(box, list, text);
 }
 
 void TOstrekForm::showEvent(QShowEvent* event) {
@@ -214,24 +187,4 @@ void TOstrekForm::FormClose() {
   // A stopped worker never reaches the window again; still, let it leave
   // its last socket call before the window goes away.
   TQueryThread::WaitForAll(ShutdownWaitMs);
-}
-
-bool TOstrekForm::eventFilter(QObject* watched, QEvent* event) {
-  // Enter presses whichever of start and stop is enabled, unless the focus
-  // is on another push button of this window.
-  if (event->type() == QEvent::KeyPress && isActiveWindow()) {
-    const auto* key = static_cast<QKeyEvent*>(event);
-    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-    QWidget* focus = QApplication::focusWidget();
-    if (enter && key->modifiers() == Qt::NoModifier && watched == focus && focus &&
-        focus->window() == this && !qobject_cast<QPushButton*>(focus)) {
-      if (auto* box = qobject_cast<QComboBox*>(focus->parentWidget());
-          box && box->view()->isVisible())
-        return QMainWindow::eventFilter(watched, event);
-      QPushButton* target = Go_Btn->isEnabled() ? Go_Btn : Stop_Btn;
-      if (target->isEnabled()) target->click();
-      return true;
-    }
-  }
-  return QMainWindow::eventFilter(watched, event);
 }

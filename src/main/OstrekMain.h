@@ -2,36 +2,45 @@
 #include <QFont>
 #include <QMainWindow>
 #include <QPointer>
-#include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
+#include <vector>
 
-#include "platform/Resolver.h"
 #include "platform/SocketLayer.h"
-#include "workers/IcmpCommon.h"
-#include "workers/OutputChannel.h"
 
 class QAction;
 class QCheckBox;
 class QComboBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
-class QTimer;
 class TExtMemo;
+class TOutputChannel;
 class TQueryThread;
+class TResolver;
 class TUpDown;
+struct TLookupSetup;
 struct TSettings;
+
+// What the window reaches outside itself. Tests put their own in place.
+struct TFormDeps {
+  // Host lookups; null: the system's resolver, made at the first run.
+  std::shared_ptr<TResolver> Resolver;
+  // The save dialog: the file chosen, empty when cancelled. Null: Qt's dialog.
+  std::function<QString(QWidget* owner, const QString& folder)> ChooseSaveFile;
+  int FingerPort = 79;
+  int WhoisPort = 43;
+};
 
 // The main window: seven tool pages, start and stop, the shared output pane.
 class TOstrekForm : public QMainWindow {
   Q_OBJECT
  public:
-  explicit TOstrekForm(QWidget* parent = nullptr);
+  explicit TOstrekForm(TFormDeps deps = {}, QWidget* parent = nullptr);
   ~TOstrekForm() override;
 
   // Query runs.
@@ -41,30 +50,19 @@ class TOstrekForm : public QMainWindow {
   void FinishQuery();
   void DisableInputs();
   void EnableInputs();
-  bool IsBusy() const { return FBusy.load(); }
+  bool IsBusy() const { return FBusy; }
 
   // Output and log.
   void AddOutput(const QByteArray& sjisText);
   void AddOutput(const QString& text);
   void DeleteLastOutput();
   void WriteQueryLog();
-  bool SaveOutputTo(const QString& path);  // no question asked
   void Save_ExMMClick();
-  // The save dialog; tests put their own chooser in its place.
-  std::function<QString()> FChooseSaveFile;
   void CpAll_ExMMClick();
   void DeleteAll_ExMMClick();
 
-  // Host lookups: blocks the caller until the lookup ends (the main thread
-  // keeps its event loop running meanwhile). On success the result stands
-  // in *result, or in FHostEntry when result is null (main thread only).
-  bool LookupHost(const QString& name, bool report, THostEntry* result = nullptr);
-  void SetResolver(std::shared_ptr<TResolver> resolver);
-
   // Histories.
   void AddToHistory(QComboBox* box);
-  static QStringList HistoryOf(const QComboBox* box);
-  static void SetHistory(QComboBox* box, const QStringList& list, const QString& text);
   void DeleteFromHistory(QComboBox* box);
 
   // Dialogs.
@@ -86,13 +84,8 @@ class TOstrekForm : public QMainWindow {
   QString FLogFileName;
   QString FLogPrefix;
   bool FIcmpServiceMode = false;
-  // Well-known ports of the relay tools; tests point them at their servers.
-  int FFingerPort = 79;
-  int FWhoisPort = 43;
+  QString FEchoReason;  // why raw ICMP sockets (or the echo service) cannot be used
   bool WindowShown = false;
-  int MarkPosition = 0;
-  int AnimFrame = 1;
-  THostEntry FHostEntry;
   TWsaData FWsaData{};
   QString FFolder;    // where the save dialog starts
   QFont FOutputFont;  // the pane's font, applied at the first show
@@ -132,6 +125,49 @@ class TOstrekForm : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // --- The page table: every "for each page" or "for each field" goes
+  // through it. Pages in tab order, fields in the order of the design.
+  struct THistoryField {
+    QComboBox* Box;
+    QPushButton* Delete;
+    QStringList TSettings::*Stored;
+    bool Widened = true;  // FormResize stretches it to the page's width
+  };
+  struct TSpinField {
+    TUpDown* Spin;
+    int TSettings::*Stored;
+  };
+  struct TCheckField {
+    QCheckBox* Box;
+    bool TSettings::*Stored;
+  };
+  struct TPageEntry {
+    QWidget* Page;
+    QComboBox* MainField;  // takes the focus when the inputs come back
+    std::vector<THistoryField> Histories;
+    std::vector<TSpinField> Spins;
+    std::vector<TCheckField> Checks;
+    std::function<void()> Go;
+    std::function<void()> Arrange;
+  };
+  std::vector<TPageEntry> FPages;
+  const TPageEntry& ActivePage() const;
+
+  // --- A run from its header on: finishes the run when it goes out of
+  // scope, unless a worker took it over (the worker then finishes it).
+  class TRun {
+   public:
+    TRun(TOstrekForm& form, const QString& title);
+    ~TRun();
+    TRun(const TRun&) = delete;
+    TRun& operator=(const TRun&) = delete;
+    void HandTo(TQueryThread* worker);
+
+   private:
+    TOstrekForm& FForm;
+    bool FHanded = false;
+  };
+
   // Start-up and shutdown.
   void FormCreate();
   void ApplySettings(const TSettings& settings);
@@ -140,9 +176,11 @@ class TOstrekForm : public QMainWindow {
   void ApplyOutputFont();
   bool LogNamesUsable() const;
   void ShowError(const QString& text);
+  void FormClose();
 
   // Construction.
   void BuildPages();
+  void DescribePages();
   struct TRelayControls {
     QComboBox **Serv, **Req;
     QPushButton **ServDel, **ReqDel;
@@ -152,8 +190,6 @@ class TOstrekForm : public QMainWindow {
   };
   void BuildRelayPage(QWidget* page, const char* prefix, const QString& serverCaption,
                       TRelayControls controls);
-  void BuildFingerPage();
-  void BuildWhoisPage();
   void BuildPingPage();
   void BuildTraceRoutePage();
   void BuildNsLookupPage();
@@ -162,36 +198,29 @@ class TOstrekForm : public QMainWindow {
   void BuildMenus();
   void ConnectHistoryButtons();
   QList<QWidget*> PageControls() const;
-  QComboBox* ActiveMainField() const;
 
-  // Query tools.
-  void GoFinger();
-  void GoWhois();
-  void GoHttp();
-  void GoNsLookup();
-  void GoPing();
-  void GoTraceRoute();
-  struct TLookupGate;
-  THopLookup HopLookup();
-  void CloseLookupGate();
-  void GoIpScan();
-  void WriteHostEntry(const THostEntry& entry);
-  bool CutHostField(QComboBox* box, const QString& tool);
-  static bool ParseDottedAddress(const QString& text, quint32* addr);
+  // The tools.
   void GoRelayTool(QComboBox* server, QComboBox* request, QCheckBox* useRelay, const QString& relay,
                    const QString& tool, int port);
-  bool ResolveTarget(const QString& host, quint32* addr);
-  void StartTcpWorker(quint32 addr, const QByteArray& request, int port);
-  void StartWorker(TQueryThread* worker);
-  void FormClose();
+  void GoPing();
+  void GoTraceRoute();
+  void GoNsLookup();
+  void GoIpScan();
+  void GoHttp();
+  bool CutHostField(QComboBox* box, const QString& tool);
+  void WriteBackSpins();
+  TLookupSetup Lookups();
+  std::shared_ptr<TOutputChannel> NewChannel();
+  bool PressButtonFor(QKeyEvent* key, QWidget* focus);
 
   // Hand-over from the running worker.
   void DrainWorker(std::weak_ptr<TOutputChannel> channel);
-  QString ChooseSaveFile();
   void AppendOutputBatch(const QList<QByteArray>& lines);
   void SetStatusText(const QString& text);
+  QString ChooseSaveFile();
+  bool SaveOutputTo(const QString& path);
 
-  // Layout pieces.
+  // Layout of the pages.
   void ArrangeRelayPage(QComboBox* serv, QComboBox* req, QLabel* servLbl, QLabel* reqLbl,
                         QPushButton* servDel, QPushButton* reqDel, QCheckBox* wall,
                         QPushButton* wallBtn);
@@ -201,23 +230,10 @@ class TOstrekForm : public QMainWindow {
   void ArrangeIpScanPage();
   void ArrangeHttpPage();
 
-  // Lookups.
-  struct TPendingLookup;
-  TResolver& Resolver();
-  void WaitOnMainThread(TPendingLookup& pending, int timeoutMs);
-  void WaitOnWorkerThread(TPendingLookup& pending, int timeoutMs);
-  void StopPendingLookup();
-  void PostStatusText(const QString& text);
-
+  TFormDeps FDeps;
   bool FStartFailed = false;
   bool FClosed = false;
-  std::atomic<bool> FBusy{false};
-  std::atomic<quint64> FRunNumber{0};
-  std::atomic<int> FLookupTimeoutSec{5};
-  std::shared_ptr<TResolver> FResolver;
-  std::shared_ptr<TLookupGate> FLookupGate;
-  std::mutex FPendingLock;
-  std::shared_ptr<TPendingLookup> FPending;
+  bool FBusy = false;
   QPointer<TQueryThread> FWorker;
   std::shared_ptr<TOutputChannel> FChannel;
 };

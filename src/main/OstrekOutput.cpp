@@ -20,6 +20,7 @@
 #include "main/OstrekMain.h"
 #include "settings/Settings.h"
 #include "widgets/ExtMemo.h"
+#include "workers/OutputChannel.h"
 
 namespace {
 // One drain takes at most this many items, then lets the event loop run
@@ -85,7 +86,9 @@ void TOstrekForm::DrainWorker(std::weak_ptr<TOutputChannel> weak) {
         AddOutput(item.Text);
         break;
       case TOutputItem::Finish:
-        if (FBusy) FinishQuery();
+        if (!FBusy) return;
+        FinishQuery();
+        if (!item.Text.isEmpty()) SetStatusText(QString::fromUtf8(item.Text));
         return;
       case TOutputItem::Line:
         break;
@@ -123,7 +126,7 @@ bool TOstrekForm::SaveOutputTo(const QString& path) {
 }
 
 QString TOstrekForm::ChooseSaveFile() {
-  if (FChooseSaveFile) return FChooseSaveFile();
+  if (FDeps.ChooseSaveFile) return FDeps.ChooseSaveFile(this, FFolder);
   QFileDialog dialog(this);
   dialog.setObjectName(QStringLiteral("SaveDialog"));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -142,7 +145,7 @@ void TOstrekForm::Save_ExMMClick() {
   if (QFile::exists(path)) {
     const auto answer = QMessageBox::warning(
         this, windowTitle(),
-        QStringLiteral("%1\r\nこのファイルはすでに存在します。\r\n\r\n上書きしますか？").arg(path),
+        path + QStringLiteral("\r\nこのファイルはすでに存在します。\r\n\r\n上書きしますか？"),
         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (answer != QMessageBox::Yes) return;
   }

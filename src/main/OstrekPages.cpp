@@ -7,16 +7,13 @@
 #include <QRadioButton>
 #include <QTabWidget>
 
+#include "common/ToolValues.h"
+#include "dialogs/DialogCommon.h"
 #include "main/OstrekMain.h"
+#include "settings/Settings.h"
 #include "widgets/UpDown.h"
 
 namespace {
-template <class W>
-W* Named(W* widget, const char* name) {
-  widget->setObjectName(QString::fromLatin1(name));
-  return widget;
-}
-
 QComboBox* MakeCombo(QWidget* page, const char* name, const QString& hint = {}) {
   auto* box = Named(new QComboBox(page), name);
   box->setEditable(true);
@@ -48,9 +45,8 @@ QLineEdit* MakeEdit(QWidget* page, const char* name, const QString& hint = {}) {
   return edit;
 }
 
-TUpDown* MakeUpDown(QWidget* page, const char* name, QLineEdit* buddy, int min, int max,
-                    int position) {
-  auto* ud = Named(new TUpDown(buddy, min, max, position, page), name);
+TUpDown* MakeUpDown(QWidget* page, const char* name, QLineEdit* buddy, const TToolValue& value) {
+  auto* ud = Named(new TUpDown(buddy, value.Min, value.Max, value.Design, page), name);
   ud->setGeometry(buddy->geometry().right() + 1, buddy->y(), 15, buddy->height());
   ud->setToolTip(buddy->toolTip());
   return ud;
@@ -91,13 +87,20 @@ void TOstrekForm::BuildPages() {
   NsLookup = MakePage(PageControl, "NsLookup", QStringLiteral("NS Lookup"));
   NsLookupEx = MakePage(PageControl, "NsLookupEx", QStringLiteral("IP Scan"));
   Http = MakePage(PageControl, "Http", QStringLiteral("HTTP"));
-  BuildFingerPage();
-  BuildWhoisPage();
+  BuildRelayPage(Finger, "Fngr", QStringLiteral("Fingerサーバ"),
+                 {&FngrServ_CB, &FngrReq_CB, &FngrServ_Del, &FngrReq_Del, &FngrWall_ChckB,
+                  &FngrWall_Btn, &FngrServ_LBL, &FngrReq_LBL});
+  BuildRelayPage(Whois, "Whois", QStringLiteral("Whoisサーバ"),
+                 {&WhoisServ_CB, &WhoisReq_CB, &WhoisServ_Del, &WhoisReq_Del, &WhoisWall_ChckB,
+                  &WhoisWall_Btn, &WhoisServ_LBL, &WhoisReq_LBL});
   BuildPingPage();
   BuildTraceRoutePage();
   BuildNsLookupPage();
   BuildIpScanPage();
   BuildHttpPage();
+  // The window's initial tab; the settings usually choose another.
+  PageControl->setCurrentWidget(Http);
+  DescribePages();
 }
 
 // Finger and Whois pages have the same controls; prefix is "Fngr" or "Whois".
@@ -119,18 +122,6 @@ void TOstrekForm::BuildRelayPage(QWidget* page, const char* prefix, const QStrin
   SetFocusOrder({*c.Serv, *c.Req, *c.ServDel, *c.ReqDel, *c.Wall, *c.WallBtn});
 }
 
-void TOstrekForm::BuildFingerPage() {
-  BuildRelayPage(Finger, "Fngr", QStringLiteral("Fingerサーバ"),
-                 {&FngrServ_CB, &FngrReq_CB, &FngrServ_Del, &FngrReq_Del, &FngrWall_ChckB,
-                  &FngrWall_Btn, &FngrServ_LBL, &FngrReq_LBL});
-}
-
-void TOstrekForm::BuildWhoisPage() {
-  BuildRelayPage(Whois, "Whois", QStringLiteral("Whoisサーバ"),
-                 {&WhoisServ_CB, &WhoisReq_CB, &WhoisServ_Del, &WhoisReq_Del, &WhoisWall_ChckB,
-                  &WhoisWall_Btn, &WhoisServ_LBL, &WhoisReq_LBL});
-}
-
 void TOstrekForm::BuildPingPage() {
   const QString seconds = QStringLiteral("秒で指定");
   PngServ_CB = MakeCombo(Ping, "PngServ_CB", QStringLiteral("ホスト名 or ホストアドレス"));
@@ -141,11 +132,11 @@ void TOstrekForm::BuildPingPage() {
   PngTTL_Edt = MakeEdit(Ping, "PngTTL_Edt");
   PngDntFrg_ChckB = MakeCheck(Ping, "PngDntFrg_ChckB", QStringLiteral("断片化しない"));
   PngServ_Del = MakeDelete(Ping, "PngServ_Del");
-  PngTout_UD = MakeUpDown(Ping, "PngTout_UD", PngTout_Edt, 1, 60, 15);
-  PngReqNum_UD = MakeUpDown(Ping, "PngReqNum_UD", PngReqNum_Edt, 1, 999, 10);
-  PngDelay_UD = MakeUpDown(Ping, "PngDelay_UD", PngDelay_Edt, 100, 10000, 1000);
-  PngPSize_UD = MakeUpDown(Ping, "PngPSize_UD", PngPSize_Edt, 16, 4096, 64);
-  PngTTL_UD = MakeUpDown(Ping, "PngTTL_UD", PngTTL_Edt, 1, 255, 255);
+  PngTout_UD = MakeUpDown(Ping, "PngTout_UD", PngTout_Edt, PingTimeoutValue);
+  PngReqNum_UD = MakeUpDown(Ping, "PngReqNum_UD", PngReqNum_Edt, PingCountValue);
+  PngDelay_UD = MakeUpDown(Ping, "PngDelay_UD", PngDelay_Edt, PingDelayValue);
+  PngPSize_UD = MakeUpDown(Ping, "PngPSize_UD", PngPSize_Edt, PingSizeValue);
+  PngTTL_UD = MakeUpDown(Ping, "PngTTL_UD", PngTTL_Edt, PingTtlValue);
   PngServ_LBL = MakeLabel(Ping, "PngServ_LBL", QStringLiteral("対象ホスト"));
   PngTout_LBL = MakeLabel(Ping, "PngTout_LBL", QStringLiteral("タイムアウト"));
   PngReqNum_LBL = MakeLabel(Ping, "PngReqNum_LBL", QStringLiteral("リクエスト数"));
@@ -165,9 +156,9 @@ void TOstrekForm::BuildTraceRoutePage() {
   TRReslvHost_ChckB =
       MakeCheck(TraceRoute, "TRReslvHost_ChckB", QStringLiteral("ホスト名を解決する"));
   TRServ_Del = MakeDelete(TraceRoute, "TRServ_Del");
-  TRTout_UD = MakeUpDown(TraceRoute, "TRTout_UD", TRTout_Edt, 1, 60, 5);
-  TRStHop_UD = MakeUpDown(TraceRoute, "TRStHop_UD", TRStHop_Edt, 1, 64, 1);
-  TRMaxHop_UD = MakeUpDown(TraceRoute, "TRMaxHop_UD", TRMaxHop_Edt, 1, 64, 64);
+  TRTout_UD = MakeUpDown(TraceRoute, "TRTout_UD", TRTout_Edt, TraceTimeoutValue);
+  TRStHop_UD = MakeUpDown(TraceRoute, "TRStHop_UD", TRStHop_Edt, TraceFirstHopValue);
+  TRMaxHop_UD = MakeUpDown(TraceRoute, "TRMaxHop_UD", TRMaxHop_Edt, TraceLastHopValue);
   TRServ_LBL = MakeLabel(TraceRoute, "TRServ_LBL", QStringLiteral("対象ホスト"));
   TRTout_LBL = MakeLabel(TraceRoute, "TRTout_LBL", QStringLiteral("タイムアウト"));
   TRStHop_LBL = MakeLabel(TraceRoute, "TRStHop_LBL", QStringLiteral("開始ホップ"));
@@ -180,7 +171,7 @@ void TOstrekForm::BuildNsLookupPage() {
   NSServ_CB = MakeCombo(NsLookup, "NSServ_CB", QStringLiteral("ホスト名 or ホストアドレス"));
   NSServ_Del = MakeDelete(NsLookup, "NSServ_Del");
   NSTout_Edt = MakeEdit(NsLookup, "NSTout_Edt", QStringLiteral("秒で指定"));
-  NSTout_UD = MakeUpDown(NsLookup, "NSTout_UD", NSTout_Edt, 5, 60, 5);
+  NSTout_UD = MakeUpDown(NsLookup, "NSTout_UD", NSTout_Edt, LookupTimeoutValue);
   NSServ_LBL = MakeLabel(NsLookup, "NSServ_LBL", QStringLiteral("対象ホスト"));
   NSTout_LBL = MakeLabel(NsLookup, "NSTout_LBL", QStringLiteral("タイムアウト"));
   SetFocusOrder({NSServ_CB, NSServ_Del, NSTout_Edt, NSTout_UD});
@@ -193,8 +184,8 @@ void TOstrekForm::BuildIpScanPage() {
   Ex_Edt1->move(Ex_Edt1->x(), 8);
   Ex_Edt2->move(Ex_Edt2->x(), 8);
   Ex_Del = MakeDelete(NsLookupEx, "Ex_Del");
-  Ex_UD1 = MakeUpDown(NsLookupEx, "Ex_UD1", Ex_Edt1, 0, 255, 0);
-  Ex_UD2 = MakeUpDown(NsLookupEx, "Ex_UD2", Ex_Edt2, 0, 255, 255);
+  Ex_UD1 = MakeUpDown(NsLookupEx, "Ex_UD1", Ex_Edt1, ScanFirstValue);
+  Ex_UD2 = MakeUpDown(NsLookupEx, "Ex_UD2", Ex_Edt2, ScanLastValue);
   ExAll_ChckB =
       MakeCheck(NsLookupEx, "ExAll_ChckB", QStringLiteral("見つかったホストの情報だけを表示する"));
   Ex_LBL = MakeLabel(NsLookupEx, "Ex_LBL", QStringLiteral("対象アドレス"));
@@ -221,30 +212,100 @@ void TOstrekForm::BuildHttpPage() {
   SetFocusOrder({HHURL_CB, HHURL_Del, HTTPHEAD_RBTN, HTTPGET_RBTN});
 }
 
+// The seven pages, once. Histories keep the order in which FormResize
+// pairs combo boxes with their buttons; the settings keep their own order.
+void TOstrekForm::DescribePages() {
+  using S = TSettings;
+  FPages = {
+      {Finger,
+       FngrReq_CB,
+       {{FngrServ_CB, FngrServ_Del, &S::FFingerServers},
+        {FngrReq_CB, FngrReq_Del, &S::FFingerRequests}},
+       {},
+       {{FngrWall_ChckB, &S::FFingerWall}},
+       [this] {
+         GoRelayTool(FngrServ_CB, FngrReq_CB, FngrWall_ChckB, FFingerRelay,
+                     QStringLiteral("Finger"), FDeps.FingerPort);
+       },
+       [this] {
+         ArrangeRelayPage(FngrServ_CB, FngrReq_CB, FngrServ_LBL, FngrReq_LBL, FngrServ_Del,
+                          FngrReq_Del, FngrWall_ChckB, FngrWall_Btn);
+       }},
+      {Whois,
+       WhoisReq_CB,
+       {{WhoisServ_CB, WhoisServ_Del, &S::FWhoisServers},
+        {WhoisReq_CB, WhoisReq_Del, &S::FWhoisRequests}},
+       {},
+       {{WhoisWall_ChckB, &S::FWhoisWall}},
+       [this] {
+         GoRelayTool(WhoisServ_CB, WhoisReq_CB, WhoisWall_ChckB, FWhoisRelay,
+                     QStringLiteral("Whois"), FDeps.WhoisPort);
+       },
+       [this] {
+         ArrangeRelayPage(WhoisServ_CB, WhoisReq_CB, WhoisServ_LBL, WhoisReq_LBL, WhoisServ_Del,
+                          WhoisReq_Del, WhoisWall_ChckB, WhoisWall_Btn);
+       }},
+      {Ping,
+       PngServ_CB,
+       {{PngServ_CB, PngServ_Del, &S::FPingServers}},
+       {{PngTout_UD, &S::FPingTimeout},
+        {PngReqNum_UD, &S::FPingReqNum},
+        {PngDelay_UD, &S::FPingDelay},
+        {PngPSize_UD, &S::FPingSize},
+        {PngTTL_UD, &S::FPingTTL}},
+       {{PngDntFrg_ChckB, &S::FPingDontFragment}},
+       [this] { GoPing(); },
+       [this] { ArrangePingPage(); }},
+      {TraceRoute,
+       TRServ_CB,
+       {{TRServ_CB, TRServ_Del, &S::FTraceServers}},
+       {{TRTout_UD, &S::FTraceTimeout},
+        {TRStHop_UD, &S::FTraceStartHop},
+        {TRMaxHop_UD, &S::FTraceMaxHop}},
+       {{TRReslvHost_ChckB, &S::FTraceResolveHosts}},
+       [this] { GoTraceRoute(); },
+       [this] { ArrangeTraceRoutePage(); }},
+      {NsLookup,
+       NSServ_CB,
+       {{NSServ_CB, NSServ_Del, &S::FNsServers}},
+       {{NSTout_UD, &S::FNsTimeout}},
+       {},
+       [this] { GoNsLookup(); },
+       [this] { ArrangeNsLookupPage(); }},
+      {NsLookupEx,
+       Ex_CB,
+       {{Ex_CB, Ex_Del, &S::FScanPrefixes, false}},
+       {{Ex_UD1, &S::FScanFirst}, {Ex_UD2, &S::FScanLast}},
+       {{ExAll_ChckB, &S::FScanFoundOnly}},
+       [this] { GoIpScan(); },
+       [this] { ArrangeIpScanPage(); }},
+      {Http,
+       HHURL_CB,
+       {{HHURL_CB, HHURL_Del, &S::FHttpUrls}},
+       {},
+       {},
+       [this] { GoHttp(); },
+       [this] { ArrangeHttpPage(); }},
+  };
+}
+
+const TOstrekForm::TPageEntry& TOstrekForm::ActivePage() const {
+  for (const TPageEntry& entry : FPages)
+    if (entry.Page == PageControl->currentWidget()) return entry;
+  return FPages.back();
+}
+
 QList<QWidget*> TOstrekForm::PageControls() const {
   QList<QWidget*> controls;
-  for (QWidget* page : {Finger, Whois, Ping, TraceRoute, NsLookup, NsLookupEx, Http})
-    for (QObject* child : page->children())
+  for (const TPageEntry& entry : FPages)
+    for (QObject* child : entry.Page->children())
       if (auto* w = qobject_cast<QWidget*>(child)) controls.append(w);
   return controls;
 }
 
-QComboBox* TOstrekForm::ActiveMainField() const {
-  QWidget* page = PageControl->currentWidget();
-  if (page == Finger) return FngrReq_CB;
-  if (page == Whois) return WhoisReq_CB;
-  if (page == Ping) return PngServ_CB;
-  if (page == TraceRoute) return TRServ_CB;
-  if (page == NsLookup) return NSServ_CB;
-  if (page == NsLookupEx) return Ex_CB;
-  return HHURL_CB;
-}
-
 void TOstrekForm::ConnectHistoryButtons() {
-  const std::pair<QPushButton*, QComboBox*> rows[] = {
-      {FngrServ_Del, FngrServ_CB}, {FngrReq_Del, FngrReq_CB}, {WhoisServ_Del, WhoisServ_CB},
-      {WhoisReq_Del, WhoisReq_CB}, {PngServ_Del, PngServ_CB}, {TRServ_Del, TRServ_CB},
-      {NSServ_Del, NSServ_CB},     {Ex_Del, Ex_CB},           {HHURL_Del, HHURL_CB}};
-  for (auto [button, box] : rows)
-    connect(button, &QPushButton::clicked, this, [this, box = box] { DeleteFromHistory(box); });
+  for (const TPageEntry& entry : FPages)
+    for (const THistoryField& field : entry.Histories)
+      connect(field.Delete, &QPushButton::clicked, this,
+              [this, box = field.Box] { DeleteFromHistory(box); });
 }

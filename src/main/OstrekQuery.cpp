@@ -1,142 +1,227 @@
-// Query runs: start, stop, finish, and the TCP tools.
-
+// Query runs: the keys and buttons that start and stop them, the tools' Go
+// steps, and the start and finish of a run. Every tool hands its run to a
+// worker; what the worker shows comes back through its channel
+// (OstrekOutput.cpp).
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
 #include <QIcon>
-#include <QLabel>
-#include <QMetaObject>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 
 #include "common/Common.h"
+#include "common/QueryText.h"
 #include "common/SjisText.h"
 #include "main/OstrekMain.h"
+#include "platform/HostLookup.h"
+#include "platform/HostResolver.h"
 #include "platform/IcmpService.h"
 #include "platform/SocketSlot.h"
 #include "widgets/ExtMemo.h"
 #include "widgets/UpDown.h"
+#include "workers/NsThrd.h"
+#include "workers/PngThrd.h"
+#include "workers/RawPngThrd.h"
+#include "workers/RawTrsRteThrd.h"
 #include "workers/TCPThrd.h"
+#include "workers/TrsRteThrd.h"
 
 namespace {
 constexpr int HttpPort = 80;
-const QString UserAgent = QStringLiteral("User-Agent: Ostrekon/0.9\r\n");
+}  // namespace
 
-// The header's date and time: plain numbers, no leading zeros.
-QString HeaderTime(const QDateTime& now) {
-  const QDate d = now.date();
-  const QTime t = now.time();
-  return QStringLiteral("%1年%2月%3日%4時%5分%6秒")
-      .arg(d.year())
-      .arg(d.month())
-      .arg(d.day())
-      .arg(t.hour())
-      .arg(t.minute())
-      .arg(t.second());
+// --- Keys ----------------------------------------------------------------------
+
+// Enter on a focused push button presses it; elsewhere it presses whichever
+// of start and stop is enabled. True when the key was used.
+bool TOstrekForm::PressButtonFor(QKeyEvent* key, QWidget* focus) {
+  const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+  if (!enter || (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+  if (auto* button = qobject_cast<QPushButton*>(focus)) {
+    if (button->isEnabled()) button->click();
+    return true;
+  }
+  // An open drop-down list takes Enter itself, to pick its entry.
+  if (auto* box = qobject_cast<QComboBox*>(focus->parentWidget()); box && box->view()->isVisible())
+    return false;
+  QPushButton* target = Go_Btn->isEnabled() ? Go_Btn : Stop_Btn;
+  if (target->isEnabled()) target->click();
+  return true;
 }
 
-}  // namespace
+bool TOstrekForm::eventFilter(QObject* watched, QEvent* event) {
+  auto* target = qobject_cast<QWidget*>(watched);
+  if (event->type() != QEvent::KeyPress || !target || target->window() != this)
+    return QMainWindow::eventFilter(watched, event);
+  auto* key = static_cast<QKeyEvent*>(event);
+  // Alt with a key is a command (an access key, perhaps of a disabled
+  // button), never text: it must not land in a field.
+  const Qt::KeyboardModifiers mods = key->modifiers();
+  if ((mods & Qt::AltModifier) && !(mods & Qt::ControlModifier) && !key->text().isEmpty())
+    return true;
+  // Once, for the focus widget itself (a combo box hands its keys on to its
+  // field).
+  QWidget* focus = QApplication::focusWidget();
+  if (watched == focus && PressButtonFor(key, focus)) return true;
+  return QMainWindow::eventFilter(watched, event);
+}
+
+// --- Starting a run ----------------------------------------------------------------
 
 void TOstrekForm::Go_BtnClick() {
   if (FBusy) return;
-  FHostEntry = THostEntry();
-  FLookupTimeoutSec = NSTout_UD->Position();
-  QWidget* page = PageControl->currentWidget();
-  if (page == Finger) return GoFinger();
-  if (page == Whois) return GoWhois();
-  if (page == Ping) return GoPing();
-  if (page == TraceRoute) return GoTraceRoute();
-  if (page == NsLookup) return GoNsLookup();
-  if (page == NsLookupEx) return GoIpScan();
-  if (page == Http) return GoHttp();
+  ActivePage().Go();
 }
 
-void TOstrekForm::GoFinger() {
-  GoRelayTool(FngrServ_CB, FngrReq_CB, FngrWall_ChckB, FFingerRelay, QStringLiteral("Finger"),
-              FFingerPort);
+TOstrekForm::TRun::TRun(TOstrekForm& form, const QString& title) : FForm(form) {
+  form.StartQuery(title);
 }
 
-void TOstrekForm::GoWhois() {
-  GoRelayTool(WhoisServ_CB, WhoisReq_CB, WhoisWall_ChckB, FWhoisRelay, QStringLiteral("Whois"),
-              FWhoisPort);
+TOstrekForm::TRun::~TRun() {
+  if (!FHanded && FForm.FBusy) FForm.FinishQuery();
 }
+
+void TOstrekForm::TRun::HandTo(TQueryThread* worker) {
+  FHanded = true;
+  FForm.FWorker = worker;
+  worker->start();
+}
+
+// The lookups of a run: the resolver, and the time-out of the NS Lookup page.
+TLookupSetup TOstrekForm::Lookups() {
+  if (!FDeps.Resolver) FDeps.Resolver = std::make_shared<THostResolver>();
+  return {FDeps.Resolver, NSTout_UD->Position() * 1000};
+}
+
+// A fresh channel for the next worker, drained on this thread.
+std::shared_ptr<TOutputChannel> TOstrekForm::NewChannel() {
+  FChannel = std::make_shared<TOutputChannel>();
+  std::weak_ptr<TOutputChannel> weak = FChannel;
+  FChannel->SetNotifier([this, weak] {
+    QMetaObject::invokeMethod(
+        this, [this, weak] { DrainWorker(weak); }, Qt::QueuedConnection);
+  });
+  return FChannel;
+}
+
+// Cuts a host field down to its host part. A text without one (it has a
+// blank in it) would start a run with an empty host: it is refused with a
+// line of its own, and the field stays as typed.
+bool TOstrekForm::CutHostField(QComboBox* box, const QString& tool) {
+  const QString typed = box->currentText();
+  const QString host = ExtractUrlHost(typed);
+  if (host.isEmpty()) {
+    TRun run(*this, tool + QStringLiteral(" - ") + typed);
+    AddOutput(typed + QStringLiteral(" - ホスト名が正しくありません。"));
+    return false;
+  }
+  box->setEditText(host);
+  return true;
+}
+
+// Numbers typed outside a spin control's range are replaced by the clamped
+// value, on the active page.
+void TOstrekForm::WriteBackSpins() {
+  for (const TSpinField& field : ActivePage().Spins) field.Spin->WriteBack();
+}
+
+// --- The tools -----------------------------------------------------------------------
 
 void TOstrekForm::GoRelayTool(QComboBox* server, QComboBox* request, QCheckBox* useRelay,
                               const QString& relay, const QString& tool, int port) {
-  if (server->currentText().isEmpty()) return;
-  if (!CutHostField(server, tool)) return;
+  if (server->currentText().isEmpty() || !CutHostField(server, tool)) return;
   AddToHistory(server);
   AddToHistory(request);
   QString host = server->currentText();
   QString query = request->currentText();
   if (useRelay->isChecked() && !relay.isEmpty()) {
-    query = query + QLatin1Char('@') + host;
+    query = RelayQuery(query, host);
     host = relay;
   }
-  StartQuery(tool + QStringLiteral(" - ") + host + QStringLiteral(" - ") + query);
-  quint32 addr = 0;
-  if (!ResolveTarget(host, &addr)) return;
-  StartTcpWorker(addr, ToSjis(query), port);
+  TRun run(*this, RelayToolTitle(tool, host, query));
+  run.HandTo(new TTCPThread(NewChannel(), Lookups(), host, ToSjis(query), port));
+}
+
+void TOstrekForm::GoPing() {
+  WriteBackSpins();
+  if (PngServ_CB->currentText().isEmpty() || !CutHostField(PngServ_CB, QStringLiteral("Ping")))
+    return;
+  AddToHistory(PngServ_CB);
+  const QString host = PngServ_CB->currentText();
+  const TPingParams params{PngTout_UD->Position(),  PngReqNum_UD->Position(),
+                           PngDelay_UD->Position(), PngPSize_UD->Position(),
+                           PngTTL_UD->Position(),   PngDntFrg_ChckB->isChecked()};
+  TRun run(*this, PingTitle(host, params.DataSize));
+  if (FIcmpServiceMode)
+    run.HandTo(new TPingThread(NewChannel(), Lookups(), host, params));
+  else
+    run.HandTo(new TRawPingThread(NewChannel(), Lookups(), host, params));
+}
+
+void TOstrekForm::GoTraceRoute() {
+  WriteBackSpins();
+  if (TRServ_CB->currentText().isEmpty() || !CutHostField(TRServ_CB, QStringLiteral("TraceRoute")))
+    return;
+  AddToHistory(TRServ_CB);
+  const QString host = TRServ_CB->currentText();
+  const TTraceParams params{TRTout_UD->Position(), TRStHop_UD->Position(), TRMaxHop_UD->Position(),
+                            TRReslvHost_ChckB->isChecked()};
+  TRun run(*this, TraceRouteTitle(host, params.FirstHop, params.LastHop));
+  if (FIcmpServiceMode)
+    run.HandTo(new TTraceRouteThread(NewChannel(), Lookups(), host, params));
+  else
+    run.HandTo(new TRawTraceRouteThread(NewChannel(), Lookups(), host, params));
+}
+
+void TOstrekForm::GoNsLookup() {
+  if (NSServ_CB->currentText().isEmpty() || !CutHostField(NSServ_CB, QStringLiteral("NS Lookup")))
+    return;
+  AddToHistory(NSServ_CB);
+  const QString name = NSServ_CB->currentText();
+  TRun run(*this, QStringLiteral("NS Lookup - ") + name);
+  run.HandTo(new TNsLookupThread(NewChannel(), Lookups(), name));
+}
+
+void TOstrekForm::GoIpScan() {
+  if (Ex_UD1->Position() > Ex_UD2->Position()) Ex_UD2->SetPosition(Ex_UD1->Position());
+  WriteBackSpins();
+  if (Ex_CB->currentText().isEmpty()) return;
+  AddToHistory(Ex_CB);
+  const QString prefix = Ex_CB->currentText();
+  const int first = Ex_UD1->Position();
+  const int last = Ex_UD2->Position();
+  TRun run(*this, IpScanTitle(prefix, first, last));
+  run.HandTo(
+      new TIpScanThread(NewChannel(), Lookups(), prefix, first, last, ExAll_ChckB->isChecked()));
 }
 
 void TOstrekForm::GoHttp() {
   if (HHURL_CB->currentText().isEmpty()) return;
   AddToHistory(HHURL_CB);
   const QString url = HHURL_CB->currentText();
-  StartQuery(QStringLiteral("HttpHead - ") + url);
+  TRun run(*this, QStringLiteral("HttpHead - ") + url);
   const QString scheme = ExtractUrlScheme(url);
   if (!scheme.isEmpty() && scheme != QStringLiteral("http")) {
     AddOutput(scheme + QStringLiteral(" - このプロトコルはサポートされていません。"));
-    return FinishQuery();
+    return;
   }
   const int port = ExtractUrlPort(url, HttpPort);
   if (port < 1 || port > 65535) {
     // Only 16 bits would reach the socket: refuse rather than connect elsewhere.
     AddOutput(QString::number(port) + QStringLiteral(" - ポート番号が正しくありません。"));
-    return FinishQuery();
+    return;
   }
-  const QString path = ExtractUrlPath(url);
-  QString request =
-      HTTPGET_RBTN->isChecked()
-          ? QStringLiteral("GET ") + path + QStringLiteral(" HTTP/1.0\r\nAccept: text/*\r\n")
-          : QStringLiteral("HEAD ") + path + QStringLiteral(" HTTP/1.0\r\n");
-  request += UserAgent + QStringLiteral("\r\n");
-  quint32 addr = 0;
-  if (!ResolveTarget(ExtractUrlHost(url), &addr)) return;
-  StartTcpWorker(addr, ToSjis(request), port);
+  const QByteArray request = HttpRequest(HTTPGET_RBTN->isChecked(), ExtractUrlPath(url));
+  run.HandTo(new TTCPThread(NewChannel(), Lookups(), ExtractUrlHost(url), request, port));
 }
 
-// The target address of a tool: a dotted address as it is, a name through
-// the lookup service. On failure the run is finished (unless Stop did it).
-bool TOstrekForm::ResolveTarget(const QString& host, quint32* addr) {
-  if (ParseDottedAddress(host, addr)) return true;
-  if (!LookupHost(host, true) || FHostEntry.Addresses.isEmpty()) {
-    if (FBusy) FinishQuery();
-    return false;
-  }
-  *addr = FHostEntry.Addresses.first();
-  return true;
-}
-
-void TOstrekForm::StartTcpWorker(quint32 addr, const QByteArray& request, int port) {
-  FChannel = std::make_shared<TOutputChannel>();
-  StartWorker(new TTCPThread(FChannel, addr, FHostEntry.OfficialName, request, port));
-}
-
-void TOstrekForm::StartWorker(TQueryThread* worker) {
-  std::weak_ptr<TOutputChannel> channel = FChannel;
-  FChannel->SetNotifier([this, channel] {
-    QMetaObject::invokeMethod(
-        this, [this, channel] { DrainWorker(channel); }, Qt::QueuedConnection);
-  });
-  FWorker = worker;
-  worker->start();
-}
+// --- Start, stop and finish -----------------------------------------------------------------
 
 void TOstrekForm::StartQuery(const QString& title) {
-  ++FRunNumber;
   FBusy = true;
   DisableInputs();
   qApp->setWindowIcon(QIcon(QStringLiteral(":/MAINICON")));
@@ -148,8 +233,7 @@ void TOstrekForm::StartQuery(const QString& title) {
     AddOutput(QByteArray());
     AddOutput(QByteArray());
   }
-  AddOutput(QStringLiteral(">> ") + HeaderTime(QDateTime::currentDateTime()) +
-            QStringLiteral("  ") + title);
+  AddOutput(RunHeader(QDateTime::currentDateTime(), title));
   AddOutput(QByteArray());
 }
 
@@ -171,11 +255,12 @@ void TOstrekForm::FinishQuery() {
 void TOstrekForm::Stop_BtnClick() {
   AddOutput(QStringLiteral("...中止されました"));
   FBusy = false;
+  // The worker's flag first: a worker that has just put its socket in the
+  // slot then either sees the flag or has its socket shut down here.
   if (FWorker) FWorker->Stop();
   FWorker = nullptr;
   ActiveSocket.ShutdownAndClear();
   if (FIcmpServiceMode) IcmpHandle.CloseAndClear();
-  StopPendingLookup();
   FinishQuery();
 }
 
@@ -193,5 +278,5 @@ void TOstrekForm::EnableInputs() {
   for (QWidget* w : PageControls()) w->setEnabled(true);
   FngrWall_ChckB->setEnabled(!FFingerRelay.isEmpty());
   WhoisWall_ChckB->setEnabled(!FWhoisRelay.isEmpty());
-  ActiveMainField()->setFocus(Qt::OtherFocusReason);
+  ActivePage().MainField->setFocus(Qt::OtherFocusReason);
 }

@@ -9,15 +9,28 @@
 #include <QTabWidget>
 
 #include "common/FileNameCheck.h"
+#include "common/History.h"
 #include "common/SjisText.h"
 #include "dialogs/DialogCommon.h"
 #include "main/OstrekMain.h"
-#include "platform/RawIcmp.h"
+#include "platform/EchoMethod.h"
 #include "settings/Settings.h"
 #include "widgets/ExtMemo.h"
 #include "widgets/UpDown.h"
 
 namespace {
+QStringList HistoryOf(const QComboBox* box) {
+  QStringList list;
+  for (int i = 0; i < box->count(); ++i) list.append(box->itemText(i));
+  return list;
+}
+
+void SetHistory(QComboBox* box, const QStringList& list, const QString& text) {
+  box->clear();
+  box->addItems(list);
+  box->setEditText(text);
+}
+
 QSize ScreenSize() {
   const QScreen* screen = QGuiApplication::primaryScreen();
   return screen ? screen->geometry().size() : QSize(1024, 768);
@@ -55,43 +68,40 @@ void TOstrekForm::FormCreate() {
     return;
   }
   // One probe decides the echo method for the whole run.
-  FIcmpServiceMode = !CanOpenRawIcmp();
+  const TEchoMethod method = ProbeEchoMethod();
+  FIcmpServiceMode = method.ServiceMode;
+  FEchoReason = method.Reason;
 }
 
+void TOstrekForm::AddToHistory(QComboBox* box) {
+  QStringList list = HistoryOf(box);
+  const QString text = ::AddToHistory(list, box->currentText());
+  SetHistory(box, list, text);
+}
+
+void TOstrekForm::DeleteFromHistory(QComboBox* box) {
+  QStringList list = HistoryOf(box);
+  const QString text = ::DeleteFromHistory(list, box->currentText());
+  SetHistory(box, list, text);
+}
+
+// Histories show their top entry; spins keep a stored number in their range.
 void TOstrekForm::ApplySettings(const TSettings& s) {
-  SetHistory(FngrServ_CB, s.FFingerServers, s.FFingerServers.value(0));
-  SetHistory(FngrReq_CB, s.FFingerRequests, s.FFingerRequests.value(0));
-  SetHistory(WhoisServ_CB, s.FWhoisServers, s.FWhoisServers.value(0));
-  SetHistory(WhoisReq_CB, s.FWhoisRequests, s.FWhoisRequests.value(0));
-  SetHistory(PngServ_CB, s.FPingServers, s.FPingServers.value(0));
-  SetHistory(TRServ_CB, s.FTraceServers, s.FTraceServers.value(0));
-  SetHistory(NSServ_CB, s.FNsServers, s.FNsServers.value(0));
-  SetHistory(Ex_CB, s.FScanPrefixes, s.FScanPrefixes.value(0));
-  SetHistory(HHURL_CB, s.FHttpUrls, s.FHttpUrls.value(0));
+  for (const TPageEntry& page : FPages) {
+    for (const THistoryField& f : page.Histories)
+      SetHistory(f.Box, s.*f.Stored, (s.*f.Stored).value(0));
+    for (const TSpinField& f : page.Spins) f.Spin->SetPosition(s.*f.Stored);
+    for (const TCheckField& f : page.Checks) f.Box->setChecked(s.*f.Stored);
+  }
   FFingerRelay = s.FFingerRelay;
   FWhoisRelay = s.FWhoisRelay;
-  FngrWall_ChckB->setChecked(s.FFingerWall);
-  WhoisWall_ChckB->setChecked(s.FWhoisWall);
   FngrWall_ChckB->setEnabled(!FFingerRelay.isEmpty());
   WhoisWall_ChckB->setEnabled(!FWhoisRelay.isEmpty());
-  PngTout_UD->SetPosition(s.FPingTimeout);
-  PngReqNum_UD->SetPosition(s.FPingReqNum);
-  PngDelay_UD->SetPosition(s.FPingDelay);
-  PngPSize_UD->SetPosition(s.FPingSize);
-  PngTTL_UD->SetPosition(s.FPingTTL);
-  PngDntFrg_ChckB->setChecked(s.FPingDontFragment);
-  TRTout_UD->SetPosition(s.FTraceTimeout);
-  TRStHop_UD->SetPosition(s.FTraceStartHop);
-  TRMaxHop_UD->SetPosition(s.FTraceMaxHop);
-  TRReslvHost_ChckB->setChecked(s.FTraceResolveHosts);
-  NSTout_UD->SetPosition(s.FNsTimeout);
-  Ex_UD1->SetPosition(s.FScanFirst);
-  Ex_UD2->SetPosition(s.FScanLast);
-  ExAll_ChckB->setChecked(s.FScanFoundOnly);
   (s.FHttpGet ? HTTPGET_RBTN : HTTPHEAD_RBTN)->setChecked(true);
   FFolder = s.FFolder;
   Clear_ChckM->setChecked(s.FClear);
   AutoScroll_ChckM->setChecked(s.FAutoScroll);
+  // A name of no tab leaves the window's initial tab (HTTP) active.
   if (const int page = PageIndexOfName(s.FActivePage); page >= 0)
     PageControl->setCurrentIndex(page);
   FOutputFont = QFont(s.FFontName);
@@ -104,33 +114,13 @@ void TOstrekForm::ApplySettings(const TSettings& s) {
 TSettings TOstrekForm::CollectSettings() const {
   TSettings s;
   s.FWindow = {x(), y(), width(), height()};
-  s.FFingerServers = HistoryOf(FngrServ_CB);
-  s.FFingerRequests = HistoryOf(FngrReq_CB);
-  s.FWhoisServers = HistoryOf(WhoisServ_CB);
-  s.FWhoisRequests = HistoryOf(WhoisReq_CB);
-  s.FPingServers = HistoryOf(PngServ_CB);
-  s.FTraceServers = HistoryOf(TRServ_CB);
-  s.FNsServers = HistoryOf(NSServ_CB);
-  s.FScanPrefixes = HistoryOf(Ex_CB);
-  s.FHttpUrls = HistoryOf(HHURL_CB);
+  for (const TPageEntry& page : FPages) {
+    for (const THistoryField& f : page.Histories) s.*f.Stored = HistoryOf(f.Box);
+    for (const TSpinField& f : page.Spins) s.*f.Stored = f.Spin->Position();
+    for (const TCheckField& f : page.Checks) s.*f.Stored = f.Box->isChecked();
+  }
   s.FFingerRelay = FFingerRelay;
   s.FWhoisRelay = FWhoisRelay;
-  s.FFingerWall = FngrWall_ChckB->isChecked();
-  s.FWhoisWall = WhoisWall_ChckB->isChecked();
-  s.FPingTimeout = PngTout_UD->Position();
-  s.FPingReqNum = PngReqNum_UD->Position();
-  s.FPingDelay = PngDelay_UD->Position();
-  s.FPingSize = PngPSize_UD->Position();
-  s.FPingTTL = PngTTL_UD->Position();
-  s.FPingDontFragment = PngDntFrg_ChckB->isChecked();
-  s.FTraceTimeout = TRTout_UD->Position();
-  s.FTraceStartHop = TRStHop_UD->Position();
-  s.FTraceMaxHop = TRMaxHop_UD->Position();
-  s.FTraceResolveHosts = TRReslvHost_ChckB->isChecked();
-  s.FNsTimeout = NSTout_UD->Position();
-  s.FScanFirst = Ex_UD1->Position();
-  s.FScanLast = Ex_UD2->Position();
-  s.FScanFoundOnly = ExAll_ChckB->isChecked();
   s.FHttpHead = HTTPHEAD_RBTN->isChecked();
   s.FHttpGet = HTTPGET_RBTN->isChecked();
   s.FFolder = FFolder;

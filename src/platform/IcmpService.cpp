@@ -1,5 +1,4 @@
 #include "platform/IcmpService.h"
-#include "platform/RawIcmp.h"
 
 #include <linux/errqueue.h>
 #include <netinet/in.h>
@@ -16,15 +15,15 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/Common.h"
+#include "platform/RawIcmp.h"
+
 TIcmpHandleSlot IcmpHandle;
 
 namespace {
 
 using TClock = std::chrono::steady_clock;
 
-constexpr quint8 IcmpEchoReplyType = 0;
-constexpr quint8 IcmpEchoRequestType = 8;
-constexpr int EchoHeaderSize = 8;
 // A queue never holds more than this many stale datagrams worth reading.
 constexpr int MaxDiscards = 256;
 
@@ -135,11 +134,11 @@ void DiscardPending(int fd) {
 // The echo request as the system wants it: type 8, code 0, sequence in
 // network byte order. The system fills in checksum and identifier.
 std::vector<quint8> EchoMessage(quint16 sequence, const void* data, quint16 size) {
-  std::vector<quint8> message(EchoHeaderSize + size_t(size), 0);
-  message[0] = IcmpEchoRequestType;
+  std::vector<quint8> message(IcmpHeaderSize + size_t(size), 0);
+  message[0] = IcmpEchoRequest;
   message[6] = quint8(sequence >> 8);
   message[7] = quint8(sequence);
-  if (size > 0) std::memcpy(message.data() + EchoHeaderSize, data, size);
+  if (size > 0) std::memcpy(message.data() + IcmpHeaderSize, data, size);
   return message;
 }
 
@@ -189,7 +188,7 @@ constexpr quint32 UnreachableStatuses[] = {
 // Reads the socket's replies until one answers sequence. Replies to earlier
 // requests (the system already filtered by identifier) are skipped.
 bool ReadEchoReplies(int fd, quint16 sequence, quint16 dataSize, TAnswer& answer) {
-  std::vector<quint8> buffer(EchoHeaderSize + size_t(dataSize));
+  std::vector<quint8> buffer(IcmpHeaderSize + size_t(dataSize));
   for (int i = 0; i < MaxDiscards; ++i) {
     sockaddr_in source{};
     iovec part{buffer.data(), buffer.size()};
@@ -204,13 +203,13 @@ bool ReadEchoReplies(int fd, quint16 sequence, quint16 dataSize, TAnswer& answer
     const ssize_t received = ::recvmsg(fd, &message, MSG_DONTWAIT);
     if (received < 0 && errno == EINTR) continue;
     // 0 bytes: shut down by a close; the caller sees the flag.
-    if (received < EchoHeaderSize) return false;
-    if (buffer[0] != IcmpEchoReplyType || SequenceOf(buffer.data()) != sequence) continue;
-    const size_t echoed = std::min(size_t(received), buffer.size()) - EchoHeaderSize;
+    if (received < IcmpHeaderSize) return false;
+    if (buffer[0] != IcmpEchoReply || SequenceOf(buffer.data()) != sequence) continue;
+    const size_t echoed = std::min(size_t(received), buffer.size()) - IcmpHeaderSize;
     answer.Address = source.sin_addr.s_addr;
     answer.Status = IpSuccess;
     answer.Ttl = ReceivedTtl(message);
-    answer.Data.assign(buffer.begin() + EchoHeaderSize, buffer.begin() + EchoHeaderSize + echoed);
+    answer.Data.assign(buffer.begin() + IcmpHeaderSize, buffer.begin() + IcmpHeaderSize + echoed);
     return true;
   }
   return false;
@@ -220,8 +219,8 @@ bool ReadEchoReplies(int fd, quint16 sequence, quint16 dataSize, TAnswer& answer
 // with our request's ICMP header.
 bool AnswersSequence(const sock_extended_err& error, const quint8* quote, ssize_t quoteLength,
                      quint16 sequence) {
-  return error.ee_origin == SO_EE_ORIGIN_ICMP && quoteLength >= EchoHeaderSize &&
-         quote[0] == IcmpEchoRequestType && SequenceOf(quote) == sequence &&
+  return error.ee_origin == SO_EE_ORIGIN_ICMP && quoteLength >= IcmpHeaderSize &&
+         quote[0] == IcmpEchoRequest && SequenceOf(quote) == sequence &&
          IcmpErrorStatus(error.ee_type, error.ee_code) != IpSuccess;
 }
 

@@ -4,7 +4,7 @@
 #include <QFileInfo>
 
 #include "common/Common.h"
-#include "common/Cp932.h"
+#include "common/FileNameCheck.h"
 #include "common/History.h"
 #include "settings/SettingsStore.h"
 
@@ -26,8 +26,6 @@ const QString LegacyHttp = QStringLiteral("Http Header");
 const QString Server = QStringLiteral("Server");
 const QString Request = QStringLiteral("Request");
 const QString Url = QStringLiteral("URL");
-
-constexpr int MaxLogNameBytes = 64;
 
 // Reads through a store and remembers whether any value could not be read;
 // such a value counts as missing, so one bad value costs only itself.
@@ -113,24 +111,28 @@ void ReadRelay(TReader& reader, const QString& section, QString& relay, bool& en
   if (!relay.isEmpty()) enabled = reader.Boolean(section, QStringLiteral("EnableWall"), false);
 }
 
+// Each number defaults to what a settings object holds before the load.
 void ReadToolValues(TReader& reader, TSettings& s) {
-  s.FPingTimeout = reader.Integer(Ping, QStringLiteral("Timeout"), 5);
-  s.FPingReqNum = reader.Integer(Ping, QStringLiteral("ReqNum"), 4);
-  s.FPingDelay = reader.Integer(Ping, QStringLiteral("Delay"), 500);
-  s.FPingSize = reader.Integer(Ping, QStringLiteral("Size"), 64);
-  s.FPingTTL = reader.Integer(Ping, QStringLiteral("TTL"), 255);
-  s.FPingDontFragment = reader.Boolean(Ping, QStringLiteral("DntFlag"), false);
-  s.FTraceTimeout = reader.Integer(TraceRoute, QStringLiteral("Timeout"), 5);
-  s.FTraceStartHop = reader.Integer(TraceRoute, QStringLiteral("StartHop"), 1);
-  s.FTraceMaxHop = reader.Integer(TraceRoute, QStringLiteral("MaxHop"), 64);
-  s.FTraceResolveHosts = reader.Boolean(TraceRoute, QStringLiteral("ResolvHN"), false);
-  s.FNsTimeout = reader.Integer(NsLookup, QStringLiteral("Timeout"), 5);
+  const TSettings d;
+  s.FPingTimeout = reader.Integer(Ping, QStringLiteral("Timeout"), d.FPingTimeout);
+  s.FPingReqNum = reader.Integer(Ping, QStringLiteral("ReqNum"), d.FPingReqNum);
+  s.FPingDelay = reader.Integer(Ping, QStringLiteral("Delay"), d.FPingDelay);
+  s.FPingSize = reader.Integer(Ping, QStringLiteral("Size"), d.FPingSize);
+  s.FPingTTL = reader.Integer(Ping, QStringLiteral("TTL"), d.FPingTTL);
+  s.FPingDontFragment = reader.Boolean(Ping, QStringLiteral("DntFlag"), d.FPingDontFragment);
+  s.FTraceTimeout = reader.Integer(TraceRoute, QStringLiteral("Timeout"), d.FTraceTimeout);
+  s.FTraceStartHop = reader.Integer(TraceRoute, QStringLiteral("StartHop"), d.FTraceStartHop);
+  s.FTraceMaxHop = reader.Integer(TraceRoute, QStringLiteral("MaxHop"), d.FTraceMaxHop);
+  s.FTraceResolveHosts =
+      reader.Boolean(TraceRoute, QStringLiteral("ResolvHN"), d.FTraceResolveHosts);
+  s.FNsTimeout = reader.Integer(NsLookup, QStringLiteral("Timeout"), d.FNsTimeout);
 }
 
 void ReadScanRange(TReader& reader, TSettings& s) {
-  s.FScanFirst = reader.Integer(IpScan, QStringLiteral("StartHop"), 0);
-  s.FScanLast = reader.Integer(IpScan, QStringLiteral("MaxHop"), 255);
-  s.FScanFoundOnly = reader.Boolean(IpScan, QStringLiteral("All"), false);
+  const TSettings d;
+  s.FScanFirst = reader.Integer(IpScan, QStringLiteral("StartHop"), d.FScanFirst);
+  s.FScanLast = reader.Integer(IpScan, QStringLiteral("MaxHop"), d.FScanLast);
+  s.FScanFoundOnly = reader.Boolean(IpScan, QStringLiteral("All"), d.FScanFoundOnly);
 }
 
 // HEAD and GET are one radio group, applied HEAD first: GET wins when both
@@ -156,10 +158,8 @@ void ReadFont(TReader& reader, TSettings& s) {
 
 void ReadLog(TReader& reader, TSettings& s) {
   s.FLogMode = reader.Integer(Others, QStringLiteral("Logging"), 0);
-  s.FLogFileName =
-      CutToSjisBytes(reader.String(Others, QStringLiteral("LogName"), QString()), MaxLogNameBytes);
-  s.FLogPrefix =
-      CutToSjisBytes(reader.String(Others, QStringLiteral("PreName"), QString()), MaxLogNameBytes);
+  s.FLogFileName = SjisCutText(reader.String(Others, QStringLiteral("LogName"), QString()));
+  s.FLogPrefix = SjisCutText(reader.String(Others, QStringLiteral("PreName"), QString()));
 }
 
 // Erased only when present, so that a load never writes a store it has
@@ -362,10 +362,4 @@ void DeleteRegistrySettings() {
 
 QString FolderOfFileName(const QString& fileName) {
   return fileName.left(fileName.lastIndexOf(u'/') + 1);
-}
-
-QString CutToSjisBytes(const QString& text, int limit) {
-  const QByteArray sjis = UnicodeToSjis(text);
-  if (sjis.size() <= limit) return text;
-  return SjisToUnicode(SjisLeft(sjis, limit));
 }

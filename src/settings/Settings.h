@@ -2,6 +2,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "common/ToolValues.h"
+
 class TSettingsStore;
 
 // Everything of the main window that survives a restart, and its load from
@@ -46,27 +48,27 @@ struct TSettings {
   QString FWhoisRelay;         // "Whois"/"FireWall"
   bool FWhoisWall = false;     // "Whois"/"EnableWall"
 
-  QStringList FPingServers;        // "Ping"/"Server0"..
-  int FPingTimeout = 5;            // "Ping"/"Timeout", seconds
-  int FPingReqNum = 4;             // "Ping"/"ReqNum"
-  int FPingDelay = 500;            // "Ping"/"Delay", milliseconds
-  int FPingSize = 64;              // "Ping"/"Size", data bytes
-  int FPingTTL = 255;              // "Ping"/"TTL"
-  bool FPingDontFragment = false;  // "Ping"/"DntFlag"
+  QStringList FPingServers;                     // "Ping"/"Server0"..
+  int FPingTimeout = PingTimeoutValue.Default;  // "Ping"/"Timeout", seconds
+  int FPingReqNum = PingCountValue.Default;     // "Ping"/"ReqNum"
+  int FPingDelay = PingDelayValue.Default;      // "Ping"/"Delay", milliseconds
+  int FPingSize = PingSizeValue.Default;        // "Ping"/"Size", data bytes
+  int FPingTTL = PingTtlValue.Default;          // "Ping"/"TTL"
+  bool FPingDontFragment = false;               // "Ping"/"DntFlag"
 
-  QStringList FTraceServers;        // "TraceRoute"/"Server0"..
-  int FTraceTimeout = 5;            // "TraceRoute"/"Timeout", seconds
-  int FTraceStartHop = 1;           // "TraceRoute"/"StartHop"
-  int FTraceMaxHop = 64;            // "TraceRoute"/"MaxHop"
-  bool FTraceResolveHosts = false;  // "TraceRoute"/"ResolvHN"
+  QStringList FTraceServers;                        // "TraceRoute"/"Server0"..
+  int FTraceTimeout = TraceTimeoutValue.Default;    // "TraceRoute"/"Timeout", seconds
+  int FTraceStartHop = TraceFirstHopValue.Default;  // "TraceRoute"/"StartHop"
+  int FTraceMaxHop = TraceLastHopValue.Default;     // "TraceRoute"/"MaxHop"
+  bool FTraceResolveHosts = false;                  // "TraceRoute"/"ResolvHN"
 
-  QStringList FNsServers;  // "NS Lookup"/"Server0"..
-  int FNsTimeout = 5;      // "NS Lookup"/"Timeout", seconds
+  QStringList FNsServers;                       // "NS Lookup"/"Server0"..
+  int FNsTimeout = LookupTimeoutValue.Default;  // "NS Lookup"/"Timeout", seconds
 
-  QStringList FScanPrefixes;    // "IP Scan"/"Server0".. (first three octets)
-  int FScanFirst = 0;           // "IP Scan"/"StartHop"
-  int FScanLast = 255;          // "IP Scan"/"MaxHop"
-  bool FScanFoundOnly = false;  // "IP Scan"/"All"
+  QStringList FScanPrefixes;                // "IP Scan"/"Server0".. (first three octets)
+  int FScanFirst = ScanFirstValue.Default;  // "IP Scan"/"StartHop"
+  int FScanLast = ScanLastValue.Default;    // "IP Scan"/"MaxHop"
+  bool FScanFoundOnly = false;              // "IP Scan"/"All"
 
   QStringList FHttpUrls;  // "HTTP"/"URL0"..
   bool FHttpHead = true;  // "HTTP"/"HEAD"
@@ -126,5 +128,3 @@ void WriteHistory(TSettingsStore& store, const QStringList& list, const QString&
 
 // The directory part of a file name with its trailing "/", empty for none.
 QString FolderOfFileName(const QString& fileName);
-// The text cut to at most limit bytes of Shift_JIS at a character boundary.
-QString CutToSjisBytes(const QString& text, int limit);

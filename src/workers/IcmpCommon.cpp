@@ -46,15 +46,8 @@ QString HopStatus(int hop) {
 
 QString ResolvingStatus() { return QStringLiteral("ホスト名解決中..."); }
 
-QByteArray DottedAddress(quint32 addr) {
-  // Network byte order: the first octet is the first byte in memory.
-  const auto* octet = reinterpret_cast<const quint8*>(&addr);
-  return Number(octet[0]) + '.' + Number(octet[1]) + '.' + Number(octet[2]) + '.' +
-         Number(octet[3]);
-}
-
 QByteArray FormatHopLine(int number, quint32 addr, int ms) {
-  return AlignRight(Number(number), 3) + "  " + AlignLeft(DottedAddress(addr), 15) + "  " +
+  return AlignRight(Number(number), 3) + "  " + AlignLeft(FormatDottedAddress(addr), 15) + "  " +
          AlignRight(Number(ms), 8) + AlignLeft(" ms", 6);
 }
 

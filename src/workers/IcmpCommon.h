@@ -6,30 +6,27 @@
 #include <QString>
 #include <functional>
 
+#include "common/ToolValues.h"
 #include "platform/Resolver.h"
 #include "workers/IcmpPacket.h"
 
 // The Ping page's settings, as the window hands them to an echo worker.
 struct TPingParams {
-  int TimeoutSec = 5;  // per request, 1..60
-  int Count = 4;       // requests, 1..999
-  int DelayMs = 1000;  // pause between requests, 100..10000
-  int DataSize = 64;   // bytes of data per request, 16..4096
-  int Ttl = 64;        // time-to-live of the requests, 1..255
+  int TimeoutSec = PingTimeoutValue.Default;  // per request
+  int Count = PingCountValue.Default;         // requests
+  int DelayMs = PingDelayValue.Default;       // pause between requests
+  int DataSize = PingSizeValue.Default;       // bytes of data per request
+  int Ttl = PingTtlValue.Default;             // time-to-live of the requests
   bool DontFragment = false;
 };
 
 // The TraceRoute page's settings.
 struct TTraceParams {
-  int TimeoutSec = 5;  // per hop, 1..60
-  int FirstHop = 1;    // time-to-live of the first request, 1..64
-  int LastHop = 30;    // 1..64; below FirstHop nothing is sent
+  int TimeoutSec = TraceTimeoutValue.Default;  // per hop
+  int FirstHop = TraceFirstHopValue.Default;   // time-to-live of the first request
+  int LastHop = TraceLastHopValue.Default;     // below FirstHop nothing is sent
   bool ResolveNames = false;
 };
-
-// Looks up the name of an answering address given in dotted form; true with
-// the result filled in. Blocks; returns false at once once the run stops.
-using THopLookup = std::function<bool(const QString& dottedAddr, THostEntry* result)>;
 
 // Fixed sizes of the trace-route requests.
 inline constexpr int RawTraceDataSize = 32;
@@ -47,6 +44,8 @@ inline constexpr char16_t TextTimeExceeded[] = u"時間超過(TTL expired)";
 inline constexpr char16_t TextSendError[] = u"送信エラー";
 inline constexpr char16_t TextNoHandle[] = u"ＩＣＭＰハンドルが取得できません。";
 inline constexpr char16_t TextNoHopName[] = u"検出できません";
+// The column header of the Ping and TraceRoute reports.
+inline constexpr char16_t TextColumnHeader[] = u"  #  アドレス            応答時間  ホスト名";
 
 QString WaitingStatus();           // 応答を待っています...
 QString PauseStatus(int delayMs);  // 1000ミリ秒待っています...
@@ -54,9 +53,6 @@ QString HopStatus(int hop);        // ホップ3検出中...
 QString ResolvingStatus();         // ホスト名解決中...
 
 // --- Line formats ------------------------------------------------------------
-
-// "a.b.c.d" of an IPv4 address in network byte order.
-QByteArray DottedAddress(quint32 addr);
 
 // "%3s%2s%-15s%2s%8s%-6s": number, the address, the time in ms. 36 columns.
 QByteArray FormatHopLine(int number, quint32 addr, int ms);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <span>
 
+#include "common/Common.h"
+
 // ICMP echo requests as the raw-socket workers send them, and the IPv4
 // datagrams a raw ICMP socket hands back. Pure functions over bytes.
 //
@@ -10,17 +12,10 @@
 // network byte order) and read back the same way, so a reply matches when
 // its two bytes equal the two bytes that were sent.
 
-inline constexpr int IcmpHeaderSize = 8;
 inline constexpr int IpHeaderSize = 20;     // without options
 inline constexpr int MaxIpHeaderSize = 60;  // with 40 bytes of options
 inline constexpr int MinEchoDataSize = 4;   // the send time must fit
 inline constexpr quint8 EchoFiller = 0xAA;
-
-// ICMP types the workers tell apart.
-inline constexpr quint8 IcmpEchoReply = 0;
-inline constexpr quint8 IcmpDestUnreachable = 3;
-inline constexpr quint8 IcmpEchoRequest = 8;
-inline constexpr quint8 IcmpTimeExceeded = 11;
 
 // Bytes of one echo request carrying dataSize bytes of data.
 constexpr int EchoRequestSize(int dataSize) { return IcmpHeaderSize + dataSize; }

@@ -8,11 +8,21 @@
 
 #include "common/Common.h"
 #include "common/SjisText.h"
+#include "platform/EchoMethod.h"
 #include "platform/RawIcmp.h"
 
-TIcmpThread::TIcmpThread(std::shared_ptr<TOutputChannel> channel, quint32 targetAddr,
-                         const QByteArray& hostText)
-    : TQueryThread(std::move(channel)), FTargetAddr(targetAddr), FHostText(hostText) {}
+TIcmpThread::TIcmpThread(std::shared_ptr<TOutputChannel> channel, TLookupSetup lookup,
+                         const QString& host)
+    : TQueryThread(std::move(channel), std::move(lookup)), FHost(host) {}
+
+bool TIcmpThread::ReachTarget() {
+  const std::optional<TTarget> target = ResolveTarget(FHost);
+  if (!target) return false;
+  FTargetAddr = target->Addr;
+  FHostText = target->HostText;
+  SyncAddOutput(ToSjis(TextColumnHeader));
+  return true;
+}
 
 // --- The run's socket or handle ---------------------------------------------
 
@@ -21,19 +31,20 @@ void TIcmpThread::RunWithRawSocket(int dataSize, const std::function<void(int fd
   // socket is published means either Stop saw it or we see the flag.
   if (OpenRawSocket(dataSize) && !Terminated()) work(FRawFd);
   CloseRawSocket();
-  SyncFinish();
 }
 
 void TIcmpThread::RunWithServiceHandle(int dataSize, int replySize,
                                        const std::function<void()>& work) {
   if (OpenServiceHandle(dataSize, replySize) && !Terminated()) work();
   CloseServiceHandle();
-  SyncFinish();
 }
 
 bool TIcmpThread::OpenRawSocket(int dataSize) {
   FRawFd = OpenRawIcmp();
-  if (FRawFd < 0) return false;
+  if (FRawFd < 0) {
+    SetClosingStatus(RawIcmpFailure(errno));
+    return false;
+  }
   FRawToken = ActiveSocket.Put(FRawFd);
   FDataSize = dataSize;
   FRequest.assign(size_t(EchoRequestSize(dataSize)), EchoFiller);
@@ -52,6 +63,7 @@ void TIcmpThread::CloseRawSocket() {
 bool TIcmpThread::OpenServiceHandle(int dataSize, int replySize) {
   FHandle = IcmpCreateFile();
   if (FHandle == InvalidHandleValue) {
+    SetClosingStatus(IcmpServiceFailure(errno));
     SyncAddOutput(ToSjis(TextNoHandle));
     return false;
   }
@@ -128,17 +140,17 @@ bool TIcmpThread::PauseBetweenRequests(int delayMs) {
   return PauseMs(delayMs);
 }
 
-void TIcmpThread::SyncHop(int hop, quint32 addr, int ms, const THopLookup* lookup) {
+void TIcmpThread::SyncHop(int hop, quint32 addr, int ms, bool resolve) {
   const QByteArray line = FormatHopLine(hop, addr, ms);
   SyncAddOutput(line);
-  if (!lookup) return;
+  if (!resolve) return;
   SyncStatus(ResolvingStatus());
-  const QByteArray name = HopName(addr, *lookup);
+  const QByteArray name = HopName(addr);
   SyncReplaceLast(line + name);
 }
 
-QByteArray TIcmpThread::HopName(quint32 addr, const THopLookup& lookup) {
+QByteArray TIcmpThread::HopName(quint32 addr) {
   THostEntry entry;
-  if (lookup && lookup(QString::fromLatin1(DottedAddress(addr)), &entry)) return entry.OfficialName;
+  if (LookupAddr(addr, &entry)) return entry.OfficialName;
   return ToSjis(TextNoHopName);
 }

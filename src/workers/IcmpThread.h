@@ -29,15 +29,19 @@ struct TServiceAnswer {
 class TIcmpThread : public TQueryThread {
   Q_OBJECT
  protected:
-  TIcmpThread(std::shared_ptr<TOutputChannel> channel, quint32 targetAddr,
-              const QByteArray& hostText);
+  // host is a name or a dotted address.
+  TIcmpThread(std::shared_ptr<TOutputChannel> channel, TLookupSetup lookup, const QString& host);
+
+  // Resolves the host and shows the column header of the report; false when
+  // the run ends here (the lookup wrote why, or the run was stopped).
+  bool ReachTarget();
 
   // Runs work with the run's raw socket open and its buffers ready for
-  // requests of dataSize bytes, unless the socket cannot be opened (no line)
-  // or the run is stopped first; then closes the socket and finishes.
+  // requests of dataSize bytes, unless the socket cannot be opened (no line;
+  // the status bar tells why) or the run is stopped first; then closes it.
   void RunWithRawSocket(int dataSize, const std::function<void(int fd)>& work);
   // The same with an echo service handle; without one the run shows the
-  // one line that says so.
+  // one line that says so, and the status bar why.
   void RunWithServiceHandle(int dataSize, int replySize, const std::function<void()>& work);
 
   // Calls step(n) for n = first..last until it returns false or the run
@@ -59,20 +63,21 @@ class TIcmpThread : public TQueryThread {
   void SyncMessage(int number, const char16_t* message);
   // Shows the pause's status text and pauses; true when stopped meanwhile.
   bool PauseBetweenRequests(int delayMs);
-  // The hop line; with lookup, then replaced by the same line followed by
+  // The hop line; with resolve, then replaced by the same line followed by
   // the hop's name, or by "検出できません" when it has none.
-  void SyncHop(int hop, quint32 addr, int ms, const THopLookup* lookup);
+  void SyncHop(int hop, quint32 addr, int ms, bool resolve);
 
-  const quint32 FTargetAddr;
-  const QByteArray FHostText;
+  quint32 FTargetAddr = 0;
+  QByteArray FHostText;  // the target's official name, empty for a dotted address
 
  private:
   bool OpenRawSocket(int dataSize);
   void CloseRawSocket();
   bool OpenServiceHandle(int dataSize, int replySize);
   void CloseServiceHandle();
-  QByteArray HopName(quint32 addr, const THopLookup& lookup);
+  QByteArray HopName(quint32 addr);
 
+  const QString FHost;
   int FRawFd = -1;
   TSocketSlot::TToken FRawToken = 0;
   TIcmpHandle FHandle = InvalidHandleValue;

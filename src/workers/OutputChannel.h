@@ -11,7 +11,9 @@
 struct TOutputItem {
   enum TKind : quint8 { Line, Status, DeleteLast, ReplaceLast, Finish };
   TKind Kind = Line;
-  QByteArray Text;  // Line, ReplaceLast: Shift_JIS bytes; Status: UTF-8
+  // Line, ReplaceLast: Shift_JIS bytes; Status: UTF-8; Finish: the status
+  // text that stays after the run (UTF-8), usually none.
+  QByteArray Text;
 };
 
 // The ordered, bounded hand-over from one worker to the main thread. The

@@ -1,10 +1,11 @@
 #include "workers/PngThrd.h"
 
-TPingThread::TPingThread(std::shared_ptr<TOutputChannel> channel, quint32 targetAddr,
-                         const QByteArray& hostText, const TPingParams& params)
-    : TIcmpThread(std::move(channel), targetAddr, hostText), FParams(params) {}
+TPingThread::TPingThread(std::shared_ptr<TOutputChannel> channel, TLookupSetup lookup,
+                         const QString& host, const TPingParams& params)
+    : TIcmpThread(std::move(channel), std::move(lookup), host), FParams(params) {}
 
-void TPingThread::run() {
+void TPingThread::Work() {
+  if (!ReachTarget()) return;
   RunWithServiceHandle(FParams.DataSize, ServicePingReplySize(FParams.DataSize), [this] {
     ForEachStep(1, FParams.Count, [this](int number) { return PingOnce(number); });
   });

@@ -7,11 +7,11 @@ class TPingThread : public TIcmpThread {
   Q_OBJECT
  public:
   // As TRawPingThread.
-  TPingThread(std::shared_ptr<TOutputChannel> channel, quint32 targetAddr,
-              const QByteArray& hostText, const TPingParams& params);
+  TPingThread(std::shared_ptr<TOutputChannel> channel, TLookupSetup lookup, const QString& host,
+              const TPingParams& params);
 
  protected:
-  void run() override;
+  void Work() override;
 
  private:
   bool PingOnce(int number);

@@ -8,6 +8,9 @@
 #include <mutex>
 #include <set>
 
+#include "common/Common.h"
+#include "common/SjisText.h"
+
 namespace {
 std::mutex& LiveLock() {
   static std::mutex lock;
@@ -19,8 +22,10 @@ std::set<TQueryThread*>& Live() {
 }
 }  // namespace
 
-TQueryThread::TQueryThread(std::shared_ptr<TOutputChannel> channel)
-    : FChannel(std::move(channel)), FWakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+TQueryThread::TQueryThread(std::shared_ptr<TOutputChannel> channel, TLookupSetup lookup)
+    : FChannel(std::move(channel)),
+      FLookup(std::move(lookup)),
+      FWakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
   connect(this, &QThread::finished, this, &QObject::deleteLater);
   std::lock_guard lock(LiveLock());
   Live().insert(this);
@@ -37,6 +42,7 @@ TQueryThread::~TQueryThread() {
 void TQueryThread::Stop() {
   requestInterruption();
   FChannel->Close();
+  FLookup.Stop();
   if (FWakeFd >= 0) {
     const std::uint64_t one = 1;
     [[maybe_unused]] auto n = ::write(FWakeFd, &one, sizeof one);
@@ -78,8 +84,36 @@ void TQueryThread::SyncReplaceLast(const QByteArray& sjisLine) {
   if (!Terminated()) FChannel->Push({TOutputItem::ReplaceLast, sjisLine});
 }
 
-void TQueryThread::SyncFinish() {
-  if (!Terminated()) FChannel->Push({TOutputItem::Finish, {}});
+// Every path through a worker ends here, its socket or handle released.
+void TQueryThread::run() {
+  Work();
+  if (!Terminated()) FChannel->Push({TOutputItem::Finish, FClosingStatus.toUtf8()});
+}
+
+bool TQueryThread::LookupHost(const QString& name, bool report, THostEntry* entry) {
+  SyncStatus(QStringLiteral("ホスト情報取得中...(") + name + u')');
+  const TLookupEnd end = FLookup.Lookup(name, entry);
+  if (report && end == TLookupEnd::NotFound)
+    SyncAddOutput(ToSjis(name + QStringLiteral(" - 見つかりません")));
+  if (report && end == TLookupEnd::TimedOut)
+    SyncAddOutput(ToSjis(name + QStringLiteral(" - 探索タイムアウト")));
+  return end == TLookupEnd::Found;
+}
+
+bool TQueryThread::LookupAddr(quint32 addrNetOrder, THostEntry* entry) {
+  SyncStatus(QStringLiteral("ホスト情報取得中...(") +
+             QString::fromLatin1(FormatDottedAddress(addrNetOrder)) + u')');
+  return FLookup.LookupAddr(addrNetOrder, entry) == TLookupEnd::Found;
+}
+
+std::optional<TTarget> TQueryThread::ResolveTarget(const QString& host) {
+  TTarget target;
+  if (ParseDottedAddress(host, &target.Addr)) return target;
+  THostEntry entry;
+  if (!LookupHost(host, true, &entry) || entry.Addresses.isEmpty()) return std::nullopt;
+  target.Addr = entry.Addresses.first();
+  target.HostText = entry.OfficialName;
+  return target;
 }
 
 int TQueryThread::WaitFd(int fd, short events, int msecs) {

@@ -1,22 +1,29 @@
 #pragma once
 #include <QThread>
 #include <memory>
+#include <optional>
 
+#include "platform/HostLookup.h"
 #include "workers/OutputChannel.h"
+
+// Where a run goes, once its host is resolved.
+struct TTarget {
+  quint32 Addr = 0;     // IPv4, network byte order
+  QByteArray HostText;  // the official name; empty for a dotted address
+};
 
 // Base of the query workers. A worker never touches the window: it pushes
 // lines, status texts, "delete the last line" and, at its end, "finish the
 // run" into its channel, which the main thread drains. The terminated flag is
-// QThread's interruption request. A worker deletes itself when it ends.
+// QThread's interruption request. Every worker ends by handing over "finish
+// the run" (dropped once stopped), and deletes itself when it ends.
 class TQueryThread : public QThread {
   Q_OBJECT
  public:
   ~TQueryThread() override;
 
-  std::shared_ptr<TOutputChannel> Channel() const { return FChannel; }
-
   // Main thread: set the terminated flag, drop pending output, wake the
-  // worker's waits. Never waits for the worker.
+  // worker's waits and its pending lookup. Never waits for the worker.
   void Stop();
 
   // Shutdown: wait (bounded) for every worker still running. True when none
@@ -25,9 +32,26 @@ class TQueryThread : public QThread {
   static int LiveCount();
 
  protected:
-  explicit TQueryThread(std::shared_ptr<TOutputChannel> channel);
+  TQueryThread(std::shared_ptr<TOutputChannel> channel, TLookupSetup lookup);
+
+  // The worker's own work; the run is finished after it returns.
+  virtual void Work() = 0;
 
   bool Terminated() const { return isInterruptionRequested(); }
+
+  // Looks a name or dotted address up, showing "ホスト情報取得中...(name)"
+  // first. With report on, a failure writes its line (not found, time-out);
+  // a stop writes nothing. True with the entry filled in.
+  bool LookupHost(const QString& name, bool report, THostEntry* entry);
+  // The same for the name of an address, without a line.
+  bool LookupAddr(quint32 addrNetOrder, THostEntry* entry);
+  // The run's target: a dotted address as it is, a name through a lookup
+  // with report on. Nothing when the lookup failed or the run was stopped.
+  std::optional<TTarget> ResolveTarget(const QString& host);
+
+  // What the status bar shows once the run has finished (it is cleared
+  // otherwise): why the run could not do its work.
+  void SetClosingStatus(const QString& text) { FClosingStatus = text; }
 
   void SyncAddOutput(const QByteArray& sjisLine);
   void SyncStatus(const QString& text);
@@ -35,8 +59,6 @@ class TQueryThread : public QThread {
   // Replaces the line handed over last by a longer one, as one step, so a
   // Stop can never fall between taking the old line away and adding the new.
   void SyncReplaceLast(const QByteArray& sjisLine);
-  // The worker's last item: has the window finish the run, unless stopped.
-  void SyncFinish();
 
   // Waits until fd is ready for events (poll flags), the worker is stopped,
   // or msecs pass (-1: no limit). Returns 1 ready, 0 time-out, -1 stopped.
@@ -45,6 +67,10 @@ class TQueryThread : public QThread {
   bool PauseMs(int msecs);
 
  private:
+  void run() final;
+
   std::shared_ptr<TOutputChannel> FChannel;
+  THostLookup FLookup;
+  QString FClosingStatus;
   int FWakeFd = -1;
 };

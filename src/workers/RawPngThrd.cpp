@@ -2,11 +2,12 @@
 
 #include "platform/RawIcmp.h"
 
-TRawPingThread::TRawPingThread(std::shared_ptr<TOutputChannel> channel, quint32 targetAddr,
-                               const QByteArray& hostText, const TPingParams& params)
-    : TIcmpThread(std::move(channel), targetAddr, hostText), FParams(params) {}
+TRawPingThread::TRawPingThread(std::shared_ptr<TOutputChannel> channel, TLookupSetup lookup,
+                               const QString& host, const TPingParams& params)
+    : TIcmpThread(std::move(channel), std::move(lookup), host), FParams(params) {}
 
-void TRawPingThread::run() {
+void TRawPingThread::Work() {
+  if (!ReachTarget()) return;
   RunWithRawSocket(FParams.DataSize, [this](int fd) {
     SetOptions(fd);
     ForEachStep(0, FParams.Count - 1, [this](int index) { return PingOnce(index); });

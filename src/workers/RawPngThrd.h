@@ -6,13 +6,13 @@
 class TRawPingThread : public TIcmpThread {
   Q_OBJECT
  public:
-  // targetAddr in network byte order; hostText is the target's official name
-  // (empty for a dotted address), shown at the end of every reply line.
-  TRawPingThread(std::shared_ptr<TOutputChannel> channel, quint32 targetAddr,
-                 const QByteArray& hostText, const TPingParams& params);
+  // host is a name or a dotted address; its official name (none for a
+  // dotted address) ends every reply line.
+  TRawPingThread(std::shared_ptr<TOutputChannel> channel, TLookupSetup lookup, const QString& host,
+                 const TPingParams& params);
 
  protected:
-  void run() override;
+  void Work() override;
 
  private:
   void SetOptions(int fd);

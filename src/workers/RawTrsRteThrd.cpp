@@ -3,13 +3,12 @@
 #include "platform/RawIcmp.h"
 
 TRawTraceRouteThread::TRawTraceRouteThread(std::shared_ptr<TOutputChannel> channel,
-                                           quint32 targetAddr, const QByteArray& hostText,
-                                           const TTraceParams& params, THopLookup lookup)
-    : TIcmpThread(std::move(channel), targetAddr, hostText),
-      FParams(params),
-      FLookup(std::move(lookup)) {}
+                                           TLookupSetup lookup, const QString& host,
+                                           const TTraceParams& params)
+    : TIcmpThread(std::move(channel), std::move(lookup), host), FParams(params) {}
 
-void TRawTraceRouteThread::run() {
+void TRawTraceRouteThread::Work() {
+  if (!ReachTarget()) return;
   RunWithRawSocket(RawTraceDataSize, [this](int fd) {
     SetReceiveTimeout(fd, FParams.TimeoutSec * 1000);
     SetDontFragment(fd, false);
@@ -36,7 +35,7 @@ void TRawTraceRouteThread::ShowAnswer(int hop, const TRawAnswer& answer) {
   const bool answered =
       answer.Verdict == TEchoVerdict::EchoReply || answer.Verdict == TEchoVerdict::TimeExceeded;
   if (answered && !AnswerTooLate(answer.ElapsedMs, FParams.TimeoutSec * 1000)) {
-    SyncHop(hop, answer.Source, answer.ElapsedMs, FParams.ResolveNames ? &FLookup : nullptr);
+    SyncHop(hop, answer.Source, answer.ElapsedMs, FParams.ResolveNames);
     return;
   }
   const TEchoVerdict verdict = answered ? TEchoVerdict::NoAnswer : answer.Verdict;

@@ -6,18 +6,17 @@
 class TRawTraceRouteThread : public TIcmpThread {
   Q_OBJECT
  public:
-  // targetAddr in network byte order; hostText is kept but not shown;
-  // lookup names the answering addresses when params.ResolveNames is set.
-  TRawTraceRouteThread(std::shared_ptr<TOutputChannel> channel, quint32 targetAddr,
-                       const QByteArray& hostText, const TTraceParams& params, THopLookup lookup);
+  // host is a name or a dotted address; the answering addresses are named
+  // through lookup when params.ResolveNames is set.
+  TRawTraceRouteThread(std::shared_ptr<TOutputChannel> channel, TLookupSetup lookup,
+                       const QString& host, const TTraceParams& params);
 
  protected:
-  void run() override;
+  void Work() override;
 
  private:
   bool TraceHop(int fd, int hop);
   void ShowAnswer(int hop, const TRawAnswer& answer);
 
   const TTraceParams FParams;
-  const THopLookup FLookup;
 };

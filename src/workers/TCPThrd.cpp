@@ -17,28 +17,31 @@ namespace {
 constexpr qsizetype ReceiveBlock = 32512;
 }
 
-TTCPThread::TTCPThread(std::shared_ptr<TOutputChannel> channel, quint32 targetAddr,
-                       const QByteArray& hostText, const QByteArray& request, int port)
-    : TQueryThread(std::move(channel)),
-      FHostText(hostText),
+TTCPThread::TTCPThread(std::shared_ptr<TOutputChannel> channel, TLookupSetup lookup,
+                       const QString& host, const QByteArray& request, int port)
+    : TQueryThread(std::move(channel), std::move(lookup)),
+      FHost(host),
       FRequest(request),
-      FTargetAddr(targetAddr),
       FPort(port) {}
 
-void TTCPThread::run() {
+void TTCPThread::Work() {
+  if (const std::optional<TTarget> target = ResolveTarget(FHost)) Query(*target);
+}
+
+void TTCPThread::Query(const TTarget& target) {
   SyncStatus(QStringLiteral("接続中..."));
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   const TSocketSlot::TToken token = fd >= 0 ? ActiveSocket.Put(fd) : 0;
   // Stop sets the flag before it shuts the slot down: checking after Put
   // means either Stop saw our socket or we see the flag.
   if (!Terminated()) {
-    if (fd < 0 || !ConnectSocket(fd)) {
-      SyncAddOutput(FHostText + ToSjis(u" - 接続できません"));
+    if (fd < 0 || !ConnectSocket(fd, target.Addr)) {
+      SyncAddOutput(target.HostText + ToSjis(u" - 接続できません"));
     } else if (!Terminated()) {
       FRequest += "\r\n";
       SyncStatus(QStringLiteral("取得中..."));
       if (!SendRequest(fd))
-        SyncAddOutput(FHostText + ToSjis(u" - 送信できません"));
+        SyncAddOutput(target.HostText + ToSjis(u" - 送信できません"));
       else
         ReceiveReply(fd);
     }
@@ -47,14 +50,13 @@ void TTCPThread::run() {
     ActiveSocket.Release(token);
     ::close(fd);
   }
-  SyncFinish();
 }
 
-bool TTCPThread::ConnectSocket(int fd) {
+bool TTCPThread::ConnectSocket(int fd, quint32 targetAddr) {
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_port = htons(quint16(FPort));
-  addr.sin_addr.s_addr = FTargetAddr;
+  addr.sin_addr.s_addr = targetAddr;
   // Connect without blocking, so that Stop is seen at once even before the
   // socket is connected; the socket is blocking again for the exchange.
   const int flags = ::fcntl(fd, F_GETFL);

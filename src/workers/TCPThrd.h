@@ -6,22 +6,22 @@
 class TTCPThread : public TQueryThread {
   Q_OBJECT
  public:
-  // targetAddr in network byte order; hostText is the server's official name
-  // (empty for a dotted address), used in the error lines; request is sent
-  // with one more CR LF appended.
-  TTCPThread(std::shared_ptr<TOutputChannel> channel, quint32 targetAddr,
-             const QByteArray& hostText, const QByteArray& request, int port);
+  // host is a name or a dotted address; the server's official name (empty
+  // for a dotted address) starts the error lines. request is sent with one
+  // more CR LF appended.
+  TTCPThread(std::shared_ptr<TOutputChannel> channel, TLookupSetup lookup, const QString& host,
+             const QByteArray& request, int port);
 
  protected:
-  void run() override;
+  void Work() override;
 
  private:
-  bool ConnectSocket(int fd);
+  void Query(const TTarget& target);
+  bool ConnectSocket(int fd, quint32 addr);
   bool SendRequest(int fd);
   void ReceiveReply(int fd);
 
-  const QByteArray FHostText;
+  const QString FHost;
   QByteArray FRequest;
-  const quint32 FTargetAddr;
   const int FPort;
 };

@@ -1,13 +1,11 @@
 #include "workers/TrsRteThrd.h"
 
-TTraceRouteThread::TTraceRouteThread(std::shared_ptr<TOutputChannel> channel, quint32 targetAddr,
-                                     const QByteArray& hostText, const TTraceParams& params,
-                                     THopLookup lookup)
-    : TIcmpThread(std::move(channel), targetAddr, hostText),
-      FParams(params),
-      FLookup(std::move(lookup)) {}
+TTraceRouteThread::TTraceRouteThread(std::shared_ptr<TOutputChannel> channel, TLookupSetup lookup,
+                                     const QString& host, const TTraceParams& params)
+    : TIcmpThread(std::move(channel), std::move(lookup), host), FParams(params) {}
 
-void TTraceRouteThread::run() {
+void TTraceRouteThread::Work() {
+  if (!ReachTarget()) return;
   RunWithServiceHandle(ServiceTraceDataSize, ServiceTraceReplySize, [this] {
     ForEachStep(FParams.FirstHop, FParams.LastHop, [this](int hop) { return TraceHop(hop); });
   });
@@ -21,6 +19,6 @@ bool TTraceRouteThread::TraceHop(int hop) {
     SyncMessage(hop, message);
     return true;
   }
-  SyncHop(hop, answer.Address, answer.RoundTripMs, FParams.ResolveNames ? &FLookup : nullptr);
+  SyncHop(hop, answer.Address, answer.RoundTripMs, FParams.ResolveNames);
   return !ServiceHopEndsTrace(answer.Status, answer.Address, FTargetAddr);
 }

@@ -6,15 +6,14 @@ class TTraceRouteThread : public TIcmpThread {
   Q_OBJECT
  public:
   // As TRawTraceRouteThread.
-  TTraceRouteThread(std::shared_ptr<TOutputChannel> channel, quint32 targetAddr,
-                    const QByteArray& hostText, const TTraceParams& params, THopLookup lookup);
+  TTraceRouteThread(std::shared_ptr<TOutputChannel> channel, TLookupSetup lookup,
+                    const QString& host, const TTraceParams& params);
 
  protected:
-  void run() override;
+  void Work() override;
 
  private:
   bool TraceHop(int hop);
 
   const TTraceParams FParams;
-  const THopLookup FLookup;
 };

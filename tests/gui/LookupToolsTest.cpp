@@ -1,60 +1,27 @@
-// Lookups of the window with an injected resolver: NS Lookup, IP Scan, the
-// resolve step of the TCP tools, time-out, Stop and late completions.
+// Lookups of the window's runs with an injected resolver: NS Lookup, IP Scan,
+// the resolve step of the TCP tools, time-out, Stop and late completions.
 #include <QCheckBox>
-#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QTabWidget>
-#include <QtTest>
 #include <thread>
 
-#include "FakeResolver.h"
+#include "FormFixture.h"
 #include "LoopbackServer.h"
 #include "TestStores.h"
-#include "main/OstrekMain.h"
-#include "widgets/ExtMemo.h"
 #include "widgets/UpDown.h"
 
-class LookupToolsTest : public QObject {
+class LookupToolsTest : public QObject, public TFormFixture {
   Q_OBJECT
- private:
-  std::unique_ptr<TOstrekForm> FForm;
-  std::shared_ptr<TFakeResolver> FResolver;
-  TOstrekForm& Form() { return *FForm; }
-  QStringList Pane() const { return FForm->ExtMemo->Lines(); }
-  // The lines of the last run after its header and the empty line.
-  QStringList Body() const {
-    const QStringList pane = Pane();
-    qsizetype header = pane.size() - 1;
-    while (header > 0 && !pane[header].startsWith(">> ")) --header;
-    return pane.mid(header + 2);
-  }
-  void Start(QWidget* page, QComboBox* box, const QString& text) {
-    Form().PageControl->setCurrentWidget(page);
-    box->setEditText(text);
-    QTest::mouseClick(Form().Go_Btn, Qt::LeftButton);
-  }
-
  private slots:
   void initTestCase() { IsolateSettingsStores(); }
-  void init() {
-    FForm = std::make_unique<TOstrekForm>();
-    FResolver = std::make_shared<TFakeResolver>();
-    Form().SetResolver(FResolver);
-    Form().show();
-    QVERIFY(QTest::qWaitForWindowExposed(FForm.get()));
-  }
-  void cleanup() {
-    FForm.reset();
-    FResolver.reset();
-  }
+  void init() { QVERIFY(Open()); }
+  void cleanup() { QVERIFY(Shut()); }
 
   void nsLookupShowsNameAddressesAndFirstAlias() {
     FResolver->FAnswers["www.example.test"] =
         MakeEntry("real.example.test", {"192.0.2.10", "192.0.2.11"}, {"www.example.test", "w2"});
     Start(Form().NsLookup, Form().NSServ_CB, "http://www.example.test:8080/index.html");
-    QVERIFY(Form().Go_Btn->isEnabled());
+    QTRY_VERIFY(Idle());
     QCOMPARE(Form().NSServ_CB->currentText(), QString("www.example.test"));
     QVERIFY(Pane()[0].endsWith("  NS Lookup - www.example.test"));
     QCOMPARE(Body(), (QStringList{QStringLiteral("    ホスト名: real.example.test"),
@@ -67,8 +34,10 @@ class LookupToolsTest : public QObject {
   void nsLookupOfAnUnknownNameOrAddress() {
     FResolver->FMissing = {"nosuch.test", "192.0.2.7"};
     Start(Form().NsLookup, Form().NSServ_CB, "nosuch.test");
+    QTRY_VERIFY(Idle());
     QCOMPARE(Body(), QStringList{QStringLiteral("nosuch.test - 見つかりません")});
     Start(Form().NsLookup, Form().NSServ_CB, "192.0.2.7");
+    QTRY_VERIFY(Idle());
     QCOMPARE(Pane().last(), QStringLiteral("192.0.2.7 - 見つかりません"));
     QCOMPARE(FResolver->Requests(), (QList<QByteArray>{"nosuch.test", "192.0.2.7"}));
   }
@@ -86,44 +55,42 @@ class LookupToolsTest : public QObject {
     QElapsedTimer t;
     t.start();
     Start(Form().NsLookup, Form().NSServ_CB, "slow.test");  // never answered; time-out 5 s
-    QVERIFY(Form().Go_Btn->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(Idle(), 10000);
     QVERIFY(t.elapsed() >= 4900);
     QCOMPARE(Body(), QStringList{QStringLiteral("slow.test - 探索タイムアウト")});
-    QCOMPARE(FResolver->Cancelled(), QList<quint64>{1});
+    QTRY_COMPARE(FResolver->Cancelled(), QList<quint64>{1});
   }
 
   void stopWhileALookupIsPendingEndsTheRunOnceWithoutALine() {
-    QTimer::singleShot(100, this, [this] {
-      QVERIFY(Form().Stop_Btn->isEnabled());
-      QVERIFY(
-          Form().StatusPanel->text().contains(QStringLiteral("ホスト情報取得中...(slow.test)")));
-      QTest::mouseClick(Form().Stop_Btn, Qt::LeftButton);
-    });
     QElapsedTimer t;
     t.start();
     Start(Form().NsLookup, Form().NSServ_CB, "slow.test");
+    QTRY_COMPARE(Form().StatusPanel->text(), QStringLiteral("ホスト情報取得中...(slow.test)"));
+    QVERIFY(Form().Stop_Btn->isEnabled());
+    QTest::mouseClick(Form().Stop_Btn, Qt::LeftButton);
     QVERIFY(t.elapsed() < 3000);
     QCOMPARE(Body(), QStringList{QStringLiteral("...中止されました")});
-    QVERIFY(Form().Go_Btn->isEnabled());
-    QCOMPARE(FResolver->PendingCount(), 0);
+    QVERIFY(Idle());
+    QTRY_COMPARE(FResolver->PendingCount(), 0);
+    QVERIFY(Form().StatusPanel->text().isEmpty());
   }
 
   void lateCompletionNeverReachesTheNextLookup() {
     FResolver->FIgnoreCancel = true;
-    QTimer::singleShot(100, this, [this] { QTest::mouseClick(Form().Stop_Btn, Qt::LeftButton); });
     Start(Form().NsLookup, Form().NSServ_CB, "first.test");
+    QTRY_COMPARE(FResolver->PendingCount(), 1);
     const quint64 first = FResolver->LastId();
-    // The next lookup is pending when the first one's answer finally comes.
-    QTimer::singleShot(100, this, [this, first] {
-      std::thread([r = FResolver, first] {
-        r->Complete(first, TLookupResult::Succeeded, MakeEntry("first.test", {"192.0.2.1"}));
-      }).join();
-    });
-    QTimer::singleShot(300, this, [this] {
-      FResolver->Complete(FResolver->LastId(), TLookupResult::Succeeded,
-                          MakeEntry("second.test", {"192.0.2.2"}));
-    });
+    QTest::mouseClick(Form().Stop_Btn, Qt::LeftButton);
     Start(Form().NsLookup, Form().NSServ_CB, "second.test");
+    QTRY_COMPARE(FResolver->PendingCount(), 2);
+    // The first lookup's answer comes while the next one is pending.
+    std::thread([r = FResolver, first] {
+      r->Complete(first, TLookupResult::Succeeded, MakeEntry("first.test", {"192.0.2.1"}));
+    }).join();
+    QTest::qWait(50);
+    FResolver->Complete(FResolver->LastId(), TLookupResult::Succeeded,
+                        MakeEntry("second.test", {"192.0.2.2"}));
+    QTRY_VERIFY(Idle());
     QCOMPARE(Body(), (QStringList{QStringLiteral("    ホスト名: second.test"),
                                   QStringLiteral("ＩＰアドレス: 192.0.2.2")}));
   }
@@ -134,6 +101,7 @@ class LookupToolsTest : public QObject {
     FResolver->FMissing = {"192.0.2.200"};
     Start(Form().NsLookupEx, Form().Ex_CB, "192.0.2");
     QCOMPARE(Form().Ex_Edt2->text(), QString("200"));
+    QTRY_VERIFY(Idle());
     QVERIFY(Pane()[0].endsWith(QStringLiteral("  IP Scan - 192.0.2.200 ～ 200")));
     QCOMPARE(FResolver->Requests(), QList<QByteArray>{"192.0.2.200"});
   }
@@ -143,6 +111,7 @@ class LookupToolsTest : public QObject {
     Form().Ex_UD2->SetPosition(3);
     FResolver->FMissing = {"192.0.2.1", "192.0.2.2", "192.0.2.3"};
     Start(Form().NsLookupEx, Form().Ex_CB, "192.0.2");
+    QTRY_VERIFY(Idle());
     QCOMPARE(Body(), (QStringList{QStringLiteral("192.0.2.1 - 見つかりません"), "",
                                   QStringLiteral("192.0.2.2 - 見つかりません"), "",
                                   QStringLiteral("192.0.2.3 - 見つかりません"), ""}));
@@ -155,12 +124,14 @@ class LookupToolsTest : public QObject {
     FResolver->FMissing = {"192.0.2.1", "192.0.2.3"};
     FResolver->FAnswers["192.0.2.2"] = MakeEntry("host2.test", {"192.0.2.2"});
     Start(Form().NsLookupEx, Form().Ex_CB, "192.0.2");
+    QTRY_VERIFY(Idle());
     QCOMPARE(Body(), (QStringList{QStringLiteral("    ホスト名: host2.test"),
                                   QStringLiteral("ＩＰアドレス: 192.0.2.2"), ""}));
   }
 
   void ipScanRefusesAnInvalidPrefix() {
     Start(Form().NsLookupEx, Form().Ex_CB, "192.0.2.999");
+    QTRY_VERIFY(Idle());
     QCOMPARE(Body(), QStringList{QStringLiteral("有効なアドレスではありません。")});
     QVERIFY(FResolver->Requests().isEmpty());
   }
@@ -169,58 +140,45 @@ class LookupToolsTest : public QObject {
     Form().Ex_UD1->SetPosition(0);
     Form().Ex_UD2->SetPosition(255);
     FResolver->FMissing = {"192.0.2.0", "192.0.2.1"};  // 192.0.2.2 stays pending
-    QTimer::singleShot(200, this, [this] { QTest::mouseClick(Form().Stop_Btn, Qt::LeftButton); });
     Start(Form().NsLookupEx, Form().Ex_CB, "192.0.2");
+    QTRY_COMPARE(FResolver->Requests().size(), 3);
+    QTRY_COMPARE(Body().size(), 4);
+    QTest::mouseClick(Form().Stop_Btn, Qt::LeftButton);
     QCOMPARE(Body(), (QStringList{QStringLiteral("192.0.2.0 - 見つかりません"), "",
                                   QStringLiteral("192.0.2.1 - 見つかりません"), "",
                                   QStringLiteral("...中止されました")}));
+    QTest::qWait(100);
     QCOMPARE(FResolver->Requests().size(), 3);
+    QCOMPARE(Body().last(), QStringLiteral("...中止されました"));
   }
 
   void closingTheWindowDuringAScanStopsItCleanly() {
     Form().Ex_UD1->SetPosition(0);
     Form().Ex_UD2->SetPosition(255);
     FResolver->FMissing = {"192.0.2.0"};  // 192.0.2.1 stays pending
-    QTimer::singleShot(200, this, [this] { Form().close(); });
     Start(Form().NsLookupEx, Form().Ex_CB, "192.0.2");
+    QTRY_COMPARE(FResolver->Requests().size(), 2);
+    Form().close();
     QVERIFY(!Form().IsBusy());
     QCOMPARE(Body().last(), QStringLiteral("...中止されました"));
+    QTRY_COMPARE(FResolver->PendingCount(), 0);
     QCOMPARE(FResolver->Requests().size(), 2);
-    QCOMPARE(FResolver->PendingCount(), 0);
-    FForm.reset();
   }
 
   void tcpToolsResolveNamesAndShowTheOfficialNameInErrors() {
+    TFormDeps deps = Deps();
+    deps.WhoisPort = TLoopbackServer::ClosedPort();
+    QVERIFY(Open(deps));
     FResolver->FAnswers["whois.test"] = MakeEntry("whois.official.test", {"127.0.0.1"});
-    Form().FWhoisPort = TLoopbackServer::ClosedPort();
-    Form().WhoisReq_CB->setEditText("q");
+    Type(Form().WhoisReq_CB, "q");
     Start(Form().Whois, Form().WhoisServ_CB, "whois.test");
-    QTRY_VERIFY(Form().Go_Btn->isEnabled());
+    QTRY_VERIFY(Idle());
     QCOMPARE(Pane().last(), QStringLiteral("whois.official.test - 接続できません"));
     // Not found ends the run with the lookup's line.
     FResolver->FMissing = {"gone.test"};
     Start(Form().Http, Form().HHURL_CB, "http://gone.test/");
-    QVERIFY(Form().Go_Btn->isEnabled());
+    QTRY_VERIFY(Idle());
     QCOMPARE(Pane().last(), QStringLiteral("gone.test - 見つかりません"));
-  }
-
-  void lookupFromAWorkerThreadReportsItsStatusThroughTheWindow() {
-    FResolver->FAnswers["192.0.2.5"] = MakeEntry("hop.test", {"192.0.2.5"});
-    Form().StartQuery("test");
-    bool ok = false;
-    THostEntry hop;
-    std::thread worker([&] { ok = Form().LookupHost("192.0.2.5", false, &hop); });
-    worker.join();
-    QVERIFY(ok);
-    QCOMPARE(hop.OfficialName, QByteArray("hop.test"));
-    QTRY_COMPARE(Form().StatusPanel->text(), QStringLiteral("ホスト情報取得中...(192.0.2.5)"));
-    // Stop wakes a worker waiting for an answer that never comes.
-    bool late = true;
-    std::thread waiter([&] { late = Form().LookupHost("192.0.2.6", false, &hop); });
-    QTRY_COMPARE(FResolver->PendingCount(), 1);
-    Form().Stop_BtnClick();
-    waiter.join();
-    QVERIFY(!late);
   }
 };
 

@@ -15,28 +15,16 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "ModalDialogs.h"
+#include "FormFixture.h"
 #include "TestStores.h"
-#include "main/OstrekMain.h"
-#include "widgets/ExtMemo.h"
 #include "widgets/UpDown.h"
 
-class MainWindowTest : public QObject {
+class MainWindowTest : public QObject, public TFormFixture {
   Q_OBJECT
- private:
-  std::unique_ptr<TOstrekForm> FForm;
-  TOstrekForm& Form() { return *FForm; }
-
-  // Runs fn on the next modal dialog of type T as soon as it is shown.
-
  private slots:
   void initTestCase() { IsolateSettingsStores(); }
-  void init() {
-    FForm = std::make_unique<TOstrekForm>();
-    Form().show();
-    QVERIFY(QTest::qWaitForWindowExposed(FForm.get()));
-  }
-  void cleanup() { FForm.reset(); }
+  void init() { QVERIFY(Open()); }
+  void cleanup() { QVERIFY(Shut()); }
 
   void pagesInOrderWithCaptions() {
     const QStringList names{"Finger",   "Whois",      "Ping", "TraceRoute",
@@ -50,7 +38,6 @@ class MainWindowTest : public QObject {
     }
     Form().PageControl->setCurrentIndex(5);
     QCOMPARE(Form().windowTitle(), QString("IP Scan - Ostrekon"));
-    QCOMPARE(QGuiApplication::applicationDisplayName(), QString("IP Scan - Ostrekon"));
     Form().PageControl->setCurrentIndex(2);
     QCOMPARE(Form().windowTitle(), QString("Ping - Ostrekon"));
   }
@@ -203,8 +190,10 @@ class MainWindowTest : public QObject {
   void saveAsAsksBeforeOverwriting() {
     QTemporaryDir dir;
     const QString path = dir.filePath("out.txt");
+    TFormDeps deps = Deps();
+    deps.ChooseSaveFile = [&](QWidget*, const QString&) { return path; };
+    QVERIFY(Open(deps));
     Form().ExtMemo->setPlainText(QStringLiteral("一行目\nsecond\n"));
-    Form().FChooseSaveFile = [&] { return path; };
     auto answerDialogs = [&](QMessageBox::StandardButton overwrite) {
       if (QFile::exists(path))
         WhenModal<QMessageBox>(this, [=](QMessageBox* box) {
@@ -255,6 +244,7 @@ class MainWindowTest : public QObject {
     Form().FngrServ_Del->setFocus();
     QTest::keyClick(Form().FngrServ_Del, Qt::Key_Return);
     QCOMPARE(clicked.count(), 1);
+    QCOMPARE(del.count(), 1);
   }
 };
 

@@ -28,6 +28,11 @@ class StartupShutdownTest : public QObject {
   QString FDir;
 
   QString IniPath() const { return SettingsIniPath(); }
+  static TFormDeps FingerAt(const TLoopbackServer& server) {
+    TFormDeps deps;
+    deps.FingerPort = server.Port();
+    return deps;
+  }
 
  private slots:
   void initTestCase() { FDir = IsolateSettingsStores(); }
@@ -54,9 +59,8 @@ class StartupShutdownTest : public QObject {
     TLoopbackServer server;
     server.SetReply({{"ok\r\n"}});
     {
-      TOstrekForm form;
+      TOstrekForm form(FingerAt(server));
       form.show();
-      form.FFingerPort = server.Port();
       form.FngrServ_CB->setEditText("127.0.0.1");
       form.FngrReq_CB->setEditText("alice");
       QTest::mouseClick(form.Go_Btn, Qt::LeftButton);
@@ -119,9 +123,8 @@ class StartupShutdownTest : public QObject {
     ini.close();
     TLoopbackServer server;
     server.SetReply({{"x\r\n"}});
-    TOstrekForm form;
+    TOstrekForm form(FingerAt(server));
     QCOMPARE(form.FLogFileName, QString("../escaped.log"));
-    form.FFingerPort = server.Port();
     form.FngrServ_CB->setEditText("127.0.0.1");
     bool boxShown = false;
     WhenModal<QMessageBox>(this, [&](QMessageBox* box) {

@@ -12,33 +12,30 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "FormFixture.h"
 #include "LoopbackServer.h"
 #include "TestStores.h"
 #include "common/ProgramDir.h"
 #include "common/SjisText.h"
-#include "main/OstrekMain.h"
-#include "widgets/ExtMemo.h"
-#include "workers/QueryThread.h"
 
-class TcpToolsTest : public QObject {
+class TcpToolsTest : public QObject, public TFormFixture {
   Q_OBJECT
  private:
   QTemporaryDir FDir;
-  std::unique_ptr<TOstrekForm> FForm;
   std::unique_ptr<TLoopbackServer> FServer;
 
-  TOstrekForm& Form() { return *FForm; }
   void Run(QWidget* page) {
     Form().PageControl->setCurrentWidget(page);
     QTest::mouseClick(Form().Go_Btn, Qt::LeftButton);
   }
-  bool WaitIdle(int ms = 5000) {
-    QElapsedTimer t;
-    t.start();
-    while (!Form().Go_Btn->isEnabled() && t.elapsed() < ms) QTest::qWait(5);
-    return Form().Go_Btn->isEnabled();
+  // The window with Finger and Whois pointed at the test's server, or at
+  // whisPort for Whois.
+  bool OpenWithServer(int whoisPort = 0) {
+    TFormDeps deps = Deps();
+    deps.FingerPort = FServer->Port();
+    deps.WhoisPort = whoisPort ? whoisPort : FServer->Port();
+    return Open(deps);
   }
-  QStringList Pane() const { return FForm->ExtMemo->Lines(); }
   QByteArray Log(const QString& name) const {
     QFile f(QDir(FDir.path()).filePath(name));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no file>");
@@ -52,16 +49,12 @@ class TcpToolsTest : public QObject {
   void initTestCase() { IsolateSettingsStores(); }
   void init() {
     SetProgramDir(FDir.path());
-    FForm = std::make_unique<TOstrekForm>();
     FServer = std::make_unique<TLoopbackServer>();
-    Form().FFingerPort = Form().FWhoisPort = FServer->Port();
-    Form().show();
-    QVERIFY(QTest::qWaitForWindowExposed(FForm.get()));
+    QVERIFY(OpenWithServer());
   }
   void cleanup() {
-    FForm.reset();
+    QVERIFY(Shut());
     FServer.reset();
-    QTRY_COMPARE(TQueryThread::LiveCount(), 0);
     for (const QString& f : QDir(FDir.path()).entryList(QDir::Files))
       QFile::remove(FDir.filePath(f));
   }
@@ -71,7 +64,7 @@ class TcpToolsTest : public QObject {
     Form().FngrServ_CB->setEditText("finger://127.0.0.1:79/x");
     Form().FngrReq_CB->setEditText("");
     Run(Form().Finger);
-    QVERIFY(WaitIdle());
+    QTRY_VERIFY(Idle());
     QCOMPARE(FServer->LastRequest(), QByteArray("\r\n"));
     QCOMPARE(Form().FngrServ_CB->currentText(), QString("127.0.0.1"));
     const QStringList pane = Pane();
@@ -94,7 +87,7 @@ class TcpToolsTest : public QObject {
     Form().FngrServ_CB->setEditText("srv.example");
     Form().FngrReq_CB->setEditText("user");
     Run(Form().Finger);
-    QVERIFY(WaitIdle());
+    QTRY_VERIFY(Idle());
     QCOMPARE(FServer->LastRequest(), QByteArray("user@srv.example\r\n"));
     QVERIFY(
         Pane()[0].contains(QRegularExpression(Header("Finger - 127.0.0.1 - user@srv.example"))));
@@ -108,7 +101,7 @@ class TcpToolsTest : public QObject {
     Form().WhoisServ_CB->setEditText("127.0.0.1");
     Form().WhoisReq_CB->setEditText("example.jp");
     Run(Form().Whois);
-    QVERIFY(WaitIdle());
+    QTRY_VERIFY(Idle());
     QCOMPARE(FServer->LastRequest(), QByteArray("example.jp\r\n"));
   }
 
@@ -122,7 +115,7 @@ class TcpToolsTest : public QObject {
     Form().WhoisServ_CB->setEditText("127.0.0.1");
     Form().WhoisReq_CB->setEditText("jprs.jp");
     Run(Form().Whois);
-    QVERIFY(WaitIdle());
+    QTRY_VERIFY(Idle());
     QCOMPARE(Pane().mid(2),
              (QStringList{QStringLiteral("[ドメイン名] x"), QStringLiteral("日本語")}));
     const QByteArray log = Log("whois.log");
@@ -136,7 +129,7 @@ class TcpToolsTest : public QObject {
     FServer->SetRequestEnd("\r\n\r\n\r\n");
     FServer->SetReply({{"HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n"}});
     Run(Form().Http);
-    QVERIFY(WaitIdle());
+    QTRY_VERIFY(Idle());
     QCOMPARE(FServer->LastRequest(),
              QByteArray("HEAD /a/b.html HTTP/1.0\r\nUser-Agent: Ostrekon/0.9\r\n\r\n\r\n"));
     QVERIFY(Pane()[0].contains(QRegularExpression(
@@ -148,7 +141,7 @@ class TcpToolsTest : public QObject {
     Form().HTTPGET_RBTN->setChecked(true);
     Form().HHURL_CB->setEditText(QString("127.0.0.1:%1/cgi?q=1").arg(FServer->Port()));
     Run(Form().Http);
-    QVERIFY(WaitIdle());
+    QTRY_VERIFY(Idle());
     QCOMPARE(
         FServer->LastRequest(),
         QByteArray(
@@ -174,17 +167,17 @@ class TcpToolsTest : public QObject {
     QFETCH(QString, line);
     Form().HHURL_CB->setEditText(url);
     Run(Form().Http);
-    QVERIFY(WaitIdle(1000));
+    QTRY_VERIFY_WITH_TIMEOUT(Idle(), 1000);
     QCOMPARE(Pane().last(), line);
     QCOMPARE(FServer->Connections(), 0);
   }
 
   void refusedConnectionGivesTheConnectLine() {
-    Form().FWhoisPort = TLoopbackServer::ClosedPort();
+    QVERIFY(OpenWithServer(TLoopbackServer::ClosedPort()));
     Form().WhoisServ_CB->setEditText("127.0.0.1");
     Form().WhoisReq_CB->setEditText("x");
     Run(Form().Whois);
-    QVERIFY(WaitIdle());
+    QTRY_VERIFY(Idle());
     QCOMPARE(Pane().last(), QStringLiteral(" - 接続できません"));
   }
 
@@ -218,9 +211,9 @@ class TcpToolsTest : public QObject {
     Form().FngrServ_CB->setEditText("127.0.0.1");
     Form().FngrReq_CB->setEditText("q");
     Run(Form().Finger);
-    QVERIFY(WaitIdle());
+    QTRY_VERIFY(Idle());
     Run(Form().Finger);
-    QVERIFY(WaitIdle());
+    QTRY_VERIFY(Idle());
     const QStringList pane = Pane();
     // Pane: run 1 (header, empty, a), two empty lines, run 2.
     QCOMPARE(pane.size(), 8);
@@ -232,7 +225,7 @@ class TcpToolsTest : public QObject {
     Run(Form().Finger);
     QTRY_VERIFY_WITH_TIMEOUT(Pane().contains("x"), 3000);
     Form().DeleteAll_ExMMClick();
-    QVERIFY(WaitIdle());
+    QTRY_VERIFY(Idle());
     QCOMPARE(Pane(), QStringList{"y"});
     QVERIFY(Log("two.log").endsWith("\r\n\r\nx\r\ny\r\n"));
   }
@@ -244,9 +237,9 @@ class TcpToolsTest : public QObject {
     FServer->SetReply({{"r\r\n"}});
     Form().FngrServ_CB->setEditText("127.0.0.1");
     Run(Form().Finger);
-    QVERIFY(WaitIdle());
+    QTRY_VERIFY(Idle());
     Run(Form().Finger);
-    QVERIFY(WaitIdle());
+    QTRY_VERIFY(Idle());
     QCOMPARE(Pane().size(), 3);
     QCOMPARE(Log("clear.log").count(">> "), 2);
     QVERIFY(Log("clear.log").contains("r\r\n\r\n\r\n>> "));
@@ -260,7 +253,7 @@ class TcpToolsTest : public QObject {
     Run(Form().Finger);
     QTRY_VERIFY_WITH_TIMEOUT(FServer->Connections() == 1, 3000);
     Form().close();
-    FForm.reset();
+    QVERIFY(Shut());
     QVERIFY(Log("close.log").endsWith(ToSjis(u"...中止されました") + "\r\n"));
     QTRY_VERIFY_WITH_TIMEOUT(FServer->ClientWentAway(), 3000);
   }

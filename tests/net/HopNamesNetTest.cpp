@@ -10,39 +10,6 @@
 
 namespace {
 
-using namespace std::chrono_literals;
-
-// A blocking reverse lookup over the resolver, as the window's lookup is.
-THopLookup ResolverLookup(TResolver& resolver) {
-  return [&resolver](const QString& dotted, THostEntry* entry) {
-    struct TState {
-      std::mutex Lock;
-      std::condition_variable Done;
-      std::optional<TLookupResult> Result;
-      THostEntry Found;
-    };
-    auto state = std::make_shared<TState>();
-    const quint64 id =
-        resolver.LookupByAddr(inet_addr(dotted.toLatin1().constData()),
-                              [state](quint64, TLookupResult result, const THostEntry& found) {
-                                std::lock_guard lock(state->Lock);
-                                state->Result = result;
-                                state->Found = found;
-                                state->Done.notify_all();
-                              });
-    if (id == 0) return false;
-    std::unique_lock lock(state->Lock);
-    if (!state->Done.wait_for(lock, 10s, [&] { return state->Result.has_value(); })) {
-      lock.unlock();
-      resolver.Cancel(id);
-      return false;
-    }
-    if (*state->Result != TLookupResult::Succeeded) return false;
-    *entry = state->Found;
-    return true;
-  };
-}
-
 class HopNamesOverDns : public testing::TestWithParam<TMode> {
  protected:
   void SetUp() override {
@@ -55,7 +22,7 @@ class HopNamesOverDns : public testing::TestWithParam<TMode> {
 };
 
 TEST_P(HopNamesOverDns, TheHopLineEndsInTheHopsName) {
-  THostResolver resolver(TResolverSetup{"127.0.0.1", 0, 0});
+  const auto resolver = std::make_shared<THostResolver>(TResolverSetup{"127.0.0.1", 0, 0});
   const struct {
     const char* Dest;
     QByteArray Name;
@@ -65,7 +32,8 @@ TEST_P(HopNamesOverDns, TheHopLineEndsInTheHopsName) {
   };
   for (const auto& c : cases) {
     TWorkerRun run;
-    run.StartTrace(GetParam(), c.Dest, {5, 1, 64, true}, ResolverLookup(resolver));
+    run.RealResolver = resolver;
+    run.StartTrace(GetParam(), c.Dest, {5, 1, 64, true});
     ASSERT_TRUE(run.CollectUntilFinish()) << c.Dest;
     ASSERT_EQ(run.Pane().size(), 1) << c.Dest;
     ExpectTimeLine(run.Pane()[0], 1, c.Dest, c.Name);

@@ -5,29 +5,21 @@
 #include <QTabWidget>
 #include <QtTest>
 
+#include "FormFixture.h"
 #include "TestSockets.h"
 #include "TestStores.h"
-#include "main/OstrekMain.h"
-#include "widgets/ExtMemo.h"
 #include "widgets/UpDown.h"
-#include "workers/QueryThread.h"
 
-class IcmpToolsNetTest : public QObject {
+class IcmpToolsNetTest : public QObject, public TFormFixture {
   Q_OBJECT
  private:
-  std::unique_ptr<TOstrekForm> FForm;
-  TOstrekForm& Form() { return *FForm; }
   static QString Env(const char* name) { return qEnvironmentVariable(name); }
-  QStringList Body() const {
-    const QStringList pane = FForm->ExtMemo->Lines();
+  // The whole last run, its header first.
+  QStringList Run() const {
+    const QStringList pane = Pane();
     qsizetype header = pane.size() - 1;
     while (header > 0 && !pane[header].startsWith(">> ")) --header;
     return pane.mid(header);
-  }
-  void Start(QWidget* page, QComboBox* box, const QString& host) {
-    Form().PageControl->setCurrentWidget(page);
-    box->setEditText(host);
-    QTest::mouseClick(Form().Go_Btn, Qt::LeftButton);
   }
 
  private slots:
@@ -35,14 +27,8 @@ class IcmpToolsNetTest : public QObject {
     if (Env("CHAIN_TARGET").isEmpty()) QSKIP("run through chain_netns.sh");
     IsolateSettingsStores();
   }
-  void init() {
-    FForm = std::make_unique<TOstrekForm>();
-    Form().show();
-  }
-  void cleanup() {
-    FForm.reset();
-    QTRY_COMPARE(TQueryThread::LiveCount(), 0);
-  }
+  void init() { QVERIFY(Open()); }
+  void cleanup() { QVERIFY(Shut()); }
 
   void pingInBothModes_data() {
     QTest::addColumn<bool>("service");
@@ -56,7 +42,7 @@ class IcmpToolsNetTest : public QObject {
     Form().PngDelay_UD->SetPosition(100);
     Start(Form().Ping, Form().PngServ_CB, Env("CHAIN_TARGET"));
     QTRY_VERIFY_WITH_TIMEOUT(Form().Go_Btn->isEnabled(), 10000);
-    const QStringList body = Body();
+    const QStringList body = Run();
     QVERIFY(
         body[0].endsWith("  Ping - " + Env("CHAIN_TARGET") + QStringLiteral(" - 64 バイトデータ")));
     QCOMPARE(body[2], QStringLiteral("  #  アドレス            応答時間  ホスト名"));
@@ -73,7 +59,7 @@ class IcmpToolsNetTest : public QObject {
     Form().TRMaxHop_UD->SetPosition(10);
     Start(Form().TraceRoute, Form().TRServ_CB, Env("CHAIN_TARGET"));
     QTRY_VERIFY_WITH_TIMEOUT(Form().Go_Btn->isEnabled(), 20000);
-    const QStringList body = Body();
+    const QStringList body = Run();
     QVERIFY(body[0].endsWith(
         QStringLiteral("  TraceRoute - %1 - ホップ1 ～ ホップ10").arg(Env("CHAIN_TARGET"))));
     QCOMPARE(body.size(), 6);  // header, empty, columns, three hops
@@ -93,10 +79,10 @@ class IcmpToolsNetTest : public QObject {
     QVERIFY(Form().Stop_Btn->isEnabled());
     QTest::mouseClick(Form().Stop_Btn, Qt::LeftButton);
     QVERIFY(Form().Go_Btn->isEnabled());
-    QCOMPARE(Body().last(), QStringLiteral("...中止されました"));
+    QCOMPARE(Run().last(), QStringLiteral("...中止されました"));
     QTRY_COMPARE_WITH_TIMEOUT(TQueryThread::LiveCount(), 0, 3000);
     QVERIFY(WaitSocketCount(sockets));
-    QCOMPARE(Body().last(), QStringLiteral("...中止されました"));
+    QCOMPARE(Run().last(), QStringLiteral("...中止されました"));
   }
 };
 

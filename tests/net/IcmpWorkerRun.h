@@ -13,6 +13,7 @@
 #include <mutex>
 #include <thread>
 
+#include "FakeResolver.h"
 #include "common/SjisText.h"
 #include "platform/IcmpService.h"
 #include "platform/SocketSlot.h"
@@ -44,22 +45,30 @@ inline int OpenSockets() {
 class TWorkerRun {
  public:
   std::shared_ptr<TOutputChannel> Channel = std::make_shared<TOutputChannel>();
+  // Names for the target and the hops; what it does not know stays pending.
+  std::shared_ptr<TFakeResolver> Resolver = std::make_shared<TFakeResolver>();
+  std::shared_ptr<TResolver> RealResolver;  // used instead when set
   TQueryThread* Worker = nullptr;
   QList<TOutputItem> Items;
 
+  // With a host name, the name stands for the dotted address.
   void StartPing(TMode mode, const char* dotted, const QByteArray& host, const TPingParams& p) {
-    const quint32 addr = inet_addr(dotted);
+    const QString target = Name(dotted, host);
     if (mode == TMode::Raw)
-      Start(new TRawPingThread(Channel, addr, host, p));
+      Start(new TRawPingThread(Channel, Lookups(), target, p));
     else
-      Start(new TPingThread(Channel, addr, host, p));
+      Start(new TPingThread(Channel, Lookups(), target, p));
   }
-  void StartTrace(TMode mode, const char* dotted, const TTraceParams& p, THopLookup lookup = {}) {
-    const quint32 addr = inet_addr(dotted);
+  void StartTrace(TMode mode, const char* dotted, const TTraceParams& p) {
     if (mode == TMode::Raw)
-      Start(new TRawTraceRouteThread(Channel, addr, "host", p, std::move(lookup)));
+      Start(new TRawTraceRouteThread(Channel, Lookups(), dotted, p));
     else
-      Start(new TTraceRouteThread(Channel, addr, "host", p, std::move(lookup)));
+      Start(new TTraceRouteThread(Channel, Lookups(), dotted, p));
+  }
+  // Hop names: these addresses have these names, all others none.
+  void NameHops(const std::map<QByteArray, QByteArray>& names, const QList<QByteArray>& nameless) {
+    for (const auto& [dotted, name] : names) Resolver->FAnswers[dotted] = MakeEntry(name, {dotted});
+    Resolver->FMissing = nameless;
   }
 
   // Collects until done(Items) or the time is up; false on time-out.
@@ -97,7 +106,8 @@ class TWorkerRun {
     IcmpHandle.CloseAndClear();
   }
 
-  QList<QByteArray> Lines() const { return OfKind(TOutputItem::Line); }
+  // The report's lines, after the column header it starts with.
+  QList<QByteArray> Lines() const { return WithoutHeader(OfKind(TOutputItem::Line)); }
   QStringList Statuses() const {
     QStringList statuses;
     for (const QByteArray& s : OfKind(TOutputItem::Status)) statuses << QString::fromUtf8(s);
@@ -105,7 +115,9 @@ class TWorkerRun {
   }
   // The pane after every item: appended lines, the last one deleted on
   // DeleteLast or replaced on ReplaceLast.
-  QList<QByteArray> Pane() const {
+  QList<QByteArray> Pane() const { return WithoutHeader(AllShown()); }
+  // Everything shown, the column header too.
+  QList<QByteArray> AllShown() const {
     QList<QByteArray> pane;
     for (const TOutputItem& i : Items) {
       if (i.Kind == TOutputItem::Line) pane.append(i.Text);
@@ -124,56 +136,25 @@ class TWorkerRun {
     Worker = worker;
     Worker->start();
   }
+  TLookupSetup Lookups() const {
+    if (RealResolver) return {RealResolver, 10000};
+    return {Resolver, 5000};
+  }
+  QString Name(const char* dotted, const QByteArray& host) {
+    if (host.isEmpty()) return QString::fromLatin1(dotted);
+    Resolver->FAnswers[host] = MakeEntry(host, {dotted});
+    return QString::fromLatin1(host);
+  }
+  static QList<QByteArray> WithoutHeader(QList<QByteArray> lines) {
+    if (!lines.isEmpty() && lines.first() == ToSjis(TextColumnHeader)) lines.removeFirst();
+    return lines;
+  }
   QList<QByteArray> OfKind(TOutputItem::TKind kind) const {
     QList<QByteArray> texts;
     for (const TOutputItem& i : Items)
       if (i.Kind == kind) texts.append(i.Text);
     return texts;
   }
-};
-
-// Hop names from a table, the addresses asked for recorded. With Hold set, a
-// lookup blocks until Release (as the window's lookup blocks until it ends).
-class TFakeHopNames {
- public:
-  explicit TFakeHopNames(std::map<QString, QByteArray> names = {}) : FNames(std::move(names)) {}
-
-  bool Hold = false;
-
-  THopLookup Lookup() {
-    return [this](const QString& dotted, THostEntry* entry) {
-      std::unique_lock lock(FLock);
-      FAsked << dotted;
-      FChanged.notify_all();
-      FChanged.wait(lock, [&] { return !Hold || FReleased; });
-      const auto it = FNames.find(dotted);
-      if (FReleased || it == FNames.end()) return false;
-      entry->OfficialName = it->second;
-      return true;
-    };
-  }
-  bool WaitAsked(int count) {
-    std::unique_lock lock(FLock);
-    return FChanged.wait_for(lock, std::chrono::seconds(30),
-                             [&] { return FAsked.size() >= count; });
-  }
-  // Ends held lookups without a name, as a stopped lookup ends.
-  void Release() {
-    std::lock_guard lock(FLock);
-    FReleased = true;
-    FChanged.notify_all();
-  }
-  QStringList Asked() {
-    std::lock_guard lock(FLock);
-    return FAsked;
-  }
-
- private:
-  std::map<QString, QByteArray> FNames;
-  std::mutex FLock;
-  std::condition_variable FChanged;
-  QStringList FAsked;
-  bool FReleased = false;
 };
 
 // A reply or hop line: number, address and tail in their columns, and a

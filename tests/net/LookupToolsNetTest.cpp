@@ -6,37 +6,30 @@
 #include <QTabWidget>
 #include <QtTest>
 
+#include "FormFixture.h"
 #include "LoopbackServer.h"
 #include "TestStores.h"
-#include "main/OstrekMain.h"
-#include "widgets/ExtMemo.h"
 #include "widgets/UpDown.h"
 
-class LookupToolsNetTest : public QObject {
+class LookupToolsNetTest : public QObject, public TFormFixture {
   Q_OBJECT
  private:
-  std::unique_ptr<TOstrekForm> FForm;
-  TOstrekForm& Form() { return *FForm; }
-  QStringList Body() const {
-    const QStringList pane = FForm->ExtMemo->Lines();
-    qsizetype header = pane.size() - 1;
-    while (header > 0 && !pane[header].startsWith(">> ")) --header;
-    return pane.mid(header + 2);
-  }
   void Run(QWidget* page, QComboBox* box, const QString& text) {
-    Form().PageControl->setCurrentWidget(page);
-    box->setEditText(text);
-    QTest::mouseClick(Form().Go_Btn, Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(Form().Go_Btn->isEnabled(), 15000);
+    Start(page, box, text);
+    QTRY_VERIFY_WITH_TIMEOUT(Idle(), 15000);
+  }
+  // The system's resolver: inside the harness's namespace it asks the
+  // harness's dnsmasq.
+  bool OpenWithSystemResolver(int fingerPort = 79) {
+    TFormDeps deps;
+    deps.FingerPort = fingerPort;
+    return Open(deps);
   }
 
  private slots:
   void initTestCase() { IsolateSettingsStores(); }
-  void init() {
-    FForm = std::make_unique<TOstrekForm>();
-    Form().show();
-  }
-  void cleanup() { FForm.reset(); }
+  void init() { QVERIFY(OpenWithSystemResolver()); }
+  void cleanup() { QVERIFY(Shut()); }
 
   void nsLookupOfACnameWithTwoAddresses() {
     Run(Form().NsLookup, Form().NSServ_CB, "alias.ostrekon.test");
@@ -78,7 +71,7 @@ class LookupToolsNetTest : public QObject {
   void fingerServerGivenByName() {
     TLoopbackServer server;
     server.SetReply({{"hello\r\n"}});
-    Form().FFingerPort = server.Port();
+    QVERIFY(OpenWithSystemResolver(server.Port()));
     Form().FngrReq_CB->setEditText("who");
     Run(Form().Finger, Form().FngrServ_CB, "loop.ostrekon.test");
     QCOMPARE(server.LastRequest(), QByteArray("who\r\n"));

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
+#include "common/FileNameCheck.h"
 #include "common/ProgramDir.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
@@ -284,7 +285,7 @@ TEST_F(SettingsTest, LogNamesAreCutTo64BytesAtACharacterBoundary) {
   const TSettings s = LoadedFromIni();
   EXPECT_EQ(s.FLogFileName, "a" + QString(31, u'日'));
   EXPECT_EQ(s.FLogPrefix, QString(64, u'p'));
-  EXPECT_EQ(CutToSjisBytes(QString(32, u'日'), 64), QString(32, u'日'));
+  EXPECT_EQ(SjisCutText(QString(32, u'日'), 64), QString(32, u'日'));
 }
 
 // A file as the program wrote it on Windows: Shift_JIS, CR LF, blank lines

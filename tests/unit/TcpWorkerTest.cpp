@@ -1,4 +1,3 @@
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 
 #include <QDeadlineTimer>
@@ -6,6 +5,7 @@
 #include <QFile>
 #include <thread>
 
+#include "FakeResolver.h"
 #include "LoopbackServer.h"
 #include "TestSockets.h"
 #include "common/SjisText.h"
@@ -13,8 +13,6 @@
 #include "workers/TCPThrd.h"
 
 namespace {
-const quint32 Loopback = htonl(INADDR_LOOPBACK);
-
 
 // Runs a worker to its end and returns what it handed over.
 struct TRun {
@@ -22,8 +20,13 @@ struct TRun {
   TTCPThread* Worker = nullptr;
   QList<TOutputItem> Items;
 
+  std::shared_ptr<TFakeResolver> Resolver = std::make_shared<TFakeResolver>();
+
+  // An empty host is the dotted loopback address; a name stands for it.
   void Start(const QByteArray& host, const QByteArray& request, int port) {
-    Worker = new TTCPThread(Channel, Loopback, host, request, port);
+    if (!host.isEmpty()) Resolver->FAnswers[host] = MakeEntry(host, {"127.0.0.1"});
+    const QString target = host.isEmpty() ? QStringLiteral("127.0.0.1") : QString(host);
+    Worker = new TTCPThread(Channel, {Resolver, 5000}, target, request, port);
     Worker->start();
   }
   bool CollectUntilFinish(int msecs = 5000) {
@@ -77,6 +80,22 @@ TEST(TcpWorker, RefusedConnectionIsReportedWithTheHostName) {
   run.Start("srv.example", "x", TLoopbackServer::ClosedPort());
   ASSERT_TRUE(run.CollectUntilFinish());
   EXPECT_EQ(run.Lines(), QList<QByteArray>{"srv.example" + ToSjis(u" - 接続できません")});
+}
+
+// The lookup's status and its failure line arrive in order with the rest,
+// through the one channel.
+TEST(TcpWorker, AHostThatCannotBeFoundEndsTheRunWithTheLookupsLine) {
+  TRun run;
+  run.Resolver->FMissing = {"gone.example"};
+  run.Worker = new TTCPThread(run.Channel, {run.Resolver, 5000}, "gone.example", "q", 79);
+  run.Worker->start();
+  ASSERT_TRUE(run.CollectUntilFinish());
+  ASSERT_EQ(run.Items.size(), 3);
+  EXPECT_EQ(run.Items[0].Kind, TOutputItem::Status);
+  EXPECT_EQ(QString::fromUtf8(run.Items[0].Text),
+            QStringLiteral("ホスト情報取得中...(gone.example)"));
+  EXPECT_EQ(run.Items[1].Text, ToSjis(u"gone.example - 見つかりません"));
+  EXPECT_EQ(run.Items[2].Kind, TOutputItem::Finish);
 }
 
 TEST(TcpWorker, RepliesInJisAndEucArriveInShiftJis) {

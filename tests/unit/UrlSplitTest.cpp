@@ -93,4 +93,27 @@ TEST(UrlSplit, PortIsDecimalOrDefaultAndSaturatesWhenTooBig) {
   }
 }
 
+// What the socket layer takes for a dotted address, and its text again.
+TEST(DottedAddress, ParsesWhatTheSocketLayerTakesAndFormatsItBack) {
+  const struct {
+    const char16_t* Input;
+    bool Parses;
+    const char* Formatted;
+  } cases[] = {
+      {u"192.0.2.1", true, "192.0.2.1"}, {u"255.255.255.255", true, "255.255.255.255"},
+      {u"0.0.0.0", true, "0.0.0.0"},     {u"127.1", true, "127.0.0.1"},
+      {u"0x7f.1", true, "127.0.0.1"},    {u"192.0.2.256", false, ""},
+      {u"192.0.2", true, "192.0.0.2"},   {u"", false, ""},
+      {u"host.test", false, ""},         {u"１９２.0.2.1", false, ""},
+  };
+  for (const auto& c : cases) {
+    const QString input = QString::fromUtf16(c.Input);
+    quint32 addr = 0;
+    EXPECT_EQ(ParseDottedAddress(input, &addr), c.Parses) << input.toStdString();
+    if (c.Parses) EXPECT_EQ(FormatDottedAddress(addr), c.Formatted) << input.toStdString();
+  }
+  quint32 addr = 0;
+  EXPECT_FALSE(ParseDottedAddress(QStringLiteral("192.0.2.1") + QChar(0) + u'x', &addr));
+}
+
 }  // namespace

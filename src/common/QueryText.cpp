@@ -1,0 +1,46 @@
+#include "common/QueryText.h"
+
+#include "common/SjisText.h"
+
+namespace {
+QString Number(int n) { return QString::number(n); }
+}  // namespace
+
+QString HeaderTime(const QDateTime& when) {
+  const QDate d = when.date();
+  const QTime t = when.time();
+  return Number(d.year()) + QStringLiteral("年") + Number(d.month()) + QStringLiteral("月") +
+         Number(d.day()) + QStringLiteral("日") + Number(t.hour()) + QStringLiteral("時") +
+         Number(t.minute()) + QStringLiteral("分") + Number(t.second()) + QStringLiteral("秒");
+}
+
+QString RunHeader(const QDateTime& when, const QString& title) {
+  return QStringLiteral(">> ") + HeaderTime(when) + QStringLiteral("  ") + title;
+}
+
+QString RelayToolTitle(const QString& tool, const QString& host, const QString& request) {
+  return tool + QStringLiteral(" - ") + host + QStringLiteral(" - ") + request;
+}
+
+QString PingTitle(const QString& host, int dataSize) {
+  return QStringLiteral("Ping - ") + host + QStringLiteral(" - ") + Number(dataSize) +
+         QStringLiteral(" バイトデータ");
+}
+
+QString TraceRouteTitle(const QString& host, int firstHop, int lastHop) {
+  return QStringLiteral("TraceRoute - ") + host + QStringLiteral(" - ホップ") + Number(firstHop) +
+         QStringLiteral(" ～ ホップ") + Number(lastHop);
+}
+
+QString IpScanTitle(const QString& prefix, int first, int last) {
+  return QStringLiteral("IP Scan - ") + prefix + QStringLiteral(".") + Number(first) +
+         QStringLiteral(" ～ ") + Number(last);
+}
+
+QString RelayQuery(const QString& query, const QString& server) { return query + u'@' + server; }
+
+QByteArray HttpRequest(bool get, const QString& path) {
+  const QByteArray userAgent = "User-Agent: Ostrekon/0.9\r\n";
+  if (get) return "GET " + ToSjis(path) + " HTTP/1.0\r\nAccept: text/*\r\n" + userAgent + "\r\n";
+  return "HEAD " + ToSjis(path) + " HTTP/1.0\r\n" + userAgent + "\r\n";
+}

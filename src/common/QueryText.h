@@ -1,0 +1,30 @@
+#pragma once
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+// The texts of a query run that are built from what the user typed: run
+// titles, the header line, the relay query and the HTTP request. User text is
+// only ever concatenated, never passed through a format string, so a "%1" in a
+// host name stays as typed.
+
+// "2001年4月5日9時3分7秒": plain numbers, no leading zeros.
+QString HeaderTime(const QDateTime& when);
+// ">> " + HeaderTime + "  " + title: the first line of every run.
+QString RunHeader(const QDateTime& when, const QString& title);
+
+// tool + " - " + host + " - " + request (Finger, Whois).
+QString RelayToolTitle(const QString& tool, const QString& host, const QString& request);
+// "Ping - host - 64 バイトデータ".
+QString PingTitle(const QString& host, int dataSize);
+// "TraceRoute - host - ホップ1 ～ ホップ64".
+QString TraceRouteTitle(const QString& host, int firstHop, int lastHop);
+// "IP Scan - 192.0.2.0 ～ 255".
+QString IpScanTitle(const QString& prefix, int first, int last);
+
+// What a relay host is asked: the query for the server, "query@server".
+QString RelayQuery(const QString& query, const QString& server);
+
+// The HTTP/1.0 request for path, in Shift_JIS, ending in one blank line (the
+// TCP worker adds one more CR LF when it sends).
+QByteArray HttpRequest(bool get, const QString& path);

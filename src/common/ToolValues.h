@@ -1,0 +1,24 @@
+#pragma once
+
+// The number fields of the tool pages, each in one place: the range of its
+// spin control, the value the window is designed with (shown until settings
+// are read), and the value a settings store without the key gives. The
+// window, the settings and the worker parameters all take them from here.
+struct TToolValue {
+  int Min;
+  int Max;
+  int Design;
+  int Default;
+};
+
+inline constexpr TToolValue PingTimeoutValue{1, 60, 15, 5};         // seconds per request
+inline constexpr TToolValue PingCountValue{1, 999, 10, 4};          // requests
+inline constexpr TToolValue PingDelayValue{100, 10000, 1000, 500};  // ms between requests
+inline constexpr TToolValue PingSizeValue{16, 4096, 64, 64};        // data bytes
+inline constexpr TToolValue PingTtlValue{1, 255, 255, 255};
+inline constexpr TToolValue TraceTimeoutValue{1, 60, 5, 5};  // seconds per hop
+inline constexpr TToolValue TraceFirstHopValue{1, 64, 1, 1};
+inline constexpr TToolValue TraceLastHopValue{1, 64, 64, 64};
+inline constexpr TToolValue LookupTimeoutValue{5, 60, 5, 5};  // seconds, every lookup
+inline constexpr TToolValue ScanFirstValue{0, 255, 0, 0};
+inline constexpr TToolValue ScanLastValue{0, 255, 255, 255};

@@ -1,0 +1,61 @@
+#include "platform/EchoMethod.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/IcmpService.h"
+#include "platform/RawIcmp.h"
+
+namespace {
+
+// "Operation not permitted (EPERM)"; thread-safe, unlike strerror.
+QString ErrorText(int error) {
+  const char* description = strerrordesc_np(error);
+  const char* name = strerrorname_np(error);
+  if (!description || !name) return QStringLiteral("エラー %1").arg(error);
+  return QString::fromLocal8Bit(description) + QStringLiteral(" (") + QString::fromLatin1(name) +
+         u')';
+}
+
+bool IsPermission(int error) { return error == EPERM || error == EACCES; }
+
+}  // namespace
+
+QString RawIcmpFailure(int error) {
+  QString text =
+      QStringLiteral("RAWソケットを開けません: ") + ErrorText(error) + QStringLiteral("。");
+  if (IsPermission(error))
+    text += QStringLiteral(
+        "root で実行するか、プログラムに CAP_NET_RAW を与えてください（例: sudo setcap "
+        "cap_net_raw+ep ostrekon）。");
+  return text;
+}
+
+QString IcmpServiceFailure(int error) {
+  QString text =
+      QStringLiteral("ICMPソケットを開けません: ") + ErrorText(error) + QStringLiteral("。");
+  if (IsPermission(error))
+    text += QStringLiteral(
+        "sysctl の net.ipv4.ping_group_range にこのユーザーのグループを含めてください（例: sudo "
+        "sysctl net.ipv4.ping_group_range=\"0 2147483647\"）。");
+  else if (error == EAFNOSUPPORT || error == EPROTONOSUPPORT)
+    text += QStringLiteral("このカーネルは ICMP データグラムソケットに対応していません。");
+  return text;
+}
+
+TEchoMethod ProbeEchoMethod() {
+  const int raw = OpenRawIcmp();
+  if (raw >= 0) {
+    ::close(raw);
+    return {};
+  }
+  TEchoMethod method{true, RawIcmpFailure(errno)};
+  const TIcmpHandle handle = IcmpCreateFile();
+  if (handle == InvalidHandleValue)
+    method.Reason += u'\n' + IcmpServiceFailure(errno);
+  else
+    IcmpCloseHandle(handle);
+  return method;
+}
