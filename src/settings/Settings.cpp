@@ -19,13 +19,6 @@ const QString NsLookup = QStringLiteral("NS Lookup");
 const QString IpScan = QStringLiteral("IP Scan");
 const QString Http = QStringLiteral("HTTP");
 const QString Others = QStringLiteral("Others");
-// Older names of "IP Scan" and "HTTP": read once more, then erased.
-const QString LegacyIpScan = QStringLiteral("NS Lookup EX");
-const QString LegacyHttp = QStringLiteral("Http Header");
-
-const QString Server = QStringLiteral("Server");
-const QString Request = QStringLiteral("Request");
-const QString Url = QStringLiteral("URL");
 
 // Reads through a store and remembers whether any value could not be read;
 // such a value counts as missing, so one bad value costs only itself.
@@ -79,20 +72,33 @@ void KeepHistoryLength(QStringList& list) {
 
 // --- load, one step per function, in the order of the load -------------------
 
+// Every history list: where it is kept, and the older section whose list
+// is read ahead of it. In the order of the load and the save.
+struct THistoryKey {
+  QStringList TSettings::*List;
+  const char* Section;
+  const char* Prefix;
+  const char* Legacy = nullptr;
+};
+const THistoryKey HistoryKeys[] = {
+    {&TSettings::FFingerServers, "Finger", "Server"},
+    {&TSettings::FFingerRequests, "Finger", "Request"},
+    {&TSettings::FWhoisServers, "Whois", "Server"},
+    {&TSettings::FWhoisRequests, "Whois", "Request"},
+    {&TSettings::FPingServers, "Ping", "Server"},
+    {&TSettings::FTraceServers, "TraceRoute", "Server"},
+    {&TSettings::FNsServers, "NS Lookup", "Server"},
+    {&TSettings::FScanPrefixes, "IP Scan", "Server", "NS Lookup EX"},
+    {&TSettings::FHttpUrls, "HTTP", "URL", "Http Header"},
+};
+
 void ReadHistories(TReader& reader, TSettings& s) {
-  reader.History(s.FFingerServers, Finger, Server);
-  reader.History(s.FFingerRequests, Finger, Request);
-  reader.History(s.FWhoisServers, Whois, Server);
-  reader.History(s.FWhoisRequests, Whois, Request);
-  reader.History(s.FPingServers, Ping, Server);
-  reader.History(s.FTraceServers, TraceRoute, Server);
-  reader.History(s.FNsServers, NsLookup, Server);
-  reader.History(s.FScanPrefixes, LegacyIpScan, Server);
-  reader.History(s.FScanPrefixes, IpScan, Server);
-  reader.History(s.FHttpUrls, LegacyHttp, Url);
-  reader.History(s.FHttpUrls, Http, Url);
-  KeepHistoryLength(s.FScanPrefixes);
-  KeepHistoryLength(s.FHttpUrls);
+  for (const THistoryKey& k : HistoryKeys) {
+    const QString prefix = QLatin1StringView(k.Prefix);
+    if (k.Legacy) reader.History(s.*k.List, QLatin1StringView(k.Legacy), prefix);
+    reader.History(s.*k.List, QLatin1StringView(k.Section), prefix);
+    if (k.Legacy) KeepHistoryLength(s.*k.List);
+  }
 }
 
 // Left and Top default to centring the width and height just read.
@@ -165,23 +171,17 @@ void ReadLog(TReader& reader, TSettings& s) {
 // Erased only when present, so that a load never writes a store it has
 // nothing to change in.
 void EraseLegacySections(TSettingsStore& store) {
-  for (const QString& section : {LegacyIpScan, LegacyHttp}) {
-    if (store.SectionExists(section)) store.EraseSection(section);
+  for (const THistoryKey& k : HistoryKeys) {
+    const QString section = k.Legacy ? QString::fromLatin1(k.Legacy) : QString();
+    if (!section.isEmpty() && store.SectionExists(section)) store.EraseSection(section);
   }
 }
 
 // --- save ---------------------------------------------------------------------
 
 void WriteHistories(TSettingsStore& store, const TSettings& s) {
-  WriteHistory(store, s.FFingerServers, Finger, Server);
-  WriteHistory(store, s.FFingerRequests, Finger, Request);
-  WriteHistory(store, s.FWhoisServers, Whois, Server);
-  WriteHistory(store, s.FWhoisRequests, Whois, Request);
-  WriteHistory(store, s.FPingServers, Ping, Server);
-  WriteHistory(store, s.FTraceServers, TraceRoute, Server);
-  WriteHistory(store, s.FNsServers, NsLookup, Server);
-  WriteHistory(store, s.FScanPrefixes, IpScan, Server);
-  WriteHistory(store, s.FHttpUrls, Http, Url);
+  for (const THistoryKey& k : HistoryKeys)
+    WriteHistory(store, s.*k.List, QLatin1StringView(k.Section), QLatin1StringView(k.Prefix));
 }
 
 void WriteWindow(TSettingsStore& store, const TWindowBounds& bounds) {

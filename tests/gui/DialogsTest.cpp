@@ -16,6 +16,7 @@
 #include "dialogs/FireWall.h"
 #include "dialogs/Information.h"
 #include "dialogs/Log.h"
+#include "platform/EchoMethod.h"
 
 namespace {
 
@@ -337,6 +338,11 @@ class DialogsTest : public QObject {
     QCOMPARE(raw.Status_LBL3->text(), QStringLiteral("RAWソケットがサポートされています。"));
     QCOMPARE(TWinsockInfoBox(nullptr, record, true).Status_LBL3->text(),
              QStringLiteral("ICMP.DLLがロードされています。"));
+    // Why the raw sockets are closed, and what would open them, below.
+    QVERIFY(raw.EchoReason_LBL->isHidden());
+    TWinsockInfoBox service(nullptr, record, true, RawIcmpFailure(EPERM));
+    QVERIFY(!service.EchoReason_LBL->isHidden());
+    QVERIFY(service.EchoReason_LBL->text().contains("CAP_NET_RAW"));
   }
 
   void infoClosesWithOkAndEscape() {

@@ -1,11 +1,14 @@
 // Ping and TraceRoute through the window, in both echo methods, against the
 // namespace chain of chain_netns.sh.
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QtTest>
+#include <optional>
 
 #include "FormFixture.h"
+#include "IcmpLimits.h"
 #include "TestSockets.h"
 #include "TestStores.h"
 #include "widgets/UpDown.h"
@@ -83,6 +86,29 @@ class IcmpToolsNetTest : public QObject, public TFormFixture {
     QTRY_COMPARE_WITH_TIMEOUT(TQueryThread::LiveCount(), 0, 3000);
     QVERIFY(WaitSocketCount(sockets));
     QCOMPARE(Run().last(), QStringLiteral("...中止されました"));
+  }
+
+  // Without raw sockets a run ends without a line, without the echo service
+  // with the documented one; either way the status bar then says why, and
+  // what would fix it.
+  void withoutICMPTheStatusBarSaysWhy_data() { pingInBothModes_data(); }
+  void withoutICMPTheStatusBarSaysWhy() {
+    QFETCH(bool, service);
+    Form().FIcmpServiceMode = service;
+    std::optional<TNoRawSockets> noRaw;
+    std::optional<TNoPingGroups> noGroups;
+    if (service)
+      noGroups.emplace();
+    else
+      noRaw.emplace();
+    Start(Form().Ping, Form().PngServ_CB, Env("CHAIN_TARGET"));
+    QTRY_VERIFY_WITH_TIMEOUT(Idle(), 5000);
+    const QStringList body = Run();
+    QCOMPARE(body.size(), service ? 4 : 3);  // header, empty, columns (, the handle line)
+    if (service) QCOMPARE(body.last(), QStringLiteral("ＩＣＭＰハンドルが取得できません。"));
+    const QString status = Form().StatusPanel->text();
+    QVERIFY2(status.contains(service ? "net.ipv4.ping_group_range" : "CAP_NET_RAW"),
+             qPrintable(status));
   }
 };
 

@@ -2,13 +2,12 @@
 // real routers: runs inside chain_netns.sh (client - router1 - router2 -
 // target), whose addresses arrive in CHAIN_* variables.
 #include <gtest/gtest.h>
-#include <linux/capability.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <optional>
 
+#include "IcmpLimits.h"
 #include "IcmpWorkerRun.h"
 
 namespace {
@@ -27,42 +26,6 @@ long OutEchos() {
   }
   return -1;
 }
-
-// For its lifetime this thread, and every thread it starts, lacks the
-// capability that raw sockets need.
-class TNoRawSockets {
- public:
-  TNoRawSockets() {
-    syscall(SYS_capget, &FHeader, FSaved);
-    __user_cap_data_struct reduced[2] = {FSaved[0], FSaved[1]};
-    reduced[CAP_TO_INDEX(CAP_NET_RAW)].effective &= ~CAP_TO_MASK(CAP_NET_RAW);
-    syscall(SYS_capset, &FHeader, reduced);
-  }
-  ~TNoRawSockets() { syscall(SYS_capset, &FHeader, FSaved); }
-
- private:
-  __user_cap_header_struct FHeader{_LINUX_CAPABILITY_VERSION_3, 0};
-  __user_cap_data_struct FSaved[2] = {};
-};
-
-// For its lifetime no group of this namespace may open ICMP datagram sockets.
-class TNoPingGroups {
- public:
-  TNoPingGroups() : FSaved(Read()) { Write("1\t0"); }
-  ~TNoPingGroups() { Write(FSaved); }
-
- private:
-  static QByteArray Read() {
-    QFile f(Path());
-    return f.open(QIODevice::ReadOnly) ? f.readAll().trimmed() : QByteArray();
-  }
-  static void Write(const QByteArray& range) {
-    QFile f(Path());
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(range) == range.size());
-  }
-  static QString Path() { return QStringLiteral("/proc/sys/net/ipv4/ping_group_range"); }
-  const QByteArray FSaved;
-};
 
 class TIcmpWorkers : public testing::TestWithParam<TMode> {
  protected:

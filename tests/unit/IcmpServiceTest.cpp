@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
+#include "platform/EchoMethod.h"
 #include "platform/IcmpService.h"
 
 namespace {
@@ -62,6 +63,31 @@ TEST(IcmpHandleSlotTest, EachHandleIsTakenOutOnce) {
   EXPECT_EQ(slot.Current(), InvalidHandleValue);
   EXPECT_FALSE(slot.Release(9));
   EXPECT_FALSE(slot.Release(InvalidHandleValue));
+}
+
+// A failure names its cause and, where a privilege or setting is missing,
+// the one that would fix it.
+TEST(EchoMethodTest, FailuresSayWhyAndWhatWouldFixThem) {
+  const struct {
+    QString Text;
+    const char* Cause;
+    const char* Fix;
+  } cases[] = {
+      {RawIcmpFailure(EPERM), "EPERM", "CAP_NET_RAW"},
+      {RawIcmpFailure(EACCES), "EACCES", "CAP_NET_RAW"},
+      {RawIcmpFailure(EMFILE), "EMFILE", nullptr},
+      {IcmpServiceFailure(EACCES), "EACCES", "net.ipv4.ping_group_range"},
+      {IcmpServiceFailure(EAFNOSUPPORT), "EAFNOSUPPORT",
+       "ICMP データグラムソケットに対応していません"},
+      {IcmpServiceFailure(ENOBUFS), "ENOBUFS", nullptr},
+  };
+  for (const auto& c : cases) {
+    EXPECT_TRUE(c.Text.contains(QLatin1StringView(c.Cause))) << c.Text.toStdString();
+    const bool hinted = c.Text.contains(u"CAP_NET_RAW") || c.Text.contains(u"ping_group_range") ||
+                        c.Text.contains(u"対応していません");
+    EXPECT_EQ(hinted, c.Fix != nullptr) << c.Text.toStdString();
+    if (c.Fix) EXPECT_TRUE(c.Text.contains(QString::fromUtf8(c.Fix))) << c.Text.toStdString();
+  }
 }
 
 }  // namespace
