@@ -1,6 +1,10 @@
 #include "common/QueryLog.h"
 
+#include <QDir>
 #include <QFile>
+
+#include "common/FileNameCheck.h"
+#include "common/SjisText.h"
 
 QString QueryLogFileName(int mode, const QString& fileName, const QString& prefix,
                          const QDate& date) {
@@ -26,4 +30,14 @@ TLogWrite AppendQueryLog(const QString& path, const QList<QByteArray>& lines) {
   if (file.write(text) != text.size() || !file.flush()) return TLogWrite::Failed;
   file.close();
   return file.error() == QFileDevice::NoError ? TLogWrite::Written : TLogWrite::Failed;
+}
+
+TLogWrite WriteQueryLogIn(const QString& dir, int mode, const QString& fileName,
+                          const QString& prefix, const QDate& date,
+                          const QList<QByteArray>& lines) {
+  const QString name = QueryLogFileName(mode, fileName, prefix, date);
+  if (name.isEmpty()) return TLogWrite::Skipped;
+  const QString given = mode == LogOneFile && !fileName.isEmpty() ? fileName : prefix;
+  if (!FileNameCheck(ToSjis(given))) return TLogWrite::Failed;
+  return AppendQueryLog(QDir(dir).filePath(name), lines);
 }

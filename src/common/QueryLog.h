@@ -17,3 +17,9 @@ enum class TLogWrite { Skipped, Written, Failed };
 // Appends the run's Shift_JIS lines, each ended by CR LF. A new file does not
 // start with empty lines; a run of nothing but empty lines creates no file.
 TLogWrite AppendQueryLog(const QString& path, const QList<QByteArray>& lines);
+
+// The run's log as the log settings say: the file named for date in dir,
+// appended. A name or prefix that is no plain file name (it may come from a
+// hand-edited settings file and reach outside dir) fails without a write.
+TLogWrite WriteQueryLogIn(const QString& dir, int mode, const QString& fileName,
+                          const QString& prefix, const QDate& date, const QList<QByteArray>& lines);

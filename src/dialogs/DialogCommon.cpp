@@ -1,5 +1,6 @@
 #include "dialogs/DialogCommon.h"
 
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QMessageBox>
@@ -60,4 +61,16 @@ QHBoxLayout* OkCancelRow(QWidget* ok, QWidget* cancel) {
   row->addWidget(ok);
   row->addWidget(cancel);
   return row;
+}
+
+QString ChooseTextFileToSave(QWidget* owner, const QString& folder) {
+  QFileDialog dialog(owner);
+  dialog.setObjectName(QStringLiteral("SaveDialog"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilter(QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ (*.txt)"));
+  dialog.setDefaultSuffix(QStringLiteral("txt"));
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  if (!folder.isEmpty()) dialog.setDirectory(folder);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().first();
 }

@@ -32,5 +32,10 @@ void PlaceDialog(QWidget* dialog, QWidget* owner, int verticalDivisor = 2);
 // The row of OK and Cancel at the right of a dialog's foot.
 QHBoxLayout* OkCancelRow(QWidget* ok, QWidget* cancel);
 
+// The save dialog of the output: a text file, starting in folder. The file
+// chosen, or empty when cancelled; whether to overwrite is the caller's
+// question.
+QString ChooseTextFileToSave(QWidget* owner, const QString& folder);
+
 // An error box with a single OK button over parent.
 void ShowErrorBox(QWidget* parent, const QString& text);

@@ -10,32 +10,8 @@
 
 #include "main/OstrekMain.h"
 #include "widgets/ExtMemo.h"
+#include "widgets/PageKit.h"
 #include "widgets/UpDown.h"
-
-namespace {
-int Right(const QWidget* c) { return c->x() + c->width(); }
-// The top of the row below c: one and a half rows down.
-int Next(const QWidget* c) { return c->y() + c->height() + c->height() / 2; }
-// The top that centres a vertically on c.
-int Centre(const QWidget* a, const QWidget* c) {
-  return c->y() + c->height() / 2 - a->height() / 2;
-}
-void SetLeft(QWidget* c, int left) { c->move(left, c->y()); }
-void SetTop(QWidget* c, int top) { c->move(c->x(), top); }
-void SetWidth(QWidget* c, int width) { c->resize(width, c->height()); }
-void SetHeight(QWidget* c, int height) { c->resize(c->width(), height); }
-// Labels of the input column end 8 pixels left of it.
-void AlignLabel(QLabel* label, int x) { SetLeft(label, x - 8 - label->width()); }
-
-// Auto-sized controls take their natural size in the current font.
-void AutoSize(QWidget* page) {
-  for (QObject* child : page->children()) {
-    if (auto* label = qobject_cast<QLabel*>(child)) label->adjustSize();
-    if (auto* box = qobject_cast<QComboBox*>(child)) SetHeight(box, box->sizeHint().height());
-    if (auto* edit = qobject_cast<QLineEdit*>(child)) SetHeight(edit, edit->sizeHint().height());
-  }
-}
-}  // namespace
 
 void TOstrekForm::ResizeForFont() {
   for (const TPageEntry& entry : FPages) AutoSize(entry.Page);

@@ -15,6 +15,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 
+#include "widgets/ButtonKeys.h"
 #include "widgets/ExtMemo.h"
 #include "workers/QueryThread.h"
 
@@ -31,6 +32,22 @@ void SubstituteDesignFonts() {
                              {QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック")});
   QFont::insertSubstitutions(QStringLiteral("ＭＳ ゴシック"),
                              {QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック")});
+}
+
+QMenu* AddMenu(QMenuBar* bar, const char* name, const QString& caption) {
+  QMenu* menu = bar->addMenu(caption);
+  menu->setObjectName(QString::fromLatin1(name));
+  return menu;
+}
+
+// A menu item with its component name; handler runs when it is chosen.
+QAction* AddItem(QMenu* menu, const char* name, const QString& caption,
+                 const std::function<void()>& handler = {}, const QKeySequence& shortcut = {}) {
+  QAction* item = menu->addAction(caption);
+  item->setObjectName(QString::fromLatin1(name));
+  item->setShortcut(shortcut);
+  if (handler) QObject::connect(item, &QAction::triggered, menu, handler);
+  return item;
 }
 
 QFont DesignFont(const char* family) {
@@ -76,7 +93,7 @@ TOstrekForm::TOstrekForm(TFormDeps deps, QWidget* parent)
   connect(Go_Btn, &QPushButton::clicked, this, &TOstrekForm::Go_BtnClick);
   connect(Stop_Btn, &QPushButton::clicked, this, &TOstrekForm::Stop_BtnClick);
   connect(PageControl, &QTabWidget::currentChanged, this, &TOstrekForm::PageControlChange);
-  qApp->installEventFilter(this);
+  new TButtonKeys(this, Go_Btn, Stop_Btn);
 
   connect(FngrWall_Btn, &QPushButton::clicked, this, &TOstrekForm::FireWall_BtnClick);
   connect(WhoisWall_Btn, &QPushButton::clicked, this, &TOstrekForm::FireWall_BtnClick);
@@ -87,66 +104,46 @@ TOstrekForm::TOstrekForm(TFormDeps deps, QWidget* parent)
 }
 
 TOstrekForm::~TOstrekForm() {
-  qApp->removeEventFilter(this);
   if (FBusy) Stop_BtnClick();
   if (FChannel) FChannel->Close();
   TQueryThread::WaitForAll(ShutdownWaitMs);
 }
 
 void TOstrekForm::BuildMenus() {
-  File_ExMM = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
-  File_ExMM->setObjectName(QStringLiteral("File_ExMM"));
-  Save_ExMM = File_ExMM->addAction(QStringLiteral("名前をつけて保存(&A)..."), this,
-                                   &TOstrekForm::Save_ExMMClick);
-  Save_ExMM->setObjectName(QStringLiteral("Save_ExMM"));
-  Log_ExMM = File_ExMM->addAction(QStringLiteral("ログ(&L)..."), this, &TOstrekForm::Log_ExMMClick);
-  Log_ExMM->setObjectName(QStringLiteral("Log_ExMM"));
+  File_ExMM = AddMenu(menuBar(), "File_ExMM", QStringLiteral("ファイル(&F)"));
+  Save_ExMM = AddItem(File_ExMM, "Save_ExMM", QStringLiteral("名前をつけて保存(&A)..."),
+                      [this] { Save_ExMMClick(); });
+  Log_ExMM =
+      AddItem(File_ExMM, "Log_ExMM", QStringLiteral("ログ(&L)..."), [this] { Log_ExMMClick(); });
   File_ExMM->addSeparator();
+  SaveSetting_INI = AddItem(File_ExMM, "SaveSetting_INI", QStringLiteral("INIファイルに設定保存"));
+  SaveSetting_REG = AddItem(File_ExMM, "SaveSetting_REG", QStringLiteral("レジストリに設定保存"));
   auto* store = new QActionGroup(this);
-  SaveSetting_INI = File_ExMM->addAction(QStringLiteral("INIファイルに設定保存"));
-  SaveSetting_INI->setObjectName(QStringLiteral("SaveSetting_INI"));
-  SaveSetting_REG = File_ExMM->addAction(QStringLiteral("レジストリに設定保存"));
-  SaveSetting_REG->setObjectName(QStringLiteral("SaveSetting_REG"));
-  for (QAction* a : {SaveSetting_INI, SaveSetting_REG}) {
-    a->setCheckable(true);
-    store->addAction(a);
-  }
+  for (QAction* a : {SaveSetting_INI, SaveSetting_REG}) store->addAction(a)->setCheckable(true);
   SaveSetting_INI->setChecked(true);
   File_ExMM->addSeparator();
-  Exit_ExMM = File_ExMM->addAction(QStringLiteral("終了(&X)"), this, &QWidget::close);
-  Exit_ExMM->setObjectName(QStringLiteral("Exit_ExMM"));
+  Exit_ExMM = AddItem(File_ExMM, "Exit_ExMM", QStringLiteral("終了(&X)"), [this] { close(); });
 
-  Edit_ExMM = menuBar()->addMenu(QStringLiteral("編集(&E)"));
-  Edit_ExMM->setObjectName(QStringLiteral("Edit_ExMM"));
-  CpAll_ExMM =
-      Edit_ExMM->addAction(QStringLiteral("すべてコピー(&L)"), this, &TOstrekForm::CpAll_ExMMClick);
-  CpAll_ExMM->setObjectName(QStringLiteral("CpAll_ExMM"));
-  CpAll_ExMM->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+  Edit_ExMM = AddMenu(menuBar(), "Edit_ExMM", QStringLiteral("編集(&E)"));
+  CpAll_ExMM = AddItem(
+      Edit_ExMM, "CpAll_ExMM", QStringLiteral("すべてコピー(&L)"), [this] { CpAll_ExMMClick(); },
+      Qt::CTRL | Qt::Key_L);
   Edit_ExMM->addSeparator();
-  DeleteAll_ExMM = Edit_ExMM->addAction(QStringLiteral("すべて消去(&D)"), this,
-                                        &TOstrekForm::DeleteAll_ExMMClick);
-  DeleteAll_ExMM->setObjectName(QStringLiteral("DeleteAll_ExMM"));
-  DeleteAll_ExMM->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_Delete));
+  DeleteAll_ExMM = AddItem(
+      Edit_ExMM, "DeleteAll_ExMM", QStringLiteral("すべて消去(&D)"),
+      [this] { DeleteAll_ExMMClick(); }, Qt::SHIFT | Qt::Key_Delete);
 
-  Show1 = menuBar()->addMenu(QStringLiteral("表示(&V)"));
-  Show1->setObjectName(QStringLiteral("Show1"));
-  Clear_ChckM = Show1->addAction(QStringLiteral("自動消去(&D)"));
-  Clear_ChckM->setObjectName(QStringLiteral("Clear_ChckM"));
-  Clear_ChckM->setCheckable(true);
-  Clear_ChckM->setChecked(false);
-  AutoScroll_ChckM = Show1->addAction(QStringLiteral("自動スクロール(&S)"));
-  AutoScroll_ChckM->setObjectName(QStringLiteral("AutoScroll_ChckM"));
-  AutoScroll_ChckM->setCheckable(true);
+  Show1 = AddMenu(menuBar(), "Show1", QStringLiteral("表示(&V)"));
+  Clear_ChckM = AddItem(Show1, "Clear_ChckM", QStringLiteral("自動消去(&D)"));
+  AutoScroll_ChckM = AddItem(Show1, "AutoScroll_ChckM", QStringLiteral("自動スクロール(&S)"));
+  for (QAction* a : {Clear_ChckM, AutoScroll_ChckM}) a->setCheckable(true);
   AutoScroll_ChckM->setChecked(true);
 
-  Help_MM = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
-  Help_MM->setObjectName(QStringLiteral("Help_MM"));
-  WinsockInfo_MM =
-      Help_MM->addAction(QStringLiteral("Winsock情報"), this, &TOstrekForm::WinsockInfo_MMClick);
-  WinsockInfo_MM->setObjectName(QStringLiteral("WinsockInfo_MM"));
-  About_MM = Help_MM->addAction(QStringLiteral("Ostrekonについて(&A)..."), this,
-                                &TOstrekForm::About_MMClick);
-  About_MM->setObjectName(QStringLiteral("About_MM"));
+  Help_MM = AddMenu(menuBar(), "Help_MM", QStringLiteral("ヘルプ(&H)"));
+  WinsockInfo_MM = AddItem(Help_MM, "WinsockInfo_MM", QStringLiteral("Winsock情報"),
+                           [this] { WinsockInfo_MMClick(); });
+  About_MM = AddItem(Help_MM, "About_MM", QStringLiteral("Ostrekonについて(&A)..."),
+                     [this] { About_MMClick(); });
 }
 
 // The caption is the window's title, which is also what task bars show. The

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/SocketLayer.h"
@@ -11,7 +12,6 @@
 class QAction;
 class QCheckBox;
 class QComboBox;
-class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -122,7 +122,6 @@ class TOstrekForm : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   // --- The page table: every "for each page" or "for each field" goes
@@ -174,13 +173,11 @@ class TOstrekForm : public QMainWindow {
   TSettings CollectSettings() const;
   void SaveSettingsOnClose();
   void ApplyOutputFont();
-  bool LogNamesUsable() const;
   void ShowError(const QString& text);
   void FormClose();
 
   // Construction.
   void BuildPages();
-  void DescribePages();
   struct TRelayControls {
     QComboBox **Serv, **Req;
     QPushButton **ServDel, **ReqDel;
@@ -188,8 +185,8 @@ class TOstrekForm : public QMainWindow {
     QPushButton** WallBtn;
     QLabel **ServLbl, **ReqLbl;
   };
-  void BuildRelayPage(QWidget* page, const char* prefix, const QString& serverCaption,
-                      TRelayControls controls);
+  void BuildRelayPage(QWidget*& page, const char* name, const char* prefix,
+                      const QString& serverCaption, TRelayControls controls);
   void BuildPingPage();
   void BuildTraceRoutePage();
   void BuildNsLookupPage();
@@ -200,24 +197,22 @@ class TOstrekForm : public QMainWindow {
   QList<QWidget*> PageControls() const;
 
   // The tools.
-  void GoRelayTool(QComboBox* server, QComboBox* request, QCheckBox* useRelay, const QString& relay,
-                   const QString& tool, int port);
+  void GoRelayTool(QComboBox* serverBox, QComboBox* request, QCheckBox* useRelay,
+                   const QString& relay, const QString& tool, int port);
   void GoPing();
   void GoTraceRoute();
   void GoNsLookup();
   void GoIpScan();
   void GoHttp();
-  bool CutHostField(QComboBox* box, const QString& tool);
+  std::optional<QString> TakeHost(QComboBox* box, const QString& tool);
   void WriteBackSpins();
   TLookupSetup Lookups();
   std::shared_ptr<TOutputChannel> NewChannel();
-  bool PressButtonFor(QKeyEvent* key, QWidget* focus);
 
   // Hand-over from the running worker.
   void DrainWorker(std::weak_ptr<TOutputChannel> channel);
   void AppendOutputBatch(const QList<QByteArray>& lines);
   void SetStatusText(const QString& text);
-  QString ChooseSaveFile();
   bool SaveOutputTo(const QString& path);
 
   // Layout of the pages.

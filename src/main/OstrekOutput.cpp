@@ -17,6 +17,7 @@
 #include "common/ProgramDir.h"
 #include "common/QueryLog.h"
 #include "common/SjisText.h"
+#include "dialogs/DialogCommon.h"
 #include "main/OstrekMain.h"
 #include "settings/Settings.h"
 #include "widgets/ExtMemo.h"
@@ -30,26 +31,12 @@ constexpr qsizetype DrainBatch = 8192;
 
 void TOstrekForm::AddOutput(const QString& text) { AddOutput(ToSjis(text)); }
 
-void TOstrekForm::AddOutput(const QByteArray& sjisText) {
-  if (!FBusy) return;
-  FQueryLines.append(sjisText);
-  ExtMemo->AppendLines(FromSjis(sjisText), AutoScroll_ChckM->isChecked());
-}
+void TOstrekForm::AddOutput(const QByteArray& sjisText) { AppendOutputBatch({sjisText}); }
 
 void TOstrekForm::AppendOutputBatch(const QList<QByteArray>& lines) {
   if (!FBusy || lines.isEmpty()) return;
   FQueryLines.append(lines);
-  // Decode the batch in one go; a Shift_JIS line never contains '\n'.
-  QByteArray joined;
-  qsizetype size = 0;
-  for (const QByteArray& line : lines) size += line.size() + 1;
-  joined.reserve(size);
-  for (const QByteArray& line : lines) {
-    joined += line;
-    joined += '\n';
-  }
-  joined.chop(1);
-  ExtMemo->AppendLines(FromSjis(joined), AutoScroll_ChckM->isChecked());
+  ExtMemo->AppendSjisLines(lines, AutoScroll_ChckM->isChecked());
 }
 
 void TOstrekForm::DeleteLastOutput() {
@@ -99,14 +86,8 @@ void TOstrekForm::DrainWorker(std::weak_ptr<TOutputChannel> weak) {
 }
 
 void TOstrekForm::WriteQueryLog() {
-  const QString name = QueryLogFileName(FLogMode, FLogFileName, FLogPrefix, QDate::currentDate());
-  if (name.isEmpty()) return;
-  if (!LogNamesUsable()) {
-    ShowError(QStringLiteral("ログファイルの書き込みに失敗しました。"));
-    return;
-  }
-  const QString path = QDir(ProgramDir()).filePath(name);
-  if (AppendQueryLog(path, FQueryLines) == TLogWrite::Failed)
+  if (WriteQueryLogIn(ProgramDir(), FLogMode, FLogFileName, FLogPrefix, QDate::currentDate(),
+                      FQueryLines) == TLogWrite::Failed)
     ShowError(QStringLiteral("ログファイルの書き込みに失敗しました。"));
 }
 
@@ -125,21 +106,9 @@ bool TOstrekForm::SaveOutputTo(const QString& path) {
   return true;
 }
 
-QString TOstrekForm::ChooseSaveFile() {
-  if (FDeps.ChooseSaveFile) return FDeps.ChooseSaveFile(this, FFolder);
-  QFileDialog dialog(this);
-  dialog.setObjectName(QStringLiteral("SaveDialog"));
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setNameFilter(QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ (*.txt)"));
-  dialog.setDefaultSuffix(QStringLiteral("txt"));
-  dialog.setOption(QFileDialog::DontConfirmOverwrite);
-  if (!FFolder.isEmpty()) dialog.setDirectory(FFolder);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  return dialog.selectedFiles().first();
-}
-
 void TOstrekForm::Save_ExMMClick() {
-  const QString path = ChooseSaveFile();
+  const QString path = FDeps.ChooseSaveFile ? FDeps.ChooseSaveFile(this, FFolder)
+                                            : ChooseTextFileToSave(this, FFolder);
   if (path.isEmpty()) return;
   FFolder = FolderOfFileName(path);
   if (QFile::exists(path)) {

@@ -2,16 +2,15 @@
 // steps, and the start and finish of a run. Every tool hands its run to a
 // worker; what the worker shows comes back through its channel
 // (OstrekOutput.cpp).
-#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
 #include <QIcon>
-#include <QKeyEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <optional>
 
 #include "common/Common.h"
 #include "common/QueryText.h"
@@ -33,42 +32,6 @@
 namespace {
 constexpr int HttpPort = 80;
 }  // namespace
-
-// --- Keys ----------------------------------------------------------------------
-
-// Enter on a focused push button presses it; elsewhere it presses whichever
-// of start and stop is enabled. True when the key was used.
-bool TOstrekForm::PressButtonFor(QKeyEvent* key, QWidget* focus) {
-  const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-  if (!enter || (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
-  if (auto* button = qobject_cast<QPushButton*>(focus)) {
-    if (button->isEnabled()) button->click();
-    return true;
-  }
-  // An open drop-down list takes Enter itself, to pick its entry.
-  if (auto* box = qobject_cast<QComboBox*>(focus->parentWidget()); box && box->view()->isVisible())
-    return false;
-  QPushButton* target = Go_Btn->isEnabled() ? Go_Btn : Stop_Btn;
-  if (target->isEnabled()) target->click();
-  return true;
-}
-
-bool TOstrekForm::eventFilter(QObject* watched, QEvent* event) {
-  auto* target = qobject_cast<QWidget*>(watched);
-  if (event->type() != QEvent::KeyPress || !target || target->window() != this)
-    return QMainWindow::eventFilter(watched, event);
-  auto* key = static_cast<QKeyEvent*>(event);
-  // Alt with a key is a command (an access key, perhaps of a disabled
-  // button), never text: it must not land in a field.
-  const Qt::KeyboardModifiers mods = key->modifiers();
-  if ((mods & Qt::AltModifier) && !(mods & Qt::ControlModifier) && !key->text().isEmpty())
-    return true;
-  // Once, for the focus widget itself (a combo box hands its keys on to its
-  // field).
-  QWidget* focus = QApplication::focusWidget();
-  if (watched == focus && PressButtonFor(key, focus)) return true;
-  return QMainWindow::eventFilter(watched, event);
-}
 
 // --- Starting a run ----------------------------------------------------------------
 
@@ -108,19 +71,22 @@ std::shared_ptr<TOutputChannel> TOstrekForm::NewChannel() {
   return FChannel;
 }
 
-// Cuts a host field down to its host part. A text without one (it has a
-// blank in it) would start a run with an empty host: it is refused with a
-// line of its own, and the field stays as typed.
-bool TOstrekForm::CutHostField(QComboBox* box, const QString& tool) {
+// The host of a host field, cut down to its host part and recorded in the
+// field's history. An empty field starts nothing. A text without a host part
+// (it has a blank in it) would start a run with an empty host: it is refused
+// with a line of its own, and the field stays as typed.
+std::optional<QString> TOstrekForm::TakeHost(QComboBox* box, const QString& tool) {
   const QString typed = box->currentText();
+  if (typed.isEmpty()) return std::nullopt;
   const QString host = ExtractUrlHost(typed);
   if (host.isEmpty()) {
     TRun run(*this, tool + QStringLiteral(" - ") + typed);
     AddOutput(typed + QStringLiteral(" - ホスト名が正しくありません。"));
-    return false;
+    return std::nullopt;
   }
   box->setEditText(host);
-  return true;
+  AddToHistory(box);
+  return host;
 }
 
 // Numbers typed outside a spin control's range are replaced by the clamped
@@ -131,12 +97,12 @@ void TOstrekForm::WriteBackSpins() {
 
 // --- The tools -----------------------------------------------------------------------
 
-void TOstrekForm::GoRelayTool(QComboBox* server, QComboBox* request, QCheckBox* useRelay,
+void TOstrekForm::GoRelayTool(QComboBox* serverBox, QComboBox* request, QCheckBox* useRelay,
                               const QString& relay, const QString& tool, int port) {
-  if (server->currentText().isEmpty() || !CutHostField(server, tool)) return;
-  AddToHistory(server);
+  const std::optional<QString> server = TakeHost(serverBox, tool);
+  if (!server) return;
   AddToHistory(request);
-  QString host = server->currentText();
+  QString host = *server;
   QString query = request->currentText();
   if (useRelay->isChecked() && !relay.isEmpty()) {
     query = RelayQuery(query, host);
@@ -148,42 +114,36 @@ void TOstrekForm::GoRelayTool(QComboBox* server, QComboBox* request, QCheckBox* 
 
 void TOstrekForm::GoPing() {
   WriteBackSpins();
-  if (PngServ_CB->currentText().isEmpty() || !CutHostField(PngServ_CB, QStringLiteral("Ping")))
-    return;
-  AddToHistory(PngServ_CB);
-  const QString host = PngServ_CB->currentText();
+  const std::optional<QString> host = TakeHost(PngServ_CB, QStringLiteral("Ping"));
+  if (!host) return;
   const TPingParams params{PngTout_UD->Position(),  PngReqNum_UD->Position(),
                            PngDelay_UD->Position(), PngPSize_UD->Position(),
                            PngTTL_UD->Position(),   PngDntFrg_ChckB->isChecked()};
-  TRun run(*this, PingTitle(host, params.DataSize));
+  TRun run(*this, PingTitle(*host, params.DataSize));
   if (FIcmpServiceMode)
-    run.HandTo(new TPingThread(NewChannel(), Lookups(), host, params));
+    run.HandTo(new TPingThread(NewChannel(), Lookups(), *host, params));
   else
-    run.HandTo(new TRawPingThread(NewChannel(), Lookups(), host, params));
+    run.HandTo(new TRawPingThread(NewChannel(), Lookups(), *host, params));
 }
 
 void TOstrekForm::GoTraceRoute() {
   WriteBackSpins();
-  if (TRServ_CB->currentText().isEmpty() || !CutHostField(TRServ_CB, QStringLiteral("TraceRoute")))
-    return;
-  AddToHistory(TRServ_CB);
-  const QString host = TRServ_CB->currentText();
+  const std::optional<QString> host = TakeHost(TRServ_CB, QStringLiteral("TraceRoute"));
+  if (!host) return;
   const TTraceParams params{TRTout_UD->Position(), TRStHop_UD->Position(), TRMaxHop_UD->Position(),
                             TRReslvHost_ChckB->isChecked()};
-  TRun run(*this, TraceRouteTitle(host, params.FirstHop, params.LastHop));
+  TRun run(*this, TraceRouteTitle(*host, params.FirstHop, params.LastHop));
   if (FIcmpServiceMode)
-    run.HandTo(new TTraceRouteThread(NewChannel(), Lookups(), host, params));
+    run.HandTo(new TTraceRouteThread(NewChannel(), Lookups(), *host, params));
   else
-    run.HandTo(new TRawTraceRouteThread(NewChannel(), Lookups(), host, params));
+    run.HandTo(new TRawTraceRouteThread(NewChannel(), Lookups(), *host, params));
 }
 
 void TOstrekForm::GoNsLookup() {
-  if (NSServ_CB->currentText().isEmpty() || !CutHostField(NSServ_CB, QStringLiteral("NS Lookup")))
-    return;
-  AddToHistory(NSServ_CB);
-  const QString name = NSServ_CB->currentText();
-  TRun run(*this, QStringLiteral("NS Lookup - ") + name);
-  run.HandTo(new TNsLookupThread(NewChannel(), Lookups(), name));
+  const std::optional<QString> name = TakeHost(NSServ_CB, QStringLiteral("NS Lookup"));
+  if (!name) return;
+  TRun run(*this, QStringLiteral("NS Lookup - ") + *name);
+  run.HandTo(new TNsLookupThread(NewChannel(), Lookups(), *name));
 }
 
 void TOstrekForm::GoIpScan() {

@@ -150,12 +150,4 @@ void TOstrekForm::ApplyOutputFont() {
   ResizeForFont();
 }
 
-// A log name may come from a hand-edited settings file: check it like one
-// typed in the log dialog before anything is written.
-bool TOstrekForm::LogNamesUsable() const {
-  if (FLogMode == 1 && !FLogFileName.isEmpty()) return FileNameCheck(ToSjis(FLogFileName));
-  if (FLogMode >= 1) return FileNameCheck(ToSjis(FLogPrefix));
-  return true;
-}
-
 void TOstrekForm::ShowError(const QString& text) { ShowErrorBox(this, text); }

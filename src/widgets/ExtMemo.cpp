@@ -6,6 +6,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include "common/Cp932.h"
+
 TExtMemo::TExtMemo(QWidget* parent) : QPlainTextEdit(parent) {
   setReadOnly(true);
   setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -38,6 +40,18 @@ void TExtMemo::AppendLines(const QString& lines, bool follow) {
     vbar->setValue(keepV);
     hbar->setValue(keepH);
   }
+}
+
+void TExtMemo::AppendSjisLines(const QList<QByteArray>& lines, bool follow) {
+  // A Shift_JIS line never holds a '\n' byte, so the joined text splits back
+  // into the same lines.
+  qsizetype size = 0;
+  for (const QByteArray& line : lines) size += line.size() + 1;
+  QByteArray joined;
+  joined.reserve(size);
+  for (const QByteArray& line : lines) joined.append(line).append('\n');
+  joined.chop(1);
+  AppendLines(SjisToUnicode(joined), follow);
 }
 
 void TExtMemo::DeleteLastLine() {

@@ -13,6 +13,8 @@ class TExtMemo : public QPlainTextEdit {
   // follow set, the caret goes to the end and the new text is scrolled into
   // view; otherwise the caret, selection and view stay as the user left them.
   void AppendLines(const QString& lines, bool follow);
+  // The same for lines of Shift_JIS bytes, decoded in one go.
+  void AppendSjisLines(const QList<QByteArray>& lines, bool follow);
   // Removes the line appended last, with its line end.
   void DeleteLastLine();
   // The whole text as lines, as they were appended (no trailing empty line).

@@ -1,0 +1,28 @@
+#pragma once
+#include <QObject>
+
+class QKeyEvent;
+class QPushButton;
+class QWidget;
+
+// The keys of a window whose buttons behave as on the platform the design
+// comes from: Enter (the keypad's too) presses the focused push button, and
+// elsewhere whichever of the two default buttons is enabled; Alt with a key
+// is a command, never text, so it is not typed into a field even when the
+// button whose access key it is happens to be disabled. Installed on the
+// application, it acts on its window's keys only.
+class TButtonKeys : public QObject {
+  Q_OBJECT
+ public:
+  TButtonKeys(QWidget* window, QPushButton* first, QPushButton* second);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  bool PressButtonFor(const QKeyEvent* key, QWidget* focus);
+
+  QWidget* const FWindow;
+  QPushButton* const FFirst;
+  QPushButton* const FSecond;
+};
