@@ -1,4 +1,5 @@
-// IP Scan of a whole /24 through the real window and the real resolver.
+// IP Scan of a whole /24 through the real window and the real resolver, and
+// how long the event loop went without serving a timer meanwhile.
 // Run it inside the DNS test namespace, for example:
 //   bash tests/net/dns_netns.sh build/bench/ScanBench 203.0.113
 // (with DNS_EXTRA_CONF holding a PTR record for every address to time a

@@ -45,7 +45,12 @@ void TOstrekForm::DeleteLastOutput() {
   if (!FQueryLines.isEmpty()) FQueryLines.removeLast();
 }
 
-void TOstrekForm::SetStatusText(const QString& text) { StatusPanel->setText(text); }
+// The panel is as narrow as designed; a longer text (a reason with its fix)
+// can still be read whole in its tool tip.
+void TOstrekForm::SetStatusText(const QString& text) {
+  StatusPanel->setText(text);
+  StatusPanel->setToolTip(text);
+}
 
 void TOstrekForm::DrainWorker(std::weak_ptr<TOutputChannel> weak) {
   const std::shared_ptr<TOutputChannel> channel = weak.lock();

@@ -5,14 +5,13 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QtTest>
 #include <memory>
 
 #include "FakeResolver.h"
-#include "ModalDialogs.h"
+#include "ModalDialogs.h"  // dialogs are answered with WhenModal
 #include "main/OstrekMain.h"
 #include "widgets/ExtMemo.h"
 #include "workers/QueryThread.h"
@@ -68,10 +67,5 @@ class TFormFixture {
     FForm->PageControl->setCurrentWidget(page);
     Type(box, text);
     QTest::mouseClick(FForm->Go_Btn, Qt::LeftButton);
-  }
-
-  // Presses button on the next message box, once it shows.
-  static void Answer(QObject* context, QMessageBox::StandardButton button) {
-    WhenModal<QMessageBox>(context, [button](QMessageBox* box) { box->button(button)->click(); });
   }
 };

@@ -91,6 +91,9 @@ TEST_F(SjisConv, ConvertsSingleLines) {
        "\x88\x9F\xB1"
        "2"},
       {"EUC stray byte loses its high bit", "\xA0\xB0\xA1\xA1", " \x88\x9F!"},
+      // A lead byte whose partner is no EUC byte makes no character: the
+      // blank after it survives instead of turning into half a kanji.
+      {"EUC lead before ASCII keeps the ASCII", "\xB0 a\xB0\xA1", "0 a\x88\x9F"},
       {"Shift_JIS unchanged", "abc\x88\x9F\xB0\xA1", "abc\x88\x9F\xB0\xA1"},
       {"lone high byte unchanged", "abc\xB0", "abc\xB0"},
       {"ends at the first zero byte", QByteArray("ab\0\x1B$B", 6), "ab"},
