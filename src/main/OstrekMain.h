@@ -1,4 +1,5 @@
 #pragma once
+#include <QColor>
 #include <QFont>
 #include <QMainWindow>
 #include <QPointer>
@@ -11,6 +12,8 @@
 
 class QAction;
 class QCheckBox;
+class QDragEnterEvent;
+class QDropEvent;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -19,9 +22,12 @@ class QPushButton;
 class QRadioButton;
 class QTabWidget;
 class TExtMemo;
+class TFindDialog;
 class TOutputChannel;
 class TQueryThread;
 class TResolver;
+class TAnimateWindow;
+class TAnimation;
 class TUpDown;
 struct TLookupSetup;
 struct TSettings;
@@ -65,6 +71,22 @@ class TOstrekForm : public QMainWindow {
   void AddToHistory(QComboBox* box);
   void DeleteFromHistory(QComboBox* box);
 
+  // The pane's own commands (main menu and context menu alike).
+  void Copy_ExPMClick();
+  void SelectAll_ExPMClick();
+  void Top_ExPMClick();
+  void End_ExPMClick();
+  void Jump_ExPMClick();
+  void Mark_ExPMClick();
+  void ReMark_ExPMClick();
+  void Font_ExPMClick();
+  void FontDialogApply(const QFont& font);
+  void FindClick();
+  void FindDialogFind();
+  void AutoScroll_ChckMClick();
+  void Help_ContentsClick();
+  void Help_KeywordClick();
+
   // Dialogs.
   void Log_ExMMClick();
   void FireWall_BtnClick();
@@ -86,6 +108,8 @@ class TOstrekForm : public QMainWindow {
   bool FIcmpServiceMode = false;
   QString FEchoReason;  // why raw ICMP sockets (or the echo service) cannot be used
   bool WindowShown = false;
+  int MarkPosition = 0;  // a character position of the pane
+  int AnimFrame = 1;     // the activity picture's frame
   TWsaData FWsaData{};
   QString FFolder;    // where the save dialog starts
   QFont FOutputFont;  // the pane's font, applied at the first show
@@ -113,14 +137,19 @@ class TOstrekForm : public QMainWindow {
       *TRStHop_UD, *TRMaxHop_UD, *NSTout_UD, *Ex_UD1, *Ex_UD2;
   QRadioButton *HTTPHEAD_RBTN, *HTTPGET_RBTN;
 
-  // Menus.
-  QMenu *File_ExMM, *Edit_ExMM, *Show1, *Help_MM;
-  QAction *Save_ExMM, *Log_ExMM, *SaveSetting_INI, *SaveSetting_REG, *Exit_ExMM, *CpAll_ExMM,
-      *DeleteAll_ExMM, *Clear_ChckM, *AutoScroll_ChckM, *WinsockInfo_MM, *About_MM;
+  // Menus; every item also has its component name as object name.
+  QMenu *File_ExMM, *Edit_ExMM, *Show1, *Search_ExMM, *Help_MM, *ExtMemoPopup;
+  QAction *Log_ExMM, *SaveSetting_INI, *SaveSetting_REG, *CpAll_ExMM, *DeleteAll_ExMM, *Clear_ChckM,
+      *AutoScroll_ChckM;
+  TFindDialog* FindDialog;
+  TAnimateWindow* AnimateWindow1;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
  private:
@@ -142,7 +171,9 @@ class TOstrekForm : public QMainWindow {
   };
   struct TPageEntry {
     QWidget* Page;
-    QComboBox* MainField;  // takes the focus when the inputs come back
+    QComboBox* MainField;   // takes the focus when the inputs come back
+    QComboBox* DropTarget;  // takes a dropped shortcut's address: its host part,
+    bool DropWholeUrl;      // or the whole URL
     std::vector<THistoryField> Histories;
     std::vector<TSpinField> Spins;
     std::vector<TCheckField> Checks;
@@ -193,6 +224,10 @@ class TOstrekForm : public QMainWindow {
   void BuildIpScanPage();
   void BuildHttpPage();
   void BuildMenus();
+  void BuildEditMenu();
+  void BuildPopup();
+  int FindDown() const;
+  int FindUp() const;
   void ConnectHistoryButtons();
   QList<QWidget*> PageControls() const;
 
@@ -215,6 +250,10 @@ class TOstrekForm : public QMainWindow {
   void SetStatusText(const QString& text);
   bool SaveOutputTo(const QString& path);
 
+  // The activity picture.
+  QRect PictureBounds() const;
+  void DrawPicture(const QColor& colour, bool advance);
+
   // Layout of the pages.
   void ArrangeRelayPage(QComboBox* serv, QComboBox* req, QLabel* servLbl, QLabel* reqLbl,
                         QPushButton* servDel, QPushButton* reqDel, QCheckBox* wall,
@@ -230,5 +269,7 @@ class TOstrekForm : public QMainWindow {
   bool FClosed = false;
   bool FBusy = false;
   QPointer<TQueryThread> FWorker;
+  TAnimation* FAnimation = nullptr;
+  QColor FPictureColour;
   std::shared_ptr<TOutputChannel> FChannel;
 };

@@ -61,6 +61,8 @@ void TOstrekForm::BuildRelayPage(QWidget*& page, const char* name, const char* p
   FPages.push_back(
       {page,
        *c.Req,
+       *c.Serv,
+       false,
        {{*c.Serv, *c.ServDel, finger ? &TSettings::FFingerServers : &TSettings::FWhoisServers},
         {*c.Req, *c.ReqDel, finger ? &TSettings::FFingerRequests : &TSettings::FWhoisRequests}},
        {},
@@ -98,6 +100,8 @@ void TOstrekForm::BuildPingPage() {
   using S = TSettings;
   FPages.push_back({Ping,
                     PngServ_CB,
+                    PngServ_CB,
+                    false,
                     {{PngServ_CB, PngServ_Del, &S::FPingServers}},
                     {{PngTout_UD, &S::FPingTimeout},
                      {PngReqNum_UD, &S::FPingReqNum},
@@ -130,6 +134,8 @@ void TOstrekForm::BuildTraceRoutePage() {
   using S = TSettings;
   FPages.push_back({TraceRoute,
                     TRServ_CB,
+                    TRServ_CB,
+                    false,
                     {{TRServ_CB, TRServ_Del, &S::FTraceServers}},
                     {{TRTout_UD, &S::FTraceTimeout},
                      {TRStHop_UD, &S::FTraceStartHop},
@@ -150,6 +156,8 @@ void TOstrekForm::BuildNsLookupPage() {
   SetFocusOrder({NSServ_CB, NSServ_Del, NSTout_Edt, NSTout_UD});
   FPages.push_back({NsLookup,
                     NSServ_CB,
+                    NSServ_CB,
+                    false,
                     {{NSServ_CB, NSServ_Del, &TSettings::FNsServers}},
                     {{NSTout_UD, &TSettings::FNsTimeout}},
                     {},
@@ -179,6 +187,8 @@ void TOstrekForm::BuildIpScanPage() {
   // Its combo box keeps its design width: FormResize leaves it alone.
   FPages.push_back({NsLookupEx,
                     Ex_CB,
+                    Ex_CB,
+                    false,
                     {{Ex_CB, Ex_Del, &TSettings::FScanPrefixes, false}},
                     {{Ex_UD1, &TSettings::FScanFirst}, {Ex_UD2, &TSettings::FScanLast}},
                     {{ExAll_ChckB, &TSettings::FScanFoundOnly}},
@@ -199,6 +209,8 @@ void TOstrekForm::BuildHttpPage() {
   SetFocusOrder({HHURL_CB, HHURL_Del, HTTPHEAD_RBTN, HTTPGET_RBTN});
   FPages.push_back({Http,
                     HHURL_CB,
+                    HHURL_CB,
+                    true,
                     {{HHURL_CB, HHURL_Del, &TSettings::FHttpUrls}},
                     {},
                     {},

@@ -20,6 +20,7 @@
 #include "platform/HostResolver.h"
 #include "platform/IcmpService.h"
 #include "platform/SocketSlot.h"
+#include "widgets/Animation.h"
 #include "widgets/ExtMemo.h"
 #include "widgets/UpDown.h"
 #include "workers/NsThrd.h"
@@ -184,6 +185,8 @@ void TOstrekForm::GoHttp() {
 void TOstrekForm::StartQuery(const QString& title) {
   FBusy = true;
   DisableInputs();
+  FAnimation =
+      new TAnimation(this, [this](const QColor& c, bool advance) { DrawPicture(c, advance); });
   qApp->setWindowIcon(QIcon(QStringLiteral(":/MAINICON")));
   FQueryLines.clear();
   if (Clear_ChckM->isChecked() || ExtMemo->IsEmpty()) {
@@ -205,6 +208,9 @@ void TOstrekForm::FinishQuery() {
     FChannel->Close();
     FChannel.reset();
   }
+  // Asked once; it ends and goes by itself.
+  if (FAnimation) FAnimation->Stop();
+  FAnimation = nullptr;
   SetStatusText(QString());
   WriteQueryLog();
   FQueryLines.clear();

@@ -12,6 +12,7 @@
 #include "common/History.h"
 #include "common/SjisText.h"
 #include "dialogs/DialogCommon.h"
+#include "dialogs/FontDlg.h"
 #include "main/OstrekMain.h"
 #include "platform/EchoMethod.h"
 #include "settings/Settings.h"
@@ -142,12 +143,28 @@ void TOstrekForm::SaveSettingsOnClose() {
   if (saved != TSettingsResult::Ok) ShowError(SettingsErrorText(saved));
 }
 
+// The font step: the pane takes the font, the window its size (its family
+// stays the design's), and the window is laid out again.
 void TOstrekForm::ApplyOutputFont() {
   ExtMemo->setFont(FOutputFont);
   QFont windowFont = font();
   windowFont.setPixelSize(FOutputFont.pixelSize());
   setFont(windowFont);
   ResizeForFont();
+}
+
+void TOstrekForm::Font_ExPMClick() {
+  QFont shown(FOutputFont.family());
+  shown.setPointSize(PixelsToPoints(FOutputFont.pixelSize()));
+  TFontDialog dialog(this, shown);
+  connect(&dialog, &TFontDialog::Apply, this, &TOstrekForm::FontDialogApply);
+  if (dialog.exec() == QDialog::Accepted) FontDialogApply(dialog.SelectedFont());
+}
+
+void TOstrekForm::FontDialogApply(const QFont& font) {
+  FOutputFont = QFont(font.family());
+  FOutputFont.setPixelSize(PointsToPixels(font.pointSize()));
+  ApplyOutputFont();
 }
 
 void TOstrekForm::ShowError(const QString& text) { ShowErrorBox(this, text); }

@@ -1,11 +1,11 @@
 #pragma once
-#include "platform/Resolver.h"
-
 #include <chrono>
 #include <condition_variable>
 #include <map>
 #include <mutex>
 #include <vector>
+
+#include "platform/Resolver.h"
 
 // Records every callback of a resolver, in order, with the id it was for.
 class TLookupRecorder {

@@ -1,7 +1,6 @@
 #pragma once
 #include <QApplication>
 #include <QTimer>
-
 #include <functional>
 
 // Runs fn on the next modal dialog of type T as soon as it is shown (a

@@ -24,7 +24,6 @@ using namespace std::chrono_literals;
 
 quint32 Ip(const char* dotted) { return inet_addr(dotted); }
 
-
 // A DNS server that hears every query and answers none.
 class TSilentServer {
  public:
@@ -55,7 +54,6 @@ class TSilentServer {
 };
 
 // Every callback, in order, with the thread it ran on.
-
 
 }  // namespace
 
