@@ -5,7 +5,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
 
 #include "main/OstrekMain.h"
@@ -32,7 +34,32 @@ void TOstrekForm::ResizeForFont() {
 
 void TOstrekForm::ArrangeActivePage() {
   ActivePage().Arrange();
+  GrowToShowPage();
   FormResize();
+}
+
+// With a large font the active page's fixed controls and the tab row may need
+// more room than the window has: the window grows (never shrinks) so that
+// none of them is cut off. The layout rules themselves stay as they are.
+void TOstrekForm::GrowToShowPage() {
+  int right = PageControl->tabBar()->sizeHint().width();
+  for (QObject* child : ActivePage().Page->children()) {
+    auto* w = qobject_cast<QWidget*>(child);
+    // Combo boxes, their buttons and the IP Scan check box take what is left.
+    if (!w || qobject_cast<QComboBox*>(w) || w == ExAll_ChckB) continue;
+    if (ActivePage().Histories.front().Delete == w || w == FngrReq_Del || w == WhoisReq_Del)
+      continue;
+    right = std::max(right, w->x() + w->width() + 8);
+  }
+  const int needed =
+      right + (PageControl->width() - ActivePage().Page->width()) + Go_Btn->width() + 10;
+  const int missing = needed - centralWidget()->width();
+  if (missing <= 0) return;
+  // Not wider than the screen, and moved back onto it when it grew past its edge.
+  const QRect screen = this->screen()->availableGeometry();
+  resize(std::min(width() + missing, screen.width()), height());
+  const int overhang = frameGeometry().right() - screen.right();
+  if (overhang > 0) move(std::max(screen.left(), x() - overhang), y());
 }
 
 namespace {

@@ -250,6 +250,8 @@ class TOstrekForm : public QMainWindow {
   void SetStatusText(const QString& text);
   bool SaveOutputTo(const QString& path);
 
+  void GrowToShowPage();
+
   // The activity picture.
   QRect PictureBounds() const;
   void DrawPicture(const QColor& colour, bool advance);

@@ -12,11 +12,6 @@
 #include "main/OstrekMain.h"
 #include "widgets/ExtMemo.h"
 
-namespace {
-// A downward search looks this far past the selection.
-constexpr int DownwardRange = 1000000;
-}  // namespace
-
 void TOstrekForm::Copy_ExPMClick() { ExtMemo->copy(); }
 
 void TOstrekForm::SelectAll_ExPMClick() { ExtMemo->selectAll(); }
@@ -73,10 +68,11 @@ void TOstrekForm::FindDialogFind() {
   FindDialog->close();
 }
 
-// From the end of the selection on.
+// From the end of the selection to the end of the text: a report of many
+// megabytes is searched whole, not only its next million characters.
 int TOstrekForm::FindDown() const {
   const int from = ExtMemo->SelStart() + ExtMemo->SelLength();
-  return ExtMemo->FindText(FindDialog->FindText(), from, from + DownwardRange,
+  return ExtMemo->FindText(FindDialog->FindText(), from, ExtMemo->TextLength(),
                            FindDialog->MatchCase(), FindDialog->WholeWord());
 }
 

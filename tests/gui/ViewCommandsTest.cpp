@@ -6,12 +6,15 @@
 #include <QClipboard>
 #include <QFile>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSpinBox>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -20,6 +23,7 @@
 #include "TestStores.h"
 #include "dialogs/Find.h"
 #include "dialogs/FontDlg.h"
+#include "dialogs/HelpView.h"
 #include "widgets/ActivityPicture.h"
 #include "widgets/Animation.h"
 
@@ -209,6 +213,12 @@ class ViewCommandsTest : public QObject, public TFormFixture {
     Form().FindDialog->WholeWord_ChckB->setChecked(true);
     Search("abc", true, 13);
     QCOMPARE(Form().ExtMemo->SelLength(), 0);  // "abcd" is no whole word
+    // A match far down a long report is found too, not only within the next
+    // million characters.
+    Fill(QString(1500000, u'x') + QStringLiteral("\nfar"));
+    Form().FindDialog->WholeWord_ChckB->setChecked(false);
+    Search("far", true, 0);
+    QCOMPARE(Caret(), 1500001);
   }
 
   // The dialog opens at its place, closes after every search, and F3 goes
@@ -327,6 +337,57 @@ class ViewCommandsTest : public QObject, public TFormFixture {
     QCOMPARE(Form().AnimFrame, stopped);  // no tick after the stop
     Form().centralWidget()->repaint();
     QCOMPARE(colourOnLine(), PictureRestColour);
+  }
+
+  // The shortcuts with the focus in the pane.
+  void shortcutsInThePane() {
+    Fill("alpha\nbeta");
+    Form().ExtMemo->setFocus();
+    QApplication::clipboard()->clear();
+    QTest::keyClick(Form().ExtMemo, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(Form().ExtMemo->SelLength(), Form().ExtMemo->TextLength());
+    Form().ExtMemo->SetSelection(0, 5);
+    QTest::keyClick(Form().ExtMemo, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), QString("alpha"));
+    QTest::keyClick(Form().ExtMemo, Qt::Key_L, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), QString("alpha\nbeta\n"));
+    QCOMPARE(Form().ExtMemo->SelLength(), 5);  // the selection stays
+    QTest::keyClick(Form().ExtMemo, Qt::Key_F1);
+    QTRY_VERIFY(THelpViewer::Instance() && THelpViewer::Instance()->isVisible());
+    THelpViewer::Instance()->close();
+    QTest::keyClick(Form().ExtMemo, Qt::Key_Delete, Qt::ShiftModifier);
+    QVERIFY(Form().ExtMemo->IsEmpty());
+  }
+
+  // Auto-scroll on shows the selection without the focus; twice restores.
+  void autoScrollTiesHideSelection() {
+    QVERIFY(Form().AutoScroll_ChckM->isChecked());
+    QVERIFY(!Form().ExtMemo->HideSelection());
+    Form().AutoScroll_ChckM->trigger();
+    QVERIFY(Form().ExtMemo->HideSelection());
+    Form().AutoScroll_ChckM->trigger();
+    QVERIFY(Form().AutoScroll_ChckM->isChecked());
+    QVERIFY(!Form().ExtMemo->HideSelection());
+  }
+
+  // At twice the design size no page's fixed controls or tabs are cut off:
+  // the window grows as far as needed.
+  void twiceTheFontCutsNothingOff() {
+    QFont big(Form().FOutputFont.family());
+    big.setPointSize(18);
+    Form().FontDialogApply(big);
+    QCOMPARE(Form().Go_Btn->height(), Form().FngrServ_LBL->height() + 12);
+    for (int page = 0; page < Form().PageControl->count(); ++page) {
+      Form().PageControl->setCurrentIndex(page);
+      QWidget* shown = Form().PageControl->currentWidget();
+      // The tab row fits, unless the screen itself is too narrow for it.
+      QVERIFY(Form().PageControl->tabBar()->sizeHint().width() <= Form().PageControl->width() ||
+              Form().width() >= Form().screen()->availableGeometry().width());
+      for (auto* w : shown->findChildren<QLabel*>())
+        QVERIFY2(w->geometry().right() < shown->width(), qPrintable(w->objectName()));
+      for (auto* w : shown->findChildren<QLineEdit*>())
+        QVERIFY2(w->geometry().right() < shown->width(), qPrintable(w->objectName()));
+    }
   }
 };
 
