@@ -9,7 +9,7 @@ top=$(pwd)
 build="$top/build"
 
 packages=(cmake ninja-build g++ pkgconf qt6-base-dev libgl-dev libc-ares-dev
-          libgtest-dev libbenchmark-dev fonts-ipafont-gothic
+          libgtest-dev libbenchmark-dev fonts-ipafont-gothic qt6-translations-l10n
           iproute2 dnsmasq-base xvfb xauth)
 
 install_missing() {

@@ -1,6 +1,7 @@
 #include "common/QueryText.h"
 
 #include "common/SjisText.h"
+#include "common/Version.h"
 
 namespace {
 QString Number(int n) { return QString::number(n); }
@@ -40,7 +41,7 @@ QString IpScanTitle(const QString& prefix, int first, int last) {
 QString RelayQuery(const QString& query, const QString& server) { return query + u'@' + server; }
 
 QByteArray HttpRequest(bool get, const QString& path) {
-  const QByteArray userAgent = "User-Agent: Ostrekon/0.9\r\n";
+  const QByteArray userAgent = QByteArray("User-Agent: Ostrekon/") + OstrekonVersion + "\r\n";
   if (get) return "GET " + ToSjis(path) + " HTTP/1.0\r\nAccept: text/*\r\n" + userAgent + "\r\n";
   return "HEAD " + ToSjis(path) + " HTTP/1.0\r\n" + userAgent + "\r\n";
 }

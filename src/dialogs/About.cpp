@@ -1,18 +1,22 @@
 #include "dialogs/About.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "common/ProgramDir.h"
+#include "common/Version.h"
 #include "dialogs/DialogCommon.h"
+#include "settings/SettingsStore.h"
 
 namespace {
 
 // Keep in step with project() in CMakeLists.txt.
-const QString ProgramVersion = QStringLiteral("0.9");
+const QString ProgramVersion = QString::fromLatin1(OstrekonVersion);
 const QString Authorship = QStringLiteral("Copyright (C) 2024 Ostrekon Project");
 const QString MailAddress = QStringLiteral("ostrekon@example.org");
 const QString WebPage = QStringLiteral("https://www.example.org/ostrekon/");
@@ -44,6 +48,13 @@ QString TAboutBox::VersionText() { return QStringLiteral("Ostrekon Ver. ") + Pro
 QString TAboutBox::MailTarget() { return QStringLiteral("mailto:") + MailAddress; }
 QString TAboutBox::WebAddress() { return WebPage; }
 
+QString TAboutBox::PlacesText() {
+  const QString mode = PortableMode() ? QStringLiteral("プログラムのフォルダに保存します")
+                                      : QStringLiteral("ユーザーのフォルダに保存します");
+  return mode + QStringLiteral("\n設定ファイル: ") + QDir::toNativeSeparators(SettingsIniPath()) +
+         QStringLiteral("\nログ: ") + QDir::toNativeSeparators(LogDir());
+}
+
 void TAboutBox::BuildControls() {
   Label1 = new QLabel(VersionText(), this);
   Label1->setObjectName(QStringLiteral("Label1"));
@@ -55,6 +66,9 @@ void TAboutBox::BuildControls() {
   Label2->setObjectName(QStringLiteral("Label2"));
   Label4 = NewLinkLabel("Label4", MailAddress);
   Label5 = NewLinkLabel("Label5", WebPage);
+  Places_LBL = new QLabel(PlacesText(), this);
+  Places_LBL->setObjectName(QStringLiteral("Places_LBL"));
+  Places_LBL->setTextInteractionFlags(Qt::TextSelectableByMouse);
   OKButton = new QPushButton(QStringLiteral("OK"), this);
   OKButton->setObjectName(QStringLiteral("OKButton"));
   OKButton->setDefault(true);
@@ -83,6 +97,8 @@ void TAboutBox::BuildLayout() {
   for (QLabel* label : {Label1, Label2, Label4, Label5})
     layout->addWidget(label, 0, Qt::AlignHCenter);
   layout->insertSpacing(1, 8);
+  layout->addSpacing(10);
+  layout->addWidget(Places_LBL, 0, Qt::AlignHCenter);
   layout->addSpacing(14);
   layout->addWidget(OKButton, 0, Qt::AlignHCenter);
   adjustSize();

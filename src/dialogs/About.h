@@ -21,11 +21,14 @@ class TAboutBox : public QDialog {
   static QString VersionText();
   static QString MailTarget();
   static QString WebAddress();
+  // "設定ファイル: <path>" and "ログ: <dir>", with the mode they follow from.
+  static QString PlacesText();
 
   void Label4Click();
   void Label5Click();
 
   QLabel *Label1, *Label2, *Label4, *Label5;
+  QLabel* Places_LBL;  // where the settings file and the logs are
   QPushButton* OKButton;
 
  protected:

@@ -91,7 +91,7 @@ void TOstrekForm::DrainWorker(std::weak_ptr<TOutputChannel> weak) {
 }
 
 void TOstrekForm::WriteQueryLog() {
-  if (WriteQueryLogIn(ProgramDir(), FLogMode, FLogFileName, FLogPrefix, QDate::currentDate(),
+  if (WriteQueryLogIn(LogDir(), FLogMode, FLogFileName, FLogPrefix, QDate::currentDate(),
                       FQueryLines) == TLogWrite::Failed)
     ShowError(QStringLiteral("ログファイルの書き込みに失敗しました。"));
 }

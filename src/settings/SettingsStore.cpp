@@ -140,7 +140,9 @@ QString IniFileNameFor(const QString& programFileName) {
 
 void SetProgramFileName(const QString& fileName) { ProgramFileNameOverride() = fileName; }
 
-QString SettingsIniPath() { return QDir(ProgramDir()).filePath(IniFileNameFor(ProgramFileName())); }
+QString SettingsIniPath() {
+  return QDir(SettingsDir()).filePath(IniFileNameFor(ProgramFileName()));
+}
 
 void SetUserStorePath(const QString& fileName) { UserStorePathOverride() = fileName; }
 

@@ -80,8 +80,9 @@ class TUserStore : public TSettingsStore {
 };
 
 // Where the stores are. The settings file is the program file's path with
-// its extension replaced by ".ini" (appended when it has none); the program
-// directory comes from ProgramDir(). Tests set the program file name.
+// its extension replaced by ".ini" (appended when it has none), in the
+// program's directory or, for an installed program, the user's config
+// directory (SettingsDir()). Tests set the program file name.
 QString IniFileNameFor(const QString& programFileName);
 void SetProgramFileName(const QString& fileName);
 QString SettingsIniPath();
