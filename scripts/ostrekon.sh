@@ -10,7 +10,8 @@ build="$top/build"
 
 packages=(cmake ninja-build g++ pkgconf qt6-base-dev libgl-dev libc-ares-dev
           libgtest-dev libbenchmark-dev fonts-ipafont-gothic qt6-translations-l10n
-          iproute2 dnsmasq-base xvfb xauth)
+          iproute2 dnsmasq-base xvfb xauth
+          desktop-file-utils appstream dpkg-dev file)
 
 install_missing() {
   local missing=()

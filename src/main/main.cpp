@@ -10,6 +10,8 @@ int main(int argc, char* argv[]) {
   QCoreApplication::setApplicationVersion(QString::fromLatin1(OstrekonVersion));
   if (const std::optional<int> exitCode = HandleCommandLine(argc, argv)) return *exitCode;
   QApplication app(argc, argv);
+  // Lets the desktop match the window to its menu entry and icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("io.github.qmzt.Ostrekon"));
   InstallJapaneseQtTexts(app);
   TOstrekForm form;
   form.show();
