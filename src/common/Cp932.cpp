@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <QSysInfo>
+#include <algorithm>
 #include <cerrno>
 
 namespace {
@@ -87,7 +88,7 @@ void DecodeRun(QByteArrayView run, QString& out, qsizetype& used) {
 
 bool IsAsciiUnit(QChar c) { return c.unicode() < 0x80; }
 
-// One code point: a surrogate pair counts as one character for the '?'.
+// One code point: a surrogate pair gets one substitute, not two.
 qsizetype CodePointLength(const char16_t* units, size_t unitsLeft) {
   return unitsLeft >= 2 && QChar::isHighSurrogate(units[0]) && QChar::isLowSurrogate(units[1]) ? 2
                                                                                                : 1;
@@ -97,12 +98,17 @@ void EnsureRoom(QByteArray& out, qsizetype used, qsizetype needed) {
   if (out.size() - used < needed) out.resize(used + needed + 16);
 }
 
-// Encodes one run of non-ASCII characters; unmappable ones become '?'.
-void EncodeRun(QStringView run, QByteArray& out, qsizetype& used) {
+void Append(QByteArray& out, qsizetype& used, QByteArrayView bytes) {
+  EnsureRoom(out, used, bytes.size());
+  std::copy(bytes.begin(), bytes.end(), out.data() + used);
+  used += bytes.size();
+}
+
+// Encodes one run of non-ASCII characters; unmappable ones become substitute.
+void EncodeRun(QStringView run, QByteArrayView substitute, QByteArray& out, qsizetype& used) {
   TIconv& encoder = Encoder();
   if (!encoder.Valid()) {
-    EnsureRoom(out, used, run.size());
-    for (qsizetype i = 0; i < run.size(); ++i) out[used++] = '?';
+    for (qsizetype i = 0; i < run.size(); ++i) Append(out, used, substitute);
     return;
   }
   char* in = reinterpret_cast<char*>(const_cast<char16_t*>(run.utf16()));
@@ -116,8 +122,7 @@ void EncodeRun(QStringView run, QByteArray& out, qsizetype& used) {
     used = dst - out.constData();
     if (rc != size_t(-1)) break;
     if (errno == E2BIG) continue;
-    EnsureRoom(out, used, 1);
-    out[used++] = '?';
+    Append(out, used, substitute);
     const size_t skip =
         size_t(CodePointLength(reinterpret_cast<const char16_t*>(in), inLeft / sizeof(char16_t))) *
         sizeof(char16_t);
@@ -155,7 +160,7 @@ QString SjisToUnicode(QByteArrayView sjis) {
   return out;
 }
 
-QByteArray UnicodeToSjis(QStringView text) {
+QByteArray UnicodeToSjis(QStringView text, QByteArrayView substitute) {
   QByteArray out(text.size() * 2, Qt::Uninitialized);
   qsizetype used = 0;
   qsizetype pos = 0;
@@ -168,7 +173,7 @@ QByteArray UnicodeToSjis(QStringView text) {
     used = dst - out.constData();
     qsizetype runEnd = pos;
     while (runEnd < text.size() && !IsAsciiUnit(text[runEnd])) ++runEnd;
-    if (runEnd > pos) EncodeRun(text.sliced(pos, runEnd - pos), out, used);
+    if (runEnd > pos) EncodeRun(text.sliced(pos, runEnd - pos), substitute, out, used);
     pos = runEnd;
   }
   out.truncate(used);

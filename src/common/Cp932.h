@@ -11,5 +11,5 @@
 // becomes U+FFFD and decoding goes on. CR and LF pass through unchanged.
 QString SjisToUnicode(QByteArrayView sjis);
 
-// Encodes to CP932; a character without a CP932 code becomes '?'.
-QByteArray UnicodeToSjis(QStringView text);
+// Encodes to CP932; a character without a CP932 code becomes substitute.
+QByteArray UnicodeToSjis(QStringView text, QByteArrayView substitute = "?");

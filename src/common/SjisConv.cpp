@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "common/Common.h"
+#include "common/Cp932.h"
 
 namespace {
 
@@ -189,6 +190,116 @@ bool IsUnshiftedAscii(QByteArrayView line) {
   return true;
 }
 
+// UTF-8 replies --------------------------------------------------------------
+
+// U+3013 GETA MARK in CP932, the customary stand-in for a missing character.
+constexpr char GetaMark[] = "\x81\xAC";
+
+constexpr char Utf8Bom[] = "\xEF\xBB\xBF";
+
+// Bytes in the sequence that a lead byte starts; 1 for ASCII and for bytes
+// that lead none.
+int Utf8Length(uchar lead) {
+  if (lead >= 0xC2 && lead <= 0xDF) return 2;
+  if (lead >= 0xE0 && lead <= 0xEF) return 3;
+  if (lead >= 0xF0 && lead <= 0xF4) return 4;
+  return 1;
+}
+
+// Narrower second bytes after E0, ED, F0 and F4 refuse overlong forms,
+// surrogates and code points above U+10FFFF.
+bool IsUtf8Second(uchar lead, uchar b) {
+  switch (lead) {
+    case 0xE0:
+      return b >= 0xA0 && b <= 0xBF;
+    case 0xED:
+      return b >= 0x80 && b <= 0x9F;
+    case 0xF0:
+      return b >= 0x90 && b <= 0xBF;
+    case 0xF4:
+      return b >= 0x80 && b <= 0x8F;
+    default:
+      return b >= 0x80 && b <= 0xBF;
+  }
+}
+
+// How many bytes of the sequence at pos are well formed: all of length, or
+// fewer when a byte is wrong or the text ends inside it.
+qsizetype WellFormedBytes(QByteArrayView text, qsizetype pos, int length) {
+  const uchar lead = ByteAt(text, pos);
+  qsizetype n = 1;
+  for (; n < length && pos + n < text.size(); ++n) {
+    const uchar b = ByteAt(text, pos + n);
+    if (n == 1 ? !IsUtf8Second(lead, b) : (b & 0xC0) != 0x80) break;
+  }
+  return n;
+}
+
+// Strict UTF-8 with at least one multibyte sequence. With unfinishedOk a
+// sequence cut off by the end of the text counts: its rest is still arriving.
+bool IsMultibyteUtf8(QByteArrayView text, bool unfinishedOk) {
+  bool multibyte = false;
+  for (qsizetype pos = 0; pos < text.size();) {
+    const uchar lead = ByteAt(text, pos);
+    if (lead < 0x80) {
+      ++pos;
+      continue;
+    }
+    const int length = Utf8Length(lead);
+    if (length == 1) return false;
+    const qsizetype good = WellFormedBytes(text, pos, length);
+    if (good < length && !(unfinishedOk && pos + good == text.size())) return false;
+    multibyte = true;
+    pos += length;
+  }
+  return multibyte;
+}
+
+// SO, SI or a shift escape make the line JIS (or EUC-JP with kana shifts),
+// however valid it is as UTF-8.
+bool HasJisShift(QByteArrayView line) {
+  for (qsizetype pos = 0; pos < line.size(); ++pos) {
+    const uchar b = ByteAt(line, pos);
+    if (b == ShiftOut || b == ShiftIn) return true;
+    TShiftModes scratch;
+    if (b == Esc && pos + 2 < line.size() &&
+        ApplyJisEscape(ByteAt(line, pos + 1), ByteAt(line, pos + 2), scratch))
+      return true;
+  }
+  return false;
+}
+
+bool IsUtf8Line(QByteArrayView line, bool unfinishedOk) {
+  return IsMultibyteUtf8(line, unfinishedOk) && !HasJisShift(line);
+}
+
+// A byte order mark opens many UTF-8 pages; it is no text to show.
+QByteArray Utf8ToSjis(QByteArrayView line) {
+  if (line.startsWith(Utf8Bom)) line = line.sliced(3);
+  return UnicodeToSjis(QString::fromUtf8(line), GetaMark);
+}
+
+qsizetype Utf8UnitLength(QByteArrayView raw, qsizetype pos, TShiftModes&) {
+  return qMin<qsizetype>(Utf8Length(ByteAt(raw, pos)), raw.size() - pos);
+}
+
+QByteArrayView BeforeZero(QByteArrayView raw) {
+  const qsizetype zero = raw.indexOf('\0');
+  return zero >= 0 ? raw.first(zero) : raw;
+}
+
+qsizetype CodeCutLength(QByteArrayView raw, qsizetype limit) {
+  switch (DetectCode(raw)) {
+    case JisCode:
+      return LastBoundary(raw, limit, JisUnitLength);
+    case EucCode:
+      return LastBoundary(raw, limit, EucUnitLength);
+    case SjisCode:
+      break;
+  }
+  return SjisCutLength(raw, limit);
+}
+
 }  // namespace
 
 TCodeKind DetectCode(QByteArrayView line) {
@@ -203,7 +314,9 @@ QByteArray ConvertToSjis(QByteArray line) {
   TruncateAtZero(line);
   if (line.isEmpty()) return line;
   const TCodeKind kind = DetectCode(line);
-  if (kind == SjisCode || (kind == JisCode && IsUnshiftedAscii(line))) return line;
+  if (kind == JisCode && IsUnshiftedAscii(line)) return line;
+  if (IsUtf8Line(line, false)) return Utf8ToSjis(line);
+  if (kind == SjisCode) return line;
   const auto step = kind == JisCode ? JisToSjisStep : EucToSjisStep;
   for (qsizetype pos = 0; HasByte(line, pos);) pos += step(line, pos);
   TruncateAtZero(line);
@@ -279,18 +392,8 @@ void ResetShiftModes() { StoreModes({}); }
 qsizetype LineCutLength(QByteArrayView raw, qsizetype limit) {
   if (raw.size() <= limit) return raw.size();
   limit = qMax<qsizetype>(limit, 1);
-  qsizetype cut = 0;
-  switch (DetectCode(raw)) {
-    case JisCode:
-      cut = LastBoundary(raw, limit, JisUnitLength);
-      break;
-    case EucCode:
-      cut = LastBoundary(raw, limit, EucUnitLength);
-      break;
-    case SjisCode:
-      cut = SjisCutLength(raw, limit);
-      break;
-  }
+  const qsizetype cut = IsUtf8Line(BeforeZero(raw), true) ? LastBoundary(raw, limit, Utf8UnitLength)
+                                                          : CodeCutLength(raw, limit);
   // A single character longer than the limit is cut anyway.
   return cut > 0 ? cut : limit;
 }

@@ -124,6 +124,23 @@ class TcpToolsTest : public QObject, public TFormFixture {
     QVERIFY(log.startsWith(">> "));
   }
 
+  // Today's servers answer in UTF-8: shown as text, logged in Shift_JIS.
+  void utf8RepliesAreReadableAndLoggedInShiftJis() {
+    Form().FLogMode = 1;
+    Form().FLogFileName = "utf8.log";
+    FServer->SetReply(
+        {{"<title>\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e</title>\r\n\xf0\x9f\x98\x80!\r\n"}});
+    Form().WhoisServ_CB->setEditText("127.0.0.1");
+    Form().WhoisReq_CB->setEditText("x");
+    Run(Form().Whois);
+    QTRY_VERIFY(Idle());
+    QCOMPARE(Pane().mid(2),
+             (QStringList{QStringLiteral("<title>日本語</title>"), QStringLiteral("〓!")}));
+    QVERIFY(
+        Log("utf8.log")
+            .endsWith("<title>" + ToSjis(u"日本語") + "</title>\r\n" + ToSjis(u"〓") + "!\r\n"));
+  }
+
   void httpHeadAndGetSendTheirRequests() {
     Form().HHURL_CB->setEditText(QString("http://127.0.0.1:%1/a/b.html#top").arg(FServer->Port()));
     FServer->SetRequestEnd("\r\n\r\n\r\n");
