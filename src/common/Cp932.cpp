@@ -43,6 +43,15 @@ TIconv& Encoder() {
 
 bool IsLeadByte(uchar b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
+// A byte that is no CP932 decodes to a private-use character of its own
+// (CP932's own user area ends far below), shown as a visible substitute, and
+// encodes back to that very byte: save-as and the log then agree.
+constexpr char16_t RawByteBase = 0xF700;
+QChar RawByteChar(uchar b) { return QChar(char16_t(RawByteBase + b)); }
+bool IsRawByteChar(QChar c) {
+  return c.unicode() >= RawByteBase + 0x80 && c.unicode() <= RawByteBase + 0xFF;
+}
+
 qsizetype AsciiRunEnd(QByteArrayView sjis, qsizetype pos) {
   while (pos < sjis.size() && uchar(sjis[pos]) < 0x80) ++pos;
   return pos;
@@ -65,7 +74,7 @@ void DecodeRun(QByteArrayView run, QString& out, qsizetype& used) {
   TIconv& decoder = Decoder();
   if (!decoder.Valid()) {
     EnsureRoom(out, used, run.size());
-    for (qsizetype i = 0; i < run.size(); ++i) out[used++] = QChar::ReplacementCharacter;
+    for (qsizetype i = 0; i < run.size(); ++i) out[used++] = RawByteChar(uchar(run[i]));
     return;
   }
   char* in = const_cast<char*>(run.data());
@@ -80,7 +89,7 @@ void DecodeRun(QByteArrayView run, QString& out, qsizetype& used) {
     if (rc != size_t(-1)) break;
     if (errno == E2BIG) continue;
     EnsureRoom(out, used, 1);
-    out[used++] = QChar::ReplacementCharacter;
+    out[used++] = RawByteChar(uchar(*in));
     ++in;
     --inLeft;
   }
@@ -172,10 +181,18 @@ QByteArray UnicodeToSjis(QStringView text, QByteArrayView substitute) {
     for (; pos < asciiEnd; ++pos) *dst++ = char(text[pos].unicode());
     used = dst - out.constData();
     qsizetype runEnd = pos;
-    while (runEnd < text.size() && !IsAsciiUnit(text[runEnd])) ++runEnd;
+    while (runEnd < text.size() && !IsAsciiUnit(text[runEnd]) && !IsRawByteChar(text[runEnd]))
+      ++runEnd;
     if (runEnd > pos) EncodeRun(text.sliced(pos, runEnd - pos), substitute, out, used);
-    pos = runEnd;
+    for (pos = runEnd; pos < text.size() && IsRawByteChar(text[pos]); ++pos) {
+      const char raw = char(text[pos].unicode() - RawByteBase);
+      Append(out, used, QByteArrayView(&raw, 1));
+    }
   }
   out.truncate(used);
   return out;
+}
+
+bool HoldsRawBytes(QStringView decoded) {
+  return std::any_of(decoded.begin(), decoded.end(), IsRawByteChar);
 }

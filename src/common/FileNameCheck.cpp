@@ -28,20 +28,20 @@ TFileNameFault CharFault(QStringView name) {
 
 TFileNameFault FileNameFault(QByteArrayView sjis) {
   // The codec walks by characters, so a trail byte of 0x5C decodes as part of
-  // its character; a lead byte without a valid trail becomes U+FFFD and the
+  // its character; a lead byte without a valid trail stays a raw byte and the
   // byte after it is seen on its own.
   const QString name = SjisToUnicode(sjis);
   const TFileNameFault fault = CharFault(name);
   if (fault != TFileNameFault::None) return fault;
-  return name.contains(QChar::ReplacementCharacter) ? TFileNameFault::NotSjis
-                                                    : TFileNameFault::None;
+  return HoldsRawBytes(name) ? TFileNameFault::NotSjis : TFileNameFault::None;
 }
 
 TFileNameFault FileNameFault(QStringView name) {
   const TFileNameFault fault = CharFault(name);
   if (fault != TFileNameFault::None) return fault;
   // The codec writes '?' for what it cannot spell, and the name has none of
-  // its own at this point.
+  // its own at this point; a raw byte is no character at all.
+  if (HoldsRawBytes(name)) return TFileNameFault::NotSjis;
   return UnicodeToSjis(name).contains('?') ? TFileNameFault::NotSjis : TFileNameFault::None;
 }
 

@@ -289,7 +289,12 @@ QByteArrayView BeforeZero(QByteArrayView raw) {
 }
 
 qsizetype CodeCutLength(QByteArrayView raw, qsizetype limit) {
-  switch (DetectCode(raw)) {
+  // The buffer ends where the limit cut the line, not where the line ends: a
+  // lead byte whose partner has not arrived says nothing of the line's code
+  // (taken as one, it would make an EUC-JP line look like Shift_JIS).
+  const QByteArrayView seen = DetectedPart(raw);
+  const QByteArrayView judged = EndsInLoneHighByte(seen) ? raw.first(seen.size() - 1) : raw;
+  switch (DetectCode(judged)) {
     case JisCode:
       return LastBoundary(raw, limit, JisUnitLength);
     case EucCode:

@@ -11,8 +11,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <map>
 #include <memory>
+#include <thread>
 
 #include "LookupRecorder.h"
 #include "TestSockets.h"
@@ -87,6 +89,32 @@ TEST(HostResolver, NumericNameCompletesInsideSubmission) {
   ASSERT_TRUE(rec.WaitCount(1));
   EXPECT_EQ(rec.ById()[id], std::vector{TLookupResult::Succeeded});
   EXPECT_EQ(rec.EntryOf(id).Addresses, QList<quint32>{Ip("192.0.2.5")});
+}
+
+// Cancel of a request whose callback is running returns only once the
+// callback has ended: the caller may then free what the callback uses.
+TEST(HostResolver, CancelDuringItsCallbackWaitsForTheCallback) {
+  TSilentServer server;
+  THostResolver resolver(server.Setup());
+  std::promise<void> entered, release;
+  std::shared_future<void> released = release.get_future().share();
+  const quint64 id = resolver.LookupByName(
+      "192.0.2.5", [&entered, released](quint64, TLookupResult, const THostEntry&) {
+        entered.set_value();
+        released.wait();
+      });
+  ASSERT_NE(id, 0u);
+  entered.get_future().wait();
+  std::atomic<bool> returned{false};
+  std::thread canceller([&] {
+    resolver.Cancel(id);
+    returned = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_FALSE(returned) << "Cancel returned while the callback still ran";
+  release.set_value();
+  canceller.join();
+  EXPECT_TRUE(returned);
 }
 
 TEST(HostResolver, CancelledLoneQueryEndsOnceAndClosesItsSocket) {

@@ -75,13 +75,22 @@ TEST(LineSplitter, LongShiftJisLineIsNotCutInsideACharacter) {
   EXPECT_TRUE(lines[1].startsWith("\x93\xfa"));
 }
 
+// Whether the byte after the limit is a lead or a trail byte, the pieces are
+// cut between pairs, and converted they join to the converted whole line.
 TEST(LineSplitter, LongEucLineIsCutBetweenPairs) {
-  ResetShiftModes();
-  QByteArray line(1, 'a');
-  for (int i = 0; i < 300; ++i) line += "\xc6\xfc";  // 日 in EUC-JP
-  const QList<QByteArray> lines = Split({line + "\n"});
-  ASSERT_EQ(lines.size(), 2);
-  EXPECT_EQ(lines[0].size(), 511);
-  EXPECT_EQ(lines[0] + lines[1], line);
+  const struct {
+    QByteArray Head;
+    int FirstPiece;
+  } cases[] = {{"a", 511}, {"", 512}, {"ab", 512}};
+  for (const auto& c : cases) {
+    ResetShiftModes();
+    const QByteArray line = c.Head + QByteArray("\xa4\xea").repeated(300);  // り in EUC-JP
+    const QList<QByteArray> lines = Split({line + "\n"});
+    ASSERT_EQ(lines.size(), 2) << c.Head.constData();
+    EXPECT_EQ(lines[0].size(), c.FirstPiece) << c.Head.constData();
+    EXPECT_EQ(lines[0] + lines[1], line);
+    EXPECT_EQ(ConvertToSjis(lines[0]) + ConvertToSjis(lines[1]), ConvertToSjis(line))
+        << c.Head.constData();
+  }
 }
 }  // namespace

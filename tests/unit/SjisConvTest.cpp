@@ -85,6 +85,9 @@ TEST_F(SjisConv, ConvertsSingleLines) {
        "3"},
       {"unknown escape stays", "\x1B$A0!", "\x1B$A0!"},
       {"ESC too near the end", "ab\x1B$", "ab\x1B$"},
+      // A trail byte of exactly 0x7E: × (JIS 0x215F) is 0x81 0x7E.
+      {"JIS trail byte 0x7E", "\x1B$B!_\x1B(B", "\x81\x7E"},
+      {"EUC trail byte 0x7E", "\xA1\xDF", "\x81\x7E"},
       {"EUC kanji", "\xB0\xA1", "\x88\x9F"},
       {"EUC single shift kana", "\x8E\xB1", "\xB1"},
       {"EUC kana escape", "\xB0\xA1\x1B(I1\x1B(J2",
