@@ -25,11 +25,22 @@ TLogWrite AppendQueryLog(const QString& path, const QList<QByteArray>& lines) {
     text += lines[i];
     text += "\r\n";
   }
+  const bool existed = QFile::exists(path);
   QFile file(path);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) return TLogWrite::Failed;
-  if (file.write(text) != text.size() || !file.flush()) return TLogWrite::Failed;
+  const qint64 before = file.size();
+  if (file.write(text) == text.size() && file.flush()) {
+    file.close();
+    if (file.error() == QFileDevice::NoError) return TLogWrite::Written;
+  }
+  // A full disk or a size limit cut the run short: take the piece back, so
+  // that the file holds whole runs only and what it held stays as it was.
   file.close();
-  return file.error() == QFileDevice::NoError ? TLogWrite::Written : TLogWrite::Failed;
+  if (existed)
+    QFile::resize(path, before);
+  else
+    QFile::remove(path);
+  return TLogWrite::Failed;
 }
 
 TLogWrite WriteQueryLogIn(const QString& dir, int mode, const QString& fileName,

@@ -16,6 +16,7 @@ enum class TLogWrite { Skipped, Written, Failed };
 
 // Appends the run's Shift_JIS lines, each ended by CR LF. A new file does not
 // start with empty lines; a run of nothing but empty lines creates no file.
+// When the write fails (a full disk), the file is left as it was before.
 TLogWrite AppendQueryLog(const QString& path, const QList<QByteArray>& lines);
 
 // The run's log as the log settings say: the file named for date in dir,

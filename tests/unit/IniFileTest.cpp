@@ -92,6 +92,28 @@ TEST_F(IniFileTest, LongValuesAreCutAtACharacterBoundary) {
   EXPECT_EQ(ini.ReadValue(u"S", u"split"), QByteArray(MaxIniValueBytes - 1, 'b'));
 }
 
+// Files that fight back: binary noise, a line of a megabyte, ten megabytes
+// of keys. The load takes them, and the good keys after them still read.
+TEST_F(IniFileTest, HostileFilesStillLoad) {
+  QByteArray noise;
+  for (int i = 0; i < 65536; ++i) noise += char((i * 7919 + i / 256) & 0xFF);
+  QByteArray many = "[Many]\r\n";
+  while (many.size() < 10 * 1024 * 1024) many += "key" + QByteArray::number(many.size()) + "=v\r\n";
+  const struct {
+    const char* Name;
+    QByteArray Junk;
+  } cases[] = {
+      {"binary", noise},
+      {"1 MB line", "[Big]\r\nhuge=" + QByteArray(1024 * 1024, 'h') + "\r\n"},
+      {"10 MB file", many},
+  };
+  for (const auto& c : cases) {
+    const TIniFile ini = Loaded(c.Junk + "\r\n[Others]\r\nFontSize=12\r\n");
+    EXPECT_EQ(ini.ReadValue(u"Others", u"FontSize"), "12") << c.Name;
+    EXPECT_LE(ini.ReadValue(u"Big", u"huge").value_or("").size(), MaxIniValueBytes) << c.Name;
+  }
+}
+
 TEST_F(IniFileTest, WritingKeepsEverythingElseAndEndsLinesWithCrLf) {
   TIniFile ini = Loaded(
       "; kept\n"

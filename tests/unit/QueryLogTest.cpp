@@ -2,8 +2,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
+#include "FileSizeLimit.h"
 #include "common/QueryLog.h"
 
 namespace {
@@ -53,4 +55,27 @@ TEST(QueryLog, UnwritablePathFails) {
   QDir(dir.path()).mkdir("adir");
   EXPECT_EQ(AppendQueryLog(dir.filePath("adir"), {"x"}), TLogWrite::Failed);
 }
+// A log that cannot take the run fails, and what it held stays as it was:
+// a directory in its place, or a disk that fills up halfway through the run.
+TEST(QueryLog, AFailedWriteLeavesTheLogAsItWas) {
+  QTemporaryDir dir;
+  const QList<QByteArray> run{"", "", ">> header", "", QByteArray(4000, 'x')};
+  const QString folder = dir.filePath("folder.log");
+  ASSERT_TRUE(QDir().mkdir(folder));
+  EXPECT_EQ(AppendQueryLog(folder, run), TLogWrite::Failed);
+  EXPECT_TRUE(QFileInfo(folder).isDir());
+
+  const QString full = dir.filePath("full.log");
+  ASSERT_EQ(AppendQueryLog(full, {">> first", "kept"}), TLogWrite::Written);
+  const QByteArray before = ReadAll(full);
+  const QString fresh = dir.filePath("fresh.log");
+  {
+    const TFileSizeLimit disk(1000);
+    EXPECT_EQ(AppendQueryLog(full, run), TLogWrite::Failed);
+    EXPECT_EQ(AppendQueryLog(fresh, run), TLogWrite::Failed);
+  }
+  EXPECT_EQ(ReadAll(full), before);
+  EXPECT_FALSE(QFile::exists(fresh));  // no half run left behind
+}
+
 }  // namespace
