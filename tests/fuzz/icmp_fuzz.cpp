@@ -1,0 +1,70 @@
+// Datagrams a raw ICMP socket hands back, of any length and content.
+#include <cstdio>
+#include <cstdlib>
+
+#include "workers/IcmpCommon.h"
+#include "workers/IcmpPacket.h"
+
+#define CHECK(c)                                                          \
+  do {                                                                    \
+    if (!(c)) {                                                           \
+      std::fprintf(stderr, "check failed: %s (line %d)\n", #c, __LINE__); \
+      std::abort();                                                       \
+    }                                                                     \
+  } while (0)
+
+namespace {
+
+// Judging a datagram never gives the verdicts that only the wait itself makes.
+bool IsDatagramVerdict(TEchoVerdict v) {
+  switch (v) {
+    case TEchoVerdict::KeepWaiting:
+    case TEchoVerdict::LaterRequest:
+    case TEchoVerdict::EchoReply:
+    case TEchoVerdict::Unreachable:
+    case TEchoVerdict::TimeExceeded:
+    case TEchoVerdict::Invalid:
+      return true;
+    case TEchoVerdict::Stopped:
+    case TEchoVerdict::NoAnswer:
+      return false;
+  }
+  return false;
+}
+
+void Judge(const TIcmpDatagram& d, quint16 identifier, quint16 sequence) {
+  const TEchoVerdict ping = JudgePingDatagram(d, identifier, sequence);
+  const TEchoVerdict trace = JudgeTraceDatagram(d, identifier, sequence);
+  CHECK(IsDatagramVerdict(ping) && IsDatagramVerdict(trace));
+  CHECK(trace != TEchoVerdict::Unreachable);
+  if (!d.FValid) CHECK(ping == TEchoVerdict::Invalid && trace == TEchoVerdict::Invalid);
+  if (ping == TEchoVerdict::EchoReply) CHECK(IsEchoReplyFor(d, identifier));
+  QuotesEchoRequest(d, identifier, sequence);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // libFuzzer's buffer is exactly size bytes, so any read past it trips ASan.
+  const TIcmpDatagram d = DecodeIcmpReply(std::span<const quint8>(data, size));
+  if (d.FValid) {
+    CHECK(d.FIpHeaderLength >= IpHeaderSize && d.FIpHeaderLength <= MaxIpHeaderSize);
+    CHECK(d.FIpHeaderLength % 4 == 0);
+    CHECK(size_t(d.FIpHeaderLength + IcmpHeaderSize) <= size);
+  }
+  switch (d.FQuote) {
+    case TQuote::None:
+      break;
+    case TQuote::TooShort:
+    case TQuote::OtherPacket:
+    case TQuote::EchoRequest:
+      CHECK(d.FValid && IsIcmpError(d.FType));
+      break;
+    default:
+      CHECK(!"quote outside its enum");
+  }
+  Judge(d, d.FIdentifier, d.FSequence);
+  Judge(d, d.FQuotedIdentifier, d.FQuotedSequence);
+  Judge(d, 0x1234, 0);
+  return 0;
+}

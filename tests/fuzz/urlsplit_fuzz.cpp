@@ -1,0 +1,49 @@
+// URL splitting of typed text.
+#include <cstdio>
+#include <cstdlib>
+
+#include "common/Common.h"
+
+#define CHECK(c)                                                          \
+  do {                                                                    \
+    if (!(c)) {                                                           \
+      std::fprintf(stderr, "check failed: %s (line %d)\n", #c, __LINE__); \
+      std::abort();                                                       \
+    }                                                                     \
+  } while (0)
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
+  const bool blank = text.contains(u' ');
+
+  const QString host = ExtractUrlHost(text);
+  CHECK(!host.contains(u'/') && !host.contains(u':'));
+  CHECK(text.contains(host));
+  CHECK(!blank || host.isEmpty());
+
+  const QString path = ExtractUrlPath(text);
+  if (blank) {
+    CHECK(path.isEmpty());
+  } else {
+    CHECK(path.startsWith(u'/'));
+    CHECK(!path.contains(u'#'));
+    CHECK(path == u"/" || text.contains(path));
+  }
+
+  const QString scheme = ExtractUrlScheme(text);
+  CHECK(!blank || scheme.isEmpty());
+  if (!scheme.isEmpty())
+    CHECK(text.startsWith(scheme + QStringLiteral("://")) && !scheme.contains(u"://"));
+
+  // A port is read only from a ":" between the scheme mark and the path.
+  const qsizetype mark = text.indexOf(u"://");
+  QString hostPort = mark < 0 ? text : text.mid(mark + 3);
+  const qsizetype slash = hostPort.indexOf(u'/');
+  if (slash >= 0) hostPort.truncate(slash);
+  const int port7 = ExtractUrlPort(text, 7);
+  const int port8 = ExtractUrlPort(text, 8);
+  if (!hostPort.contains(u':')) CHECK(port7 == 7 && port8 == 8);
+  // A port that was read does not depend on the default.
+  CHECK((port7 == 7 && port8 == 8) || port7 == port8);
+  return 0;
+}
