@@ -42,13 +42,13 @@ void TOstrekForm::ArrangeActivePage() {
 // more room than the window has: the window grows (never shrinks) so that
 // none of them is cut off. The layout rules themselves stay as they are.
 void TOstrekForm::GrowToShowPage() {
+  // Combo boxes, their buttons and the IP Scan check box take what is left.
+  QList<QWidget*> flexible{ExAll_ChckB};
+  for (const THistoryField& f : ActivePage().Histories) flexible << f.Delete;
   int right = PageControl->tabBar()->sizeHint().width();
   for (QObject* child : ActivePage().Page->children()) {
     auto* w = qobject_cast<QWidget*>(child);
-    // Combo boxes, their buttons and the IP Scan check box take what is left.
-    if (!w || qobject_cast<QComboBox*>(w) || w == ExAll_ChckB) continue;
-    if (ActivePage().Histories.front().Delete == w || w == FngrReq_Del || w == WhoisReq_Del)
-      continue;
+    if (!w || qobject_cast<QComboBox*>(w) || flexible.contains(w)) continue;
     right = std::max(right, w->x() + w->width() + 8);
   }
   const int needed =

@@ -313,25 +313,23 @@ void TOstrekForm::dropEvent(QDropEvent* event) {
 bool TOstrekForm::eventFilter(QObject* watched, QEvent* event) {
   if (watched == centralWidget() && event->type() == QEvent::Paint && WindowShown) {
     QPainter painter(centralWidget());
-    const TPictureArea area = PictureArea(PageControl->width(), centralWidget()->width(),
-                                          Stop_Btn->y() + Stop_Btn->height(), ExtMemo->y());
-    DrawActivityPicture(painter, area, palette(), FPictureColour, AnimFrame);
+    DrawActivityPicture(painter, CurrentPictureArea(), palette(), FPictureColour, AnimFrame);
     FPictureColour = PictureRestColour;
   }
   return QMainWindow::eventFilter(watched, event);
 }
 
-QRect TOstrekForm::PictureBounds() const {
+// Right of the tabs, between the stop button and the pane, as laid out now.
+TPictureArea TOstrekForm::CurrentPictureArea() const {
   return PictureArea(PageControl->width(), centralWidget()->width(),
-                     Stop_Btn->y() + Stop_Btn->height(), ExtMemo->y())
-      .Bounds();
+                     Stop_Btn->y() + Stop_Btn->height(), ExtMemo->y());
 }
 
 // A tick or the final frame, drawn at once so that the frame counter moves
 // only after the drawing has read it.
 void TOstrekForm::DrawPicture(const QColor& colour, bool advance) {
   FPictureColour = colour;
-  if (WindowShown) centralWidget()->repaint(PictureBounds());
+  if (WindowShown) centralWidget()->repaint(CurrentPictureArea().Bounds());
   FPictureColour = PictureRestColour;
   if (advance) ++AnimFrame;
 }

@@ -29,6 +29,7 @@ class TResolver;
 class TAnimateWindow;
 class TAnimation;
 class TUpDown;
+struct TPictureArea;
 struct TLookupSetup;
 struct TSettings;
 
@@ -253,7 +254,7 @@ class TOstrekForm : public QMainWindow {
   void GrowToShowPage();
 
   // The activity picture.
-  QRect PictureBounds() const;
+  TPictureArea CurrentPictureArea() const;
   void DrawPicture(const QColor& colour, bool advance);
 
   // Layout of the pages.

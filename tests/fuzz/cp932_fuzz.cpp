@@ -1,17 +1,8 @@
 // The CP932 codec: decoding is lossless, encoding takes anything.
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 
+#include "FuzzCheck.h"
 #include "common/Cp932.h"
-
-#define CHECK(c)                                                          \
-  do {                                                                    \
-    if (!(c)) {                                                           \
-      std::fprintf(stderr, "check failed: %s (line %d)\n", #c, __LINE__); \
-      std::abort();                                                       \
-    }                                                                     \
-  } while (0)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const QByteArrayView bytes(data, qsizetype(size));

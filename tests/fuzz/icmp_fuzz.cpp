@@ -1,17 +1,8 @@
 // Datagrams a raw ICMP socket hands back, of any length and content.
-#include <cstdio>
-#include <cstdlib>
 
+#include "FuzzCheck.h"
 #include "workers/IcmpCommon.h"
 #include "workers/IcmpPacket.h"
-
-#define CHECK(c)                                                          \
-  do {                                                                    \
-    if (!(c)) {                                                           \
-      std::fprintf(stderr, "check failed: %s (line %d)\n", #c, __LINE__); \
-      std::abort();                                                       \
-    }                                                                     \
-  } while (0)
 
 namespace {
 

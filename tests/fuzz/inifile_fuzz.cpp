@@ -2,21 +2,12 @@
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <cstdio>
-#include <cstdlib>
 
+#include "FuzzCheck.h"
 #include "common/Common.h"
 #include "common/Cp932.h"
 #include "common/FileNameCheck.h"
 #include "settings/IniFile.h"
-
-#define CHECK(c)                                                          \
-  do {                                                                    \
-    if (!(c)) {                                                           \
-      std::fprintf(stderr, "check failed: %s (line %d)\n", #c, __LINE__); \
-      std::abort();                                                       \
-    }                                                                     \
-  } while (0)
 
 namespace {
 

@@ -1,17 +1,8 @@
 // The TCP tools' line splitter: block boundaries never change the lines.
 #include <QList>
-#include <cstdio>
-#include <cstdlib>
 
+#include "FuzzCheck.h"
 #include "workers/LineSplitter.h"
-
-#define CHECK(c)                                                          \
-  do {                                                                    \
-    if (!(c)) {                                                           \
-      std::fprintf(stderr, "check failed: %s (line %d)\n", #c, __LINE__); \
-      std::abort();                                                       \
-    }                                                                     \
-  } while (0)
 
 namespace {
 

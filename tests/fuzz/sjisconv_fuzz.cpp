@@ -1,17 +1,8 @@
 // Received lines in any code: detection, conversion and the byte cuts.
-#include <cstdio>
-#include <cstdlib>
 
+#include "FuzzCheck.h"
 #include "common/Common.h"
 #include "common/SjisConv.h"
-
-#define CHECK(c)                                                          \
-  do {                                                                    \
-    if (!(c)) {                                                           \
-      std::fprintf(stderr, "check failed: %s (line %d)\n", #c, __LINE__); \
-      std::abort();                                                       \
-    }                                                                     \
-  } while (0)
 
 namespace {
 

@@ -1,16 +1,7 @@
 // URL splitting of typed text.
-#include <cstdio>
-#include <cstdlib>
 
+#include "FuzzCheck.h"
 #include "common/Common.h"
-
-#define CHECK(c)                                                          \
-  do {                                                                    \
-    if (!(c)) {                                                           \
-      std::fprintf(stderr, "check failed: %s (line %d)\n", #c, __LINE__); \
-      std::abort();                                                       \
-    }                                                                     \
-  } while (0)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
