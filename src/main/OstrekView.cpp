@@ -6,7 +6,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 
-#include "dialogs/DialogCommon.h"
 #include "dialogs/Find.h"
 #include "dialogs/HelpView.h"
 #include "main/OstrekMain.h"
