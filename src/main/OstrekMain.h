@@ -145,6 +145,10 @@ class TOstrekForm : public QMainWindow {
   TFindDialog* FindDialog;
   TAnimateWindow* AnimateWindow1;
 
+ signals:
+  // A run has ended (done or stopped) and its log entry is written.
+  void QueryFinished();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;

@@ -216,6 +216,7 @@ void TOstrekForm::FinishQuery() {
   FQueryLines.clear();
   qApp->setWindowIcon(QIcon(QStringLiteral(":/SUBICON")));
   update();
+  emit QueryFinished();
 }
 
 void TOstrekForm::Stop_BtnClick() {
