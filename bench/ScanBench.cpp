@@ -10,9 +10,9 @@
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTimer>
 #include <cstdio>
 
+#include "StallMeter.h"
 #include "main/OstrekMain.h"
 #include "widgets/ExtMemo.h"
 #include "widgets/UpDown.h"
@@ -30,15 +30,7 @@ int main(int argc, char** argv) {
   form.Ex_UD1->SetPosition(0);
   form.Ex_UD2->SetPosition(255);
   form.Ex_CB->setEditText(QString::fromLocal8Bit(argv[1]));
-  // The longest the event loop went without serving a 1 ms timer: how long
-  // the window would not have answered the user.
-  QElapsedTimer tick;
-  qint64 longestStall = 0;
-  QTimer probe;
-  QObject::connect(&probe, &QTimer::timeout,
-                   [&] { longestStall = std::max(longestStall, tick.restart()); });
-  probe.start(1);
-  tick.start();
+  const TStallMeter stalls;
   QElapsedTimer t;
   t.start();
   form.Go_Btn->click();
@@ -47,6 +39,6 @@ int main(int argc, char** argv) {
   const QStringList lines = form.ExtMemo->Lines();
   const qsizetype named = lines.filter(QStringLiteral("ホスト名: ")).size();
   std::printf("scan of %s.0-255: %.1f ms, %.3f ms per lookup, %lld named, longest stall %lld ms\n",
-              argv[1], ms, ms / 256, (long long)named, (long long)longestStall);
+              argv[1], ms, ms / 256, (long long)named, (long long)stalls.LongestMs());
   return 0;
 }

@@ -45,11 +45,14 @@ bool IsLeadByte(uchar b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <=
 
 // A byte that is no CP932 decodes to a private-use character of its own
 // (CP932's own user area ends far below), shown as a visible substitute, and
-// encodes back to that very byte: save-as and the log then agree.
+// encodes back to that very byte: save-as and the log then agree. A CR or LF
+// inside one line of the pane is held the same way (SjisLineToUnicode).
 constexpr char16_t RawByteBase = 0xF700;
 QChar RawByteChar(uchar b) { return QChar(char16_t(RawByteBase + b)); }
 bool IsRawByteChar(QChar c) {
-  return c.unicode() >= RawByteBase + 0x80 && c.unicode() <= RawByteBase + 0xFF;
+  const char16_t u = c.unicode();
+  return (u >= RawByteBase + 0x80 && u <= RawByteBase + 0xFF) || u == RawByteBase + '\r' ||
+         u == RawByteBase + '\n';
 }
 
 qsizetype AsciiRunEnd(QByteArrayView sjis, qsizetype pos) {
@@ -191,6 +194,13 @@ QByteArray UnicodeToSjis(QStringView text, QByteArrayView substitute) {
   }
   out.truncate(used);
   return out;
+}
+
+QString SjisLineToUnicode(QByteArrayView line) {
+  QString text = SjisToUnicode(line);
+  for (QChar& c : text)
+    if (c == u'\r' || c == u'\n') c = RawByteChar(uchar(c.unicode()));
+  return text;
 }
 
 bool HoldsRawBytes(QStringView decoded) {

@@ -12,8 +12,13 @@
 // that encoding gives the same bytes back. CR and LF pass through unchanged.
 QString SjisToUnicode(QByteArrayView sjis);
 
+// One line of a line-oriented view: as SjisToUnicode, but a CR or LF byte
+// in the line (a JIS or EUC-JP stray byte that lost its high bit) becomes
+// U+F70D or U+F70A, so that the line stays one line.
+QString SjisLineToUnicode(QByteArrayView line);
+
 // Encodes to CP932; a character without a CP932 code becomes substitute, a
-// character U+F780..U+F7FF the byte it was decoded from.
+// character U+F780..U+F7FF, U+F70A or U+F70D the byte it was decoded from.
 QByteArray UnicodeToSjis(QStringView text, QByteArrayView substitute = "?");
 
 // Whether decoded text holds bytes that were no CP932 (see SjisToUnicode).

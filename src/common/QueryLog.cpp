@@ -20,7 +20,10 @@ TLogWrite AppendQueryLog(const QString& path, const QList<QByteArray>& lines) {
     while (first < lines.size() && lines[first].isEmpty()) ++first;
     if (first == lines.size()) return TLogWrite::Skipped;
   }
+  qsizetype size = 0;
+  for (qsizetype i = first; i < lines.size(); ++i) size += lines[i].size() + 2;
   QByteArray text;
+  text.reserve(size);
   for (qsizetype i = first; i < lines.size(); ++i) {
     text += lines[i];
     text += "\r\n";

@@ -324,7 +324,9 @@ QByteArray ConvertToSjis(QByteArray line) {
   if (kind == SjisCode) return line;
   const auto step = kind == JisCode ? JisToSjisStep : EucToSjisStep;
   for (qsizetype pos = 0; HasByte(line, pos);) pos += step(line, pos);
-  TruncateAtZero(line);
+  // A stray 0x80 has become a zero byte: it goes, as a received zero byte
+  // does, and the rest of the line stays.
+  line.removeIf([](char c) { return c == '\0'; });
   return line;
 }
 

@@ -16,7 +16,8 @@ TCodeKind DetectCode(QByteArrayView line);
 // SI or shift escapes that is strict UTF-8 with a multibyte character is
 // taken as UTF-8, whatever DetectCode says; a character CP932 lacks becomes
 // U+3013. Shift_JIS lines are returned unchanged; the result ends before the
-// first zero byte.
+// line's first zero byte. A stray 0x80 of a JIS or EUC-JP line, which
+// loses its high bit, is dropped as a zero byte is.
 QByteArray ConvertToSjis(QByteArray line);
 
 // One step over a JIS or EUC-JP line at pos, rewriting it in place. Returns

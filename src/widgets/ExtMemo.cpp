@@ -143,15 +143,13 @@ void TExtMemo::AppendLines(const QString& lines, bool follow) {
 }
 
 void TExtMemo::AppendSjisLines(const QList<QByteArray>& lines, bool follow) {
-  // A Shift_JIS line never holds a '\n' byte, so the joined text splits back
-  // into the same lines.
   qsizetype size = 0;
   for (const QByteArray& line : lines) size += line.size() + 1;
-  QByteArray joined;
-  joined.reserve(size);
-  for (const QByteArray& line : lines) joined.append(line).append('\n');
-  joined.chop(1);
-  AppendLines(SjisToUnicode(joined), follow);
+  QString text;
+  text.reserve(size);
+  for (const QByteArray& line : lines) text.append(SjisLineToUnicode(line)).append(u'\n');
+  text.chop(1);
+  AppendLines(text, follow);
 }
 
 void TExtMemo::DeleteLastLine() {

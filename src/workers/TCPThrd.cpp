@@ -21,7 +21,7 @@ TTCPThread::TTCPThread(std::shared_ptr<TOutputChannel> channel, TLookupSetup loo
                        const QString& host, const QByteArray& request, int port)
     : TQueryThread(std::move(channel), std::move(lookup)),
       FHost(host),
-      FRequest(request),
+      FRequest(request + "\r\n"),
       FPort(port) {}
 
 void TTCPThread::Work() {
@@ -38,7 +38,6 @@ void TTCPThread::Query(const TTarget& target) {
     if (fd < 0 || !ConnectSocket(fd, target.Addr)) {
       SyncAddOutput(target.HostText + ToSjis(u" - 接続できません"));
     } else if (!Terminated()) {
-      FRequest += "\r\n";
       SyncStatus(QStringLiteral("取得中..."));
       if (!SendRequest(fd))
         SyncAddOutput(target.HostText + ToSjis(u" - 送信できません"));

@@ -22,6 +22,6 @@ class TTCPThread : public TQueryThread {
   void ReceiveReply(int fd);
 
   const QString FHost;
-  QByteArray FRequest;
+  const QByteArray FRequest;  // with its line end
   const int FPort;
 };

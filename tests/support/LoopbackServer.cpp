@@ -71,6 +71,10 @@ void TLoopbackServer::Serve() {
     if (fd < 0) continue;
     ++FConnections;
     Handle(fd);
+    if (FReset) {
+      const linger hard{1, 0};
+      ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    }
     ::close(fd);
   }
 }

@@ -27,6 +27,8 @@ class TLoopbackServer {
   void SetStream(const QByteArray& line, qint64 count, int maxSeconds = 30);
   // Holds the connection open without answering until the client closes.
   void SetSilent(bool silent) { FSilent = silent; }
+  // Ends each connection with a reset instead of an orderly close.
+  void SetReset(bool reset) { FReset = reset; }
 
   QByteArray LastRequest() const;
   int Connections() const { return FConnections.load(); }
@@ -56,4 +58,5 @@ class TLoopbackServer {
   qint64 FStreamCount = -1;
   int FStreamSeconds = 30;
   bool FSilent = false;
+  bool FReset = false;
 };

@@ -68,14 +68,18 @@ TEST(Cp932, EachInvalidByteBecomesItsOwnCharacterAndDecodingGoesOn) {
 // What the pane holds is saved as the bytes that came in, whatever they
 // were: every byte value alone, after a lead byte, and before a trail byte.
 // (CP932 spells a few characters twice; the rows of lead bytes 0xED and 0xEE
-// come back in their other spelling, 0xFA to 0xFC.)
+// come back in their other spelling, 0xFA to 0xFC.) A line of the pane
+// keeps its CR and LF bytes as characters of the line.
 TEST(Cp932, DecodingAndEncodingGiveEveryByteBack) {
   for (int b = 0; b < 256; ++b) {
-    if (b == '\r' || b == '\n' || b == 0xED || b == 0xEE) continue;
+    if (b == 0xED || b == 0xEE) continue;
     for (const QByteArray& bytes :
          {QByteArray(1, char(b)), QByteArray("x\x82") + char(b) + "y", char(b) + QByteArray("\xA0"),
           QByteArray("\x81") + char(b) + char(b)}) {
-      EXPECT_EQ(UnicodeToSjis(SjisToUnicode(bytes)), bytes) << b;
+      const QString line = SjisLineToUnicode(bytes);
+      EXPECT_EQ(UnicodeToSjis(line), bytes) << b;
+      EXPECT_FALSE(line.contains(u'\r') || line.contains(u'\n')) << b;
+      if (b != '\r' && b != '\n') EXPECT_EQ(UnicodeToSjis(SjisToUnicode(bytes)), bytes) << b;
     }
   }
 }

@@ -94,6 +94,11 @@ TEST_F(SjisConv, ConvertsSingleLines) {
        "\x88\x9F\xB1"
        "2"},
       {"EUC stray byte loses its high bit", "\xA0\xB0\xA1\xA1", " \x88\x9F!"},
+      // The code is told by the bytes before a ^Z; strays after it lose their
+      // high bit. 0x8A becomes a line feed, and 0x80 goes instead of ending
+      // the line.
+      {"EUC strays after ^Z", "\xB0\xA1\x1A\x8A\x80z", "\x88\x9F\x1A\nz"},
+      {"JIS strays after ^Z", "a\x1A\x8A\x80\x8Dz", "a\x1A\n\rz"},
       // A lead byte whose partner is no EUC byte makes no character: the
       // blank after it survives instead of turning into half a kanji.
       {"EUC lead before ASCII keeps the ASCII", "\xB0 a\xB0\xA1", "0 a\x88\x9F"},
