@@ -20,6 +20,7 @@
 #include <QTabWidget>
 
 #include "common/Common.h"
+#include "common/QueryLogWriter.h"
 #include "dialogs/Find.h"
 #include "settings/IniFile.h"
 #include "widgets/ActivityPicture.h"
@@ -84,6 +85,11 @@ QFont DesignFont(const char* family) {
 
 TOstrekForm::TOstrekForm(TFormDeps deps, QWidget* parent)
     : QMainWindow(parent), FDeps(std::move(deps)) {
+  FLogWriter = std::make_unique<TQueryLogWriter>([this] {
+    QMetaObject::invokeMethod(
+        this, [this] { ShowError(QStringLiteral("ログファイルの書き込みに失敗しました。")); },
+        Qt::QueuedConnection);
+  });
   InitResources();
   SubstituteDesignFonts();
   setObjectName(QStringLiteral("OstrekForm"));
@@ -141,6 +147,7 @@ TOstrekForm::~TOstrekForm() {
   if (FChannel) FChannel->Close();
   TQueryThread::WaitForAll(ShutdownWaitMs);
   TAnimation::WaitForAll(ShutdownWaitMs);
+  FLogWriter.reset();  // every finished run's entry is written first
 }
 
 // The main menu, in the order of the design, separators included.

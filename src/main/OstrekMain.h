@@ -24,6 +24,7 @@ class QTabWidget;
 class TExtMemo;
 class TFindDialog;
 class TOutputChannel;
+class TQueryLogWriter;
 class TQueryThread;
 class TResolver;
 class TAnimateWindow;
@@ -64,6 +65,8 @@ class TOstrekForm : public QMainWindow {
   void AddOutput(const QString& text);
   void DeleteLastOutput();
   void WriteQueryLog();
+  // Returns once the log entries of all finished runs are written.
+  void WaitForQueryLog();
   void Save_ExMMClick();
   void CpAll_ExMMClick();
   void DeleteAll_ExMMClick();
@@ -279,4 +282,5 @@ class TOstrekForm : public QMainWindow {
   TAnimation* FAnimation = nullptr;
   QColor FPictureColour;
   std::shared_ptr<TOutputChannel> FChannel;
+  std::unique_ptr<TQueryLogWriter> FLogWriter;
 };

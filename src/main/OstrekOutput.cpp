@@ -15,7 +15,7 @@
 
 #include "common/Cp932.h"
 #include "common/ProgramDir.h"
-#include "common/QueryLog.h"
+#include "common/QueryLogWriter.h"
 #include "common/SjisText.h"
 #include "dialogs/DialogCommon.h"
 #include "main/OstrekMain.h"
@@ -90,11 +90,15 @@ void TOstrekForm::DrainWorker(std::weak_ptr<TOutputChannel> weak) {
   if (more && channel == FChannel) QTimer::singleShot(0, this, [this, weak] { DrainWorker(weak); });
 }
 
+// The run's lines go to the log writer's thread: a long run's entry takes
+// long to write.
 void TOstrekForm::WriteQueryLog() {
-  if (WriteQueryLogIn(LogDir(), FLogMode, FLogFileName, FLogPrefix, QDate::currentDate(),
-                      FQueryLines) == TLogWrite::Failed)
-    ShowError(QStringLiteral("ログファイルの書き込みに失敗しました。"));
+  FLogWriter->Post(
+      {LogDir(), FLogMode, FLogFileName, FLogPrefix, QDate::currentDate(), std::move(FQueryLines)});
+  FQueryLines.clear();
 }
+
+void TOstrekForm::WaitForQueryLog() { FLogWriter->Wait(); }
 
 bool TOstrekForm::SaveOutputTo(const QString& path) {
   QByteArray text;

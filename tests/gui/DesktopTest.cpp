@@ -51,6 +51,7 @@ class DesktopTest : public QObject, public TFormFixture {
     Form().FLogFileName = "query.log";
     Start(Form().Finger, Form().FngrServ_CB, "127.0.0.1");
     QTRY_VERIFY(Idle());
+    Form().WaitForQueryLog();
     QVERIFY(QFile::exists(QDir(dataDir).filePath("query.log")));
     Form().close();
     QVERIFY(Shut());

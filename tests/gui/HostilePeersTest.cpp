@@ -85,7 +85,8 @@ class HostilePeersTest : public QObject, public TFormFixture {
   }
   // The log after the header and its empty line. (A line may hold CR and
   // LF bytes of its own, so it is compared whole.)
-  QByteArray LogBody() const {
+  QByteArray LogBody() {
+    Form().WaitForQueryLog();
     QFile f(QDir(FDir.path()).filePath("hostile.log"));
     if (!f.open(QIODevice::ReadOnly)) return {};
     const QByteArray log = f.readAll();

@@ -36,7 +36,8 @@ class TcpToolsTest : public QObject, public TFormFixture {
     deps.WhoisPort = whoisPort ? whoisPort : FServer->Port();
     return Open(deps);
   }
-  QByteArray Log(const QString& name) const {
+  QByteArray Log(const QString& name) {
+    if (FForm) Form().WaitForQueryLog();  // a closed window has written its log
     QFile f(QDir(FDir.path()).filePath(name));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no file>");
   }

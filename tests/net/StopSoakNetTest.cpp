@@ -161,7 +161,8 @@ class StopSoakNetTest : public QObject, public TFormFixture {
   }
 
   // The log holds one entry per run, each ending with the stop line.
-  void CheckLog(int runs) const {
+  void CheckLog(int runs) {
+    Form().WaitForQueryLog();
     QFile f(QDir(FDir).filePath("soak.log"));
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = f.readAll().split('\n');

@@ -4,9 +4,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <atomic>
 
 #include "FileSizeLimit.h"
 #include "common/QueryLog.h"
+#include "common/QueryLogWriter.h"
 
 namespace {
 QByteArray ReadAll(const QString& path) {
@@ -76,6 +78,27 @@ TEST(QueryLog, AFailedWriteLeavesTheLogAsItWas) {
   }
   EXPECT_EQ(ReadAll(full), before);
   EXPECT_FALSE(QFile::exists(fresh));  // no half run left behind
+}
+
+// The writer keeps the order of the runs, reports each failed entry, and
+// writes what waits before it goes.
+TEST(QueryLog, TheWriterKeepsOrderAndReportsFailures) {
+  QTemporaryDir dir;
+  std::atomic<int> failed = 0;
+  {
+    TQueryLogWriter writer([&failed] { ++failed; });
+    const QDate day(2001, 4, 5);
+    for (const char* name : {"q.log", "../out.log", "q.log"})
+      writer.Post({dir.path(), LogOneFile, name, "", day, {"", "", name}});
+    writer.Wait();
+    EXPECT_EQ(ReadAll(dir.filePath("q.log")), "q.log\r\n\r\n\r\nq.log\r\n");
+    for (int run = 0; run < 50; ++run)
+      writer.Post({dir.path(), LogOneFile, "q.log", "", day, {QByteArray::number(run)}});
+  }
+  QByteArray expected = "q.log\r\n\r\n\r\nq.log\r\n";
+  for (int run = 0; run < 50; ++run) expected += QByteArray::number(run) + "\r\n";
+  EXPECT_EQ(ReadAll(dir.filePath("q.log")), expected);
+  EXPECT_EQ(failed, 1);
 }
 
 }  // namespace
