@@ -149,7 +149,7 @@ class TOstrekForm : public QMainWindow {
   TAnimateWindow* AnimateWindow1;
 
  signals:
-  // A run has ended (done or stopped) and its log entry is written.
+  // A run has ended (done or stopped); its log entry is with the log writer.
   void QueryFinished();
 
  protected:

@@ -8,6 +8,7 @@
 
 #include "FormFixture.h"
 #include "LoopbackServer.h"
+#include "StallMeter.h"
 #include "TestStores.h"
 #include "widgets/UpDown.h"
 
@@ -66,6 +67,25 @@ class LookupToolsNetTest : public QObject, public TFormFixture {
     Run(Form().NsLookupEx, Form().Ex_CB, "192.0.2");
     QCOMPARE(Body().count(""), 4);  // .1 .2 .10 .11 have names
     QVERIFY(Body().contains(QStringLiteral("ＩＰアドレス: 192.0.2.11")));
+  }
+
+  // 400 addresses for one name, more than a UDP answer holds: the resolver
+  // keeps the first 256. A name of 253 characters, forward and back.
+  void answersWithHundredsOfAddressesAndLongNames() {
+    const TStallMeter stalls;
+    Run(Form().NsLookup, Form().NSServ_CB, "many.ostrekon.test");
+    const QStringList addresses = Body().filter(QStringLiteral("ＩＰアドレス: 10.1."));
+    QCOMPARE(Body().first(), QStringLiteral("    ホスト名: many.ostrekon.test"));
+    QCOMPARE(addresses.size(), 256);
+    QCOMPARE(QSet<QString>(addresses.begin(), addresses.end()).size(), 256);
+    const QString name = QString(63, 'a') + '.' + QString(63, 'b') + '.' + QString(63, 'c') + '.' +
+                         QString(47, 'd') + ".ostrekon.test";
+    Run(Form().NsLookup, Form().NSServ_CB, name);
+    QCOMPARE(Body(), (QStringList{QStringLiteral("    ホスト名: ") + name,
+                                  QStringLiteral("ＩＰアドレス: 192.0.2.77")}));
+    Run(Form().NsLookup, Form().NSServ_CB, "192.0.2.77");
+    QCOMPARE(Body().first(), QStringLiteral("    ホスト名: ") + name);
+    qInfo("longest stall %lld ms", stalls.LongestMs());
   }
 
   void fingerServerGivenByName() {

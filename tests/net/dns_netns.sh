@@ -23,6 +23,7 @@
 #   PTR of 192.0.2.99: never answered (forwarded to a sink that drops it)
 # Environment:
 #   DNS_EXTRA_CONF   more dnsmasq lines (host-record=, ptr-record=, cname=...)
+#   DNS_EXTRA_FILE   a file of more such lines
 #   DNS_LOG_QUERIES  1: dnsmasq logs every query to our stderr
 # Given to COMMAND: DNS_NETNS (the namespace's name), DNS_SERVER=127.0.0.1.
 set -u
@@ -81,6 +82,7 @@ host-record=scan2.ostrekon.test,198.51.100.2
 host-record=scan200.ostrekon.test,198.51.100.200
 EOF
   [[ -n ${DNS_EXTRA_CONF:-} ]] && printf '%s\n' "$DNS_EXTRA_CONF"
+  [[ -n ${DNS_EXTRA_FILE:-} ]] && cat "$DNS_EXTRA_FILE"
   return 0
 }
 
