@@ -18,13 +18,9 @@
 #include <functional>
 #include <random>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include "FormFixture.h"
 #include "LoopbackServer.h"
+#include "SilentDns.h"
 #include "TestStores.h"
 #include "common/SjisText.h"
 #include "platform/HostResolver.h"
@@ -35,27 +31,6 @@ namespace {
 const QString KStopLine = QStringLiteral("...中止されました");
 
 int EntriesIn(const char* dir) { return QDir(dir).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(); }
-
-// A DNS server on loopback that takes every query and answers none.
-class TDnsSink {
- public:
-  TDnsSink() {
-    FFd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    if (bind(FFd, reinterpret_cast<sockaddr*>(&a), len) == 0 &&
-        getsockname(FFd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-      FPort = ntohs(a.sin_port);
-  }
-  ~TDnsSink() { close(FFd); }
-  quint16 Port() const { return FPort; }
-
- private:
-  int FFd = -1;
-  quint16 FPort = 0;
-};
 
 // Lines of "name NNNN", sent in chunks of `perChunk` with `gapMs` between.
 QList<TLoopbackServer::TChunk> Lines(const char* name, int chunks, int perChunk, int gapMs) {
@@ -98,7 +73,7 @@ class StopSoakNetTest : public QObject, public TFormFixture {
   };
 
   QString FDir;
-  TDnsSink FDns;
+  TSilentServer FDns;
   TLoopbackServer FStream, FTrickle, FSilent, FFlood;
   std::vector<TCase> FCases;
 
@@ -191,9 +166,7 @@ class StopSoakNetTest : public QObject, public TFormFixture {
     FSilent.SetSilent(true);
     FFlood.SetStream("flood: a line as fast as the peer can send it\r\n", 0, 30);
     TFormDeps deps;
-    TResolverSetup setup;
-    setup.Servers = "127.0.0.1:" + QByteArray::number(FDns.Port());
-    deps.Resolver = std::make_shared<THostResolver>(setup);
+    deps.Resolver = std::make_shared<THostResolver>(FDns.Setup());
     deps.FingerPort = FStream.Port();
     deps.WhoisPort = FTrickle.Port();
     QVERIFY(Open(deps));
