@@ -22,6 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   });
   if (!spelledTwice) CHECK(encoded == bytes);
 
+  // A pane line is one line whatever its bytes, and comes back the same.
+  const QString line = SjisLineToUnicode(bytes);
+  CHECK(!line.contains(u'\r') && !line.contains(u'\n'));
+  if (!spelledTwice) CHECK(UnicodeToSjis(line) == bytes);
+
   // Any UTF-16, broken surrogates included: one or two bytes per unit.
   const QStringView utf16(reinterpret_cast<const char16_t*>(data), qsizetype(size / 2));
   const QByteArray fromUtf16 = UnicodeToSjis(utf16);
