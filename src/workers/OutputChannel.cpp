@@ -19,13 +19,14 @@ bool TOutputChannel::Push(TOutputItem item) {
   return true;
 }
 
-QList<TOutputItem> TOutputChannel::Take(qsizetype max, bool* more) {
+QList<TOutputItem> TOutputChannel::Take(qsizetype max, bool* more, qsizetype maxBytes) {
   QList<TOutputItem> taken;
   {
     std::lock_guard lock(FLock);
     const qsizetype n = std::min<qsizetype>(max, qsizetype(FItems.size()));
     taken.reserve(n);
-    for (qsizetype i = 0; i < n; ++i) {
+    for (qsizetype i = 0, bytes = 0; i < n && bytes < maxBytes; ++i) {
+      bytes += FItems.front().Text.size();
       taken.append(std::move(FItems.front()));
       FItems.pop_front();
     }

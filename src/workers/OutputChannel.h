@@ -32,9 +32,10 @@ class TOutputChannel {
   // Worker side. False when the item was dropped because the channel closed.
   bool Push(TOutputItem item);
 
-  // Main thread. Takes up to max items; more is set when items remain (the
-  // caller drains again later; the notifier stays quiet until then).
-  QList<TOutputItem> Take(qsizetype max, bool* more);
+  // Main thread. Takes up to max items, and no more once maxBytes of text are
+  // taken (one item at least); more is set when items remain (the caller
+  // drains again later; the notifier stays quiet until then).
+  QList<TOutputItem> Take(qsizetype max, bool* more, qsizetype maxBytes = 1 << 30);
 
   void Close();
   bool IsClosed() const;

@@ -27,6 +27,11 @@ TEST(OutputChannel, KeepsOrderAcrossBatchesAndNotifiesOncePerDrain) {
   for (int i = 0; i < 11; ++i) EXPECT_EQ(first[i].Text, QByteArray::number(i));
   channel.Push(LineItem(11));
   EXPECT_EQ(notified, 2);
+  // A byte budget ends a batch after the item that reaches it.
+  for (int i = 0; i < 5; ++i) channel.Push({TOutputItem::Line, QByteArray(10, 'x')});
+  EXPECT_EQ(channel.Take(100, &more, 12).size(), 2);  // "11" and ten bytes
+  EXPECT_EQ(channel.Take(100, &more, 1).size(), 1);
+  EXPECT_EQ(channel.Take(100, &more).size(), 3);
 }
 
 TEST(OutputChannel, FullChannelMakesTheWorkerWaitForTheWindow) {
