@@ -28,7 +28,7 @@ namespace {
 // cost more to lay out), then lets the event loop run (Stop, painting)
 // before it goes on.
 constexpr qsizetype DrainBatch = 8192;
-constexpr qsizetype DrainBytes = 1 << 20;
+constexpr qsizetype DrainBytes = 1 << 19;
 }  // namespace
 
 void TOstrekForm::AddOutput(const QString& text) { AddOutput(ToSjis(text)); }

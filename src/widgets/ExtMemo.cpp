@@ -143,8 +143,22 @@ void TExtMemo::AppendLines(const QString& lines, bool follow) {
 }
 
 void TExtMemo::AppendSjisLines(const QList<QByteArray>& lines, bool follow) {
+  // Usually no line holds a CR or LF byte, and the batch is decoded in one
+  // piece; a line that does (a stray byte of a JIS or EUC-JP line) keeps
+  // them as characters of its own, so that each line stays one line.
+  const bool plain = std::none_of(lines.begin(), lines.end(), [](const QByteArray& line) {
+    return line.contains('\n') || line.contains('\r');
+  });
   qsizetype size = 0;
   for (const QByteArray& line : lines) size += line.size() + 1;
+  if (plain) {
+    QByteArray joined;
+    joined.reserve(size);
+    for (const QByteArray& line : lines) joined.append(line).append('\n');
+    joined.chop(1);
+    AppendLines(SjisToUnicode(joined), follow);
+    return;
+  }
   QString text;
   text.reserve(size);
   for (const QByteArray& line : lines) text.append(SjisLineToUnicode(line)).append(u'\n');
