@@ -24,11 +24,11 @@
 #include "workers/OutputChannel.h"
 
 namespace {
-// One drain takes at most this many items, or this much text (long lines
-// cost more to lay out), then lets the event loop run (Stop, painting)
-// before it goes on.
+// One drain takes at most this many items, or this much text (long lines,
+// and Japanese text most of all, cost more to lay out), then lets the event
+// loop run (Stop, painting) before it goes on.
 constexpr qsizetype DrainBatch = 8192;
-constexpr qsizetype DrainBytes = 1 << 19;
+constexpr qsizetype DrainCost = 1 << 19;
 }  // namespace
 
 void TOstrekForm::AddOutput(const QString& text) { AddOutput(ToSjis(text)); }
@@ -58,7 +58,7 @@ void TOstrekForm::DrainWorker(std::weak_ptr<TOutputChannel> weak) {
   const std::shared_ptr<TOutputChannel> channel = weak.lock();
   if (!channel || channel != FChannel) return;
   bool more = false;
-  const QList<TOutputItem> items = channel->Take(DrainBatch, &more, DrainBytes);
+  const QList<TOutputItem> items = channel->Take(DrainBatch, &more, DrainCost);
   QList<QByteArray> lines;
   for (const TOutputItem& item : items) {
     if (item.Kind == TOutputItem::Line) {

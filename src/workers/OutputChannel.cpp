@@ -19,14 +19,24 @@ bool TOutputChannel::Push(TOutputItem item) {
   return true;
 }
 
-QList<TOutputItem> TOutputChannel::Take(qsizetype max, bool* more, qsizetype maxBytes) {
+namespace {
+// What laying an item's text out costs, roughly: a character from outside
+// ASCII (shaped with fallback fonts) costs far more than an ASCII one.
+qsizetype LayoutCost(const QByteArray& text) {
+  qsizetype cost = text.size();
+  for (char c : text) cost += uchar(c) >= 0x80 ? 7 : 0;
+  return cost;
+}
+}  // namespace
+
+QList<TOutputItem> TOutputChannel::Take(qsizetype max, bool* more, qsizetype maxCost) {
   QList<TOutputItem> taken;
   {
     std::lock_guard lock(FLock);
     const qsizetype n = std::min<qsizetype>(max, qsizetype(FItems.size()));
     taken.reserve(n);
-    for (qsizetype i = 0, bytes = 0; i < n && bytes < maxBytes; ++i) {
-      bytes += FItems.front().Text.size();
+    for (qsizetype i = 0, cost = 0; i < n && cost < maxCost; ++i) {
+      cost += LayoutCost(FItems.front().Text);
       taken.append(std::move(FItems.front()));
       FItems.pop_front();
     }

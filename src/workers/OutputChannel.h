@@ -32,10 +32,11 @@ class TOutputChannel {
   // Worker side. False when the item was dropped because the channel closed.
   bool Push(TOutputItem item);
 
-  // Main thread. Takes up to max items, and no more once maxBytes of text are
-  // taken (one item at least); more is set when items remain (the caller
-  // drains again later; the notifier stays quiet until then).
-  QList<TOutputItem> Take(qsizetype max, bool* more, qsizetype maxBytes = 1 << 30);
+  // Main thread. Takes up to max items, and no more once their text reaches
+  // maxCost (one item at least), where a byte costs one and a byte outside
+  // ASCII eight; more is set when items remain (the caller drains again
+  // later; the notifier stays quiet until then).
+  QList<TOutputItem> Take(qsizetype max, bool* more, qsizetype maxCost = 1 << 30);
 
   void Close();
   bool IsClosed() const;

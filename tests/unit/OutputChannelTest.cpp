@@ -27,11 +27,16 @@ TEST(OutputChannel, KeepsOrderAcrossBatchesAndNotifiesOncePerDrain) {
   for (int i = 0; i < 11; ++i) EXPECT_EQ(first[i].Text, QByteArray::number(i));
   channel.Push(LineItem(11));
   EXPECT_EQ(notified, 2);
-  // A byte budget ends a batch after the item that reaches it.
-  for (int i = 0; i < 5; ++i) channel.Push({TOutputItem::Line, QByteArray(10, 'x')});
+  // A cost budget ends a batch after the item that reaches it; a byte
+  // outside ASCII costs eight.
+  const QByteArray ten(10, 'x');
+  for (const QByteArray& text : {ten, ten, ten, QByteArray(2, '\x82'), ten})
+    channel.Push({TOutputItem::Line, text});
   EXPECT_EQ(channel.Take(100, &more, 12).size(), 2);  // "11" and ten bytes
   EXPECT_EQ(channel.Take(100, &more, 1).size(), 1);
-  EXPECT_EQ(channel.Take(100, &more).size(), 3);
+  EXPECT_EQ(channel.Take(100, &more, 20).size(), 2);  // ten, then 16
+  EXPECT_EQ(channel.Take(100, &more).size(), 1);
+  EXPECT_FALSE(more);
 }
 
 TEST(OutputChannel, FullChannelMakesTheWorkerWaitForTheWindow) {
