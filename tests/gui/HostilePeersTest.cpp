@@ -66,8 +66,6 @@ class HostilePeersTest : public QObject, public TFormFixture {
   QTemporaryDir FDir;
   TLoopbackServer FServer;
 
-  QString LastLine() const { return FForm->ExtMemo->document()->lastBlock().previous().text(); }
-
   void StartHttp() {
     Form().PageControl->setCurrentWidget(Form().Http);
     Form().HHURL_CB->setEditText(QStringLiteral("http://127.0.0.1:%1/").arg(FServer.Port()));
@@ -85,11 +83,8 @@ class HostilePeersTest : public QObject, public TFormFixture {
   }
   // The log after the header and its empty line. (A line may hold CR and
   // LF bytes of its own, so it is compared whole.)
-  QByteArray LogBody() {
-    Form().WaitForQueryLog();
-    QFile f(QDir(FDir.path()).filePath("hostile.log"));
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    const QByteArray log = f.readAll();
+  QByteArray LogBody() const {
+    const QByteArray log = ReadLog(QDir(FDir.path()).filePath("hostile.log"));
     return log.mid(log.indexOf("\r\n\r\n", log.indexOf(">> ")) + 4);
   }
   // Waits for the run to end by itself, with the stall and peak memory

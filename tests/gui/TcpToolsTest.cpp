@@ -36,11 +36,7 @@ class TcpToolsTest : public QObject, public TFormFixture {
     deps.WhoisPort = whoisPort ? whoisPort : FServer->Port();
     return Open(deps);
   }
-  QByteArray Log(const QString& name) {
-    if (FForm) Form().WaitForQueryLog();  // a closed window has written its log
-    QFile f(QDir(FDir.path()).filePath(name));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no file>");
-  }
+  QByteArray Log(const QString& name) const { return ReadLog(QDir(FDir.path()).filePath(name)); }
   static QString Header(const QString& title) {
     return QStringLiteral("^>> \\d{4}年\\d{1,2}月\\d{1,2}日\\d{1,2}時\\d{1,2}分\\d{1,2}秒  ") +
            QRegularExpression::escape(title) + "$";

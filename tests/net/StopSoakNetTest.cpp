@@ -78,8 +78,6 @@ class StopSoakNetTest : public QObject, public TFormFixture {
   std::vector<TCase> FCases;
 
   static QString Env(const char* name) { return qEnvironmentVariable(name); }
-  // The pane's text ends with a line end, so its last block is empty.
-  QString LastLine() const { return FForm->ExtMemo->document()->lastBlock().previous().text(); }
 
   void Go(QWidget* page, QComboBox* box, const QString& text) {
     Form().PageControl->setCurrentWidget(page);
@@ -136,11 +134,8 @@ class StopSoakNetTest : public QObject, public TFormFixture {
   }
 
   // The log holds one entry per run, each ending with the stop line.
-  void CheckLog(int runs) {
-    Form().WaitForQueryLog();
-    QFile f(QDir(FDir).filePath("soak.log"));
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    const QList<QByteArray> lines = f.readAll().split('\n');
+  void CheckLog(int runs) const {
+    const QList<QByteArray> lines = ReadLog(QDir(FDir).filePath("soak.log")).split('\n');
     const QByteArray stop = ToSjis(KStopLine) + "\r";
     int headers = 0;
     QByteArray lastText;

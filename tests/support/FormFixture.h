@@ -4,6 +4,8 @@
 // mouse input, and waited on with QTRY_VERIFY / QTRY_COMPARE in the tests.
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
+#include <QTextBlock>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -47,6 +49,16 @@ class TFormFixture {
   }
 
   bool Idle() const { return FForm->Go_Btn->isEnabled(); }
+  // The pane's last line (its text ends with a line end, so its last block
+  // is empty).
+  QString LastLine() const { return FForm->ExtMemo->document()->lastBlock().previous().text(); }
+  // A log file once the log entries of all finished runs are written (a
+  // closed window has written its own).
+  QByteArray ReadLog(const QString& path) const {
+    if (FForm) FForm->WaitForQueryLog();
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no file>");
+  }
   QStringList Pane() const { return FForm->ExtMemo->Lines(); }
   // The lines of the last run after its header and the empty line.
   QStringList Body() const {
