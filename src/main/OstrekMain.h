@@ -21,6 +21,7 @@ class QMenu;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
+class QTimer;
 class TExtMemo;
 class TFindDialog;
 class TOutputChannel;
@@ -282,5 +283,6 @@ class TOstrekForm : public QMainWindow {
   TAnimation* FAnimation = nullptr;
   QColor FPictureColour;
   std::shared_ptr<TOutputChannel> FChannel;
+  QTimer* FDrainTimer = nullptr;
   std::unique_ptr<TQueryLogWriter> FLogWriter;
 };

@@ -5,7 +5,6 @@
 #include <QClipboard>
 #include <QDate>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -26,7 +25,8 @@
 namespace {
 // One drain takes at most this many items, or this much text (long lines,
 // and Japanese text most of all, cost more to lay out), then lets the event
-// loop run (Stop, painting) before it goes on.
+// loop run (Stop, painting, timers) before it goes on. It goes on from a
+// timer: a posted call would run before any timer is served again.
 constexpr qsizetype DrainBatch = 8192;
 constexpr qsizetype DrainCost = 1 << 19;
 }  // namespace
@@ -89,7 +89,7 @@ void TOstrekForm::DrainWorker(std::weak_ptr<TOutputChannel> weak) {
     }
   }
   AppendOutputBatch(lines);
-  if (more && channel == FChannel) QTimer::singleShot(0, this, [this, weak] { DrainWorker(weak); });
+  if (more && channel == FChannel) FDrainTimer->start();
 }
 
 // The run's lines go to the log writer's thread: a long run's entry takes

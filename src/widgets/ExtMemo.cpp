@@ -132,10 +132,15 @@ void TExtMemo::AppendLines(const QString& lines, bool follow) {
   at.insertText(lines + QChar('\n'));
   at.endEditBlock();
   if (follow) {
+    // Scrolling with the viewport's updates on measures the distance
+    // scrolled, and so lays out every line passed over; the caret, placed
+    // after the scroll, needs only the lines shown.
+    viewport()->setUpdatesEnabled(false);
+    vbar->setValue(vbar->maximum());
+    viewport()->setUpdatesEnabled(true);
     QTextCursor caret = textCursor();
     caret.movePosition(QTextCursor::End);
     setTextCursor(caret);
-    vbar->setValue(vbar->maximum());
   } else {
     vbar->setValue(keepV);
     hbar->setValue(keepH);

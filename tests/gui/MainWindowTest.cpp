@@ -230,6 +230,10 @@ class MainWindowTest : public QObject, public TFormFixture {
     Form().AutoScroll_ChckM->setChecked(true);
     Form().ExtMemo->AppendLines(many, Form().AutoScroll_ChckM->isChecked());
     QCOMPARE(bar->value(), bar->maximum());
+    // The pane shows the end, with the caret there.
+    QVERIFY(Form().ExtMemo->isVisible());
+    QCOMPARE(Form().ExtMemo->cursorForPosition({4, 4}).blockNumber(), bar->value());
+    QVERIFY(Form().ExtMemo->viewport()->rect().contains(Form().ExtMemo->cursorRect()));
   }
 
   void enterPressesStartOrStop() {
