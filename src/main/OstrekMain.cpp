@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 
 #include "common/Common.h"
 #include "common/QueryLogWriter.h"
@@ -90,6 +91,11 @@ TOstrekForm::TOstrekForm(TFormDeps deps, QWidget* parent)
         this, [this] { ShowError(QStringLiteral("ログファイルの書き込みに失敗しました。")); },
         Qt::QueuedConnection);
   });
+  // A drain that leaves items behind goes on from this timer (OstrekOutput).
+  FDrainTimer = new QTimer(this);
+  FDrainTimer->setSingleShot(true);
+  FDrainTimer->setInterval(0);
+  connect(FDrainTimer, &QTimer::timeout, this, [this] { DrainWorker(FChannel); });
   InitResources();
   SubstituteDesignFonts();
   setObjectName(QStringLiteral("OstrekForm"));

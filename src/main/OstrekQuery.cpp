@@ -10,7 +10,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
-#include <QTimer>
 #include <optional>
 
 #include "common/Common.h"
@@ -64,12 +63,6 @@ TLookupSetup TOstrekForm::Lookups() {
 
 // A fresh channel for the next worker, drained on this thread.
 std::shared_ptr<TOutputChannel> TOstrekForm::NewChannel() {
-  if (!FDrainTimer) {
-    FDrainTimer = new QTimer(this);
-    FDrainTimer->setSingleShot(true);
-    FDrainTimer->setInterval(0);
-    connect(FDrainTimer, &QTimer::timeout, this, [this] { DrainWorker(FChannel); });
-  }
   FChannel = std::make_shared<TOutputChannel>();
   std::weak_ptr<TOutputChannel> weak = FChannel;
   FChannel->SetNotifier([this, weak] {

@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
-#include <QTextBlock>
 #include <QtTest>
 #include <random>
 
@@ -72,15 +71,6 @@ class HostilePeersTest : public QObject, public TFormFixture {
     QTest::mouseClick(Form().Go_Btn, Qt::LeftButton);
     QVERIFY(Form().IsBusy());
   }
-  // The run's lines in the pane after its header and the empty line.
-  QStringList PaneBody() const {
-    QStringList lines;
-    QTextBlock block = FForm->ExtMemo->document()->begin();
-    for (int skip = 0; skip < 2 && block.isValid(); ++skip) block = block.next();
-    for (; block.isValid() && block.next().isValid(); block = block.next())
-      lines.append(block.text());
-    return lines;
-  }
   // The log after the header and its empty line. (A line may hold CR and
   // LF bytes of its own, so it is compared whole.)
   QByteArray LogBody() const {
@@ -99,7 +89,7 @@ class HostilePeersTest : public QObject, public TFormFixture {
           qlonglong(expected.size()), stalls.LongestMs(), (PeakRssKb() - before) / 1024);
     QStringList shown;
     for (const QByteArray& line : expected) shown.append(SjisLineToUnicode(line));
-    QVERIFY(PaneBody() == shown);
+    QVERIFY(Body() == shown);
     QVERIFY(LogBody() == expected.join("\r\n") + "\r\n");
   }
   // Starts a run, waits until the pane shows `lines` lines of it, then stops
@@ -147,7 +137,7 @@ class HostilePeersTest : public QObject, public TFormFixture {
     for (char c : QByteArray("ok\r\nnext")) reply.append({QByteArray(1, c), 1000});
     FServer.SetReply(reply);
     StopAfter("one byte a second", 1, 10000);
-    QCOMPARE(PaneBody().first(), QByteArray("ok"));
+    QCOMPARE(Body().first(), QByteArray("ok"));
   }
 
   void resetInTheMiddleOfALine() {
