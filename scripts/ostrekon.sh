@@ -44,6 +44,6 @@ case "${1:-}" in
     exec "$build/ostrekon" ;;
   test)
     install_missing; do_build
-    cd "$build" && ctest --output-on-failure --timeout 600 ;;
+    cd "$build" && exec sh "$top/scripts/ctest_recap.sh" --output-on-failure --timeout 600 ;;
   *) echo "usage: $0 run|test|build" >&2; exit 2 ;;
 esac

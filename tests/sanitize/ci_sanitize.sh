@@ -27,7 +27,7 @@ case "$kind" in
     cd "$build"
     ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1 \
     UBSAN_OPTIONS=print_stacktrace=1 \
-      exec ctest --output-on-failure --timeout 600 -E '^(fuzz|install|cli)\.' ;;
+      exec sh "$source/scripts/ctest_recap.sh" --output-on-failure --timeout 600 -E '^(fuzz|install|cli)\.' ;;
   thread)
     configure thread
     cmake --build "$build" -j "$(nproc)" --target unit_tests resolver_net_test \
@@ -36,7 +36,7 @@ case "$kind" in
     # Unit tests are named by their suite (capitalised); the network tests
     # are those of the core library.
     TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$here/tsan.supp" \
-      exec ctest --output-on-failure --timeout 600 \
+      exec sh "$source/scripts/ctest_recap.sh" --output-on-failure --timeout 600 \
         -R '^[A-Z]|^net\.(resolver|icmp_service|icmp_workers|icmp_workers_dns)$' ;;
   *) echo "unknown sanitizer set: $kind" >&2; exit 2 ;;
 esac
