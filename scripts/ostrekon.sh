@@ -10,7 +10,7 @@ build="$top/build"
 
 packages=(cmake ninja-build g++ pkgconf qt6-base-dev libgl-dev libc-ares-dev
           libgtest-dev libbenchmark-dev fonts-ipafont-gothic qt6-translations-l10n
-          iproute2 dnsmasq-base xvfb xauth
+          iproute2 nftables dnsmasq-base xvfb xauth
           desktop-file-utils appstream dpkg-dev file clang libclang-rt-14-dev)
 
 install_missing() {
