@@ -5,10 +5,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
-#include <QTextBlock>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTextBlock>
 #include <QtTest>
 #include <memory>
 
