@@ -15,6 +15,7 @@
 #include <cstdio>
 
 #include "LoopbackServer.h"
+#include "TestStores.h"
 #include "common/ProgramDir.h"
 #include "common/SjisText.h"
 #include "main/OstrekMain.h"
@@ -108,6 +109,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   QTemporaryDir settings;  // never the user's own settings
+  MarkPortable(settings.path());
   SetProgramDir(settings.path());
   SetUserStorePath(QDir(settings.path()).filePath("Ostrekon.conf"));
   bool ok = QDir().mkpath(QString::fromLocal8Bit(argv[1]));

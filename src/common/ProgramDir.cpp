@@ -1,14 +1,27 @@
 #include "common/ProgramDir.h"
 
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
-#include <QTemporaryFile>
 
 namespace {
 QString& OverrideDir() {
   static QString dir;
   return dir;
+}
+
+QString& ProgramFileNameOverride() {
+  static QString name;
+  return name;
+}
+
+QString ProgramFileName() {
+  if (!ProgramFileNameOverride().isEmpty()) return ProgramFileNameOverride();
+  if (QCoreApplication::instance() == nullptr) return QStringLiteral("ostrekon");
+  return QFileInfo(QCoreApplication::applicationFilePath()).fileName();
 }
 
 struct TPlaces {
@@ -25,12 +38,23 @@ QString UserPlace(QStandardPaths::StandardLocation location) {
   return dir;
 }
 
+// access() asks the kernel with the real user's rights, read-only file
+// systems included, and creates nothing.
+bool UserMayWrite(const QString& dir) {
+  return !dir.isEmpty() && ::access(QFile::encodeName(dir).constData(), W_OK | X_OK) == 0;
+}
+
+bool IsPortable(const QString& programDir) {
+  return QFileInfo(QDir(programDir).filePath(SettingsFileName())).isFile() &&
+         UserMayWrite(programDir);
+}
+
 const TPlaces& Places() {
   static TPlaces places;
   const QString programDir = ProgramDir();
   if (places.ForProgramDir == programDir && !programDir.isEmpty()) return places;
   places.ForProgramDir = programDir;
-  places.Portable = CanCreateFilesIn(programDir);
+  places.Portable = IsPortable(programDir);
   places.SettingsDir =
       places.Portable ? programDir : UserPlace(QStandardPaths::GenericConfigLocation);
   places.LogDir = places.Portable ? programDir : UserPlace(QStandardPaths::GenericDataLocation);
@@ -45,12 +69,19 @@ QString ProgramDir() {
 
 void SetProgramDir(const QString& dir) { OverrideDir() = dir; }
 
+QString IniFileNameFor(const QString& programFileName) {
+  const QFileInfo info(programFileName);
+  const QString name = info.fileName();
+  const qsizetype dot = name.lastIndexOf(u'.');
+  const QString stem = dot < 0 ? name : name.left(dot);
+  const QString dir = programFileName.left(programFileName.size() - name.size());
+  return dir + stem + QStringLiteral(".ini");
+}
+
+void SetProgramFileName(const QString& fileName) { ProgramFileNameOverride() = fileName; }
+
+QString SettingsFileName() { return IniFileNameFor(ProgramFileName()); }
+
 QString SettingsDir() { return Places().SettingsDir; }
 QString LogDir() { return Places().LogDir; }
 bool PortableMode() { return Places().Portable; }
-
-bool CanCreateFilesIn(const QString& dir) {
-  if (dir.isEmpty()) return false;
-  QTemporaryFile probe(QDir(dir).filePath(QStringLiteral(".ostrekon-write-test-XXXXXX")));
-  return probe.open();
-}

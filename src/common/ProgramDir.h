@@ -6,16 +6,20 @@
 QString ProgramDir();
 void SetProgramDir(const QString& dir);
 
-// Where the settings file and the log files go. A portable copy keeps them
-// in its own directory, as long as a file can be created there. An installed
-// program cannot write its directory (/usr/bin): then the settings file goes
-// to the user's XDG config directory and the logs to the XDG data directory,
-// each under "qmzt/Ostrekon", created when needed. Decided once, at the first
-// call (start-up), and again only when the program directory is moved.
+// The settings file's name: the program file's name with its extension
+// replaced by ".ini" (appended when it has none), "ostrekon.ini" as
+// installed. Tests set the program file name.
+QString IniFileNameFor(const QString& programFileName);
+void SetProgramFileName(const QString& fileName);
+QString SettingsFileName();
+
+// Where the settings file and the log files go. Portable when the program's
+// directory holds its settings file and the user may write that directory:
+// both stay beside the program. Otherwise installed, whoever runs it (root
+// too): the settings file goes to the user's XDG config directory and the
+// logs to the XDG data directory, each under "qmzt/Ostrekon", created when
+// needed. Nothing is written to find out. Decided once, at the first call
+// (start-up), and again only when the program directory is moved.
 QString SettingsDir();
 QString LogDir();
 bool PortableMode();
-
-// Whether a file can really be created in dir: the only test that also
-// holds for root and for read-only file systems.
-bool CanCreateFilesIn(const QString& dir);

@@ -1,5 +1,7 @@
 #include "common/QueryLogWriter.h"
 
+#include <utility>
+
 #include "common/QueryLog.h"
 
 TQueryLogWriter::TQueryLogWriter(std::function<void()> failed) : FFailed(std::move(failed)) {}
@@ -38,10 +40,21 @@ void TQueryLogWriter::Run() {
     lock.unlock();
     const TLogWrite result = WriteQueryLogIn(entry.Dir, entry.Mode, entry.FileName, entry.Prefix,
                                              entry.Date, entry.Lines);
-    if (result == TLogWrite::Failed && FFailed) FFailed();
     entry = {};  // a long run's lines are freed here, not under the lock
     lock.lock();
+    // Counted before Wait can return, so a caller that waited sees it.
+    if (result == TLogWrite::Failed) ++FFailures;
     FWriting = false;
     FChanged.notify_all();
+    if (result == TLogWrite::Failed && FFailed) {
+      lock.unlock();
+      FFailed();
+      lock.lock();
+    }
   }
+}
+
+int TQueryLogWriter::TakeFailures() {
+  std::lock_guard lock(FLock);
+  return std::exchange(FFailures, 0);
 }

@@ -36,6 +36,8 @@ class TQueryLogWriter {
   void Post(TEntry entry);
   // Returns once every entry handed over so far is written.
   void Wait();
+  // How many entries failed since the last call, and starts counting anew.
+  int TakeFailures();
 
  private:
   void Run();
@@ -45,6 +47,7 @@ class TQueryLogWriter {
   std::condition_variable FChanged;
   std::deque<TEntry> FQueue;
   bool FWriting = false;
+  int FFailures = 0;
   bool FQuit = false;
   std::thread FThread;
 };

@@ -87,9 +87,7 @@ QFont DesignFont(const char* family) {
 TOstrekForm::TOstrekForm(TFormDeps deps, QWidget* parent)
     : QMainWindow(parent), FDeps(std::move(deps)) {
   FLogWriter = std::make_unique<TQueryLogWriter>([this] {
-    QMetaObject::invokeMethod(
-        this, [this] { ShowError(QStringLiteral("ログファイルの書き込みに失敗しました。")); },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &TOstrekForm::ReportQueryLogFailures, Qt::QueuedConnection);
   });
   // A drain that leaves items behind goes on from this timer (OstrekOutput).
   FDrainTimer = new QTimer(this);
@@ -289,6 +287,10 @@ void TOstrekForm::FormClose() {
   FClosed = true;
   WindowShown = false;
   if (FBusy) Stop_BtnClick();
+  // The stopped run's log entry is written, and a failure shown, while the
+  // window is still there to show it.
+  WaitForQueryLog();
+  ReportQueryLogFailures();
   WSACleanup();
   SaveSettingsOnClose();
   // A stopped worker never reaches the window again; still, let it leave

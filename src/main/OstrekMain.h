@@ -68,6 +68,8 @@ class TOstrekForm : public QMainWindow {
   void WriteQueryLog();
   // Returns once the log entries of all finished runs are written.
   void WaitForQueryLog();
+  // One error box for the entries that could not be written since the last.
+  void ReportQueryLogFailures();
   void Save_ExMMClick();
   void CpAll_ExMMClick();
   void DeleteAll_ExMMClick();

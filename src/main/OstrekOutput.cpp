@@ -102,6 +102,11 @@ void TOstrekForm::WriteQueryLog() {
 
 void TOstrekForm::WaitForQueryLog() { FLogWriter->Wait(); }
 
+void TOstrekForm::ReportQueryLogFailures() {
+  if (FLogWriter->TakeFailures() > 0)
+    ShowError(QStringLiteral("ログファイルの書き込みに失敗しました。"));
+}
+
 bool TOstrekForm::SaveOutputTo(const QString& path) {
   QByteArray text;
   for (const QString& line : ExtMemo->Lines()) {

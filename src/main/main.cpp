@@ -3,6 +3,7 @@
 #include "common/Version.h"
 #include "main/AppSetup.h"
 #include "main/OstrekMain.h"
+#include "main/QuitSignals.h"
 
 int main(int argc, char* argv[]) {
   QCoreApplication::setApplicationName(QStringLiteral("Ostrekon"));
@@ -13,6 +14,7 @@ int main(int argc, char* argv[]) {
   // Lets the desktop match the window to its menu entry and icon.
   QGuiApplication::setDesktopFileName(QStringLiteral("io.github.qmzt.Ostrekon"));
   InstallJapaneseQtTexts(app);
+  CloseWindowsOnQuitSignals(&app);
   TOstrekForm form;
   form.show();
   return app.exec();

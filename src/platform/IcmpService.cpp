@@ -374,7 +374,10 @@ quint32 IcmpErrorStatus(quint8 type, quint8 code) {
   }
 }
 
-void TIcmpHandleSlot::Put(TIcmpHandle handle) { FHandle.store(handle); }
+bool TIcmpHandleSlot::Put(TIcmpHandle handle) {
+  TIcmpHandle empty = InvalidHandleValue;
+  return FHandle.compare_exchange_strong(empty, handle);
+}
 
 bool TIcmpHandleSlot::Release(TIcmpHandle handle) {
   TIcmpHandle expected = handle;

@@ -85,7 +85,9 @@ quint32 IcmpErrorStatus(quint8 type, quint8 code);
 // Each handle is closed exactly once, by whichever takes it out first.
 class TIcmpHandleSlot {
  public:
-  void Put(TIcmpHandle handle);
+  // False when the slot still holds another worker's handle, which it keeps:
+  // a late, stopped worker must never push out the running one.
+  bool Put(TIcmpHandle handle);
   // Empties the slot if it still holds handle; true when it did, and the
   // caller then closes the handle.
   bool Release(TIcmpHandle handle);

@@ -6,6 +6,9 @@ TSocketSlot ActiveSocket;
 
 TSocketSlot::TToken TSocketSlot::Put(int fd) {
   std::lock_guard lock(FLock);
+  // A stopped worker that gets here late must not push out the running one:
+  // it would then release its own token and leave Stop nothing to wake.
+  if (FFd >= 0) return 0;
   FFd = fd;
   FToken = FNextToken++;
   return FToken;

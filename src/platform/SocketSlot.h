@@ -13,7 +13,8 @@ class TSocketSlot {
  public:
   using TToken = std::uint64_t;  // 0 = nothing was put
 
-  // Worker: publish fd; returns the token to release it with.
+  // Worker: publish fd; returns the token to release it with, or 0 when the
+  // slot still holds another worker's socket (which it keeps).
   TToken Put(int fd);
   // Worker, at its end: clear the slot if it still holds this token. Returns
   // true when it did (Stop had not taken it). Either way the worker then

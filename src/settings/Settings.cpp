@@ -332,7 +332,7 @@ TSettingsResult SaveSettings(TSettingsStore& store, const TSettings& s) {
 }
 
 TSettingsResult LoadSettingsFromIni(TSettings& settings, int screenWidth, int screenHeight) {
-  TIniStore store(SettingsIniPath());
+  TIniStore store(SettingsIniPathToRead());
   return LoadSettings(store, settings, screenWidth, screenHeight);
 }
 

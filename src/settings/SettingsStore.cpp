@@ -11,20 +11,9 @@
 
 namespace {
 
-QString& ProgramFileNameOverride() {
-  static QString name;
-  return name;
-}
-
 QString& UserStorePathOverride() {
   static QString path;
   return path;
-}
-
-QString ProgramFileName() {
-  if (!ProgramFileNameOverride().isEmpty()) return ProgramFileNameOverride();
-  if (QCoreApplication::instance() == nullptr) return QStringLiteral("ostrekon");
-  return QFileInfo(QCoreApplication::applicationFilePath()).fileName();
 }
 
 QString GroupKey(const QString& section, const QString& key) { return section + u'/' + key; }
@@ -129,19 +118,15 @@ bool TUserStore::Close() {
 
 // --- locations ----------------------------------------------------------------
 
-QString IniFileNameFor(const QString& programFileName) {
-  const QFileInfo info(programFileName);
-  const QString name = info.fileName();
-  const qsizetype dot = name.lastIndexOf(u'.');
-  const QString stem = dot < 0 ? name : name.left(dot);
-  const QString dir = programFileName.left(programFileName.size() - name.size());
-  return dir + stem + QStringLiteral(".ini");
-}
+QString SettingsIniPath() { return QDir(SettingsDir()).filePath(SettingsFileName()); }
 
-void SetProgramFileName(const QString& fileName) { ProgramFileNameOverride() = fileName; }
-
-QString SettingsIniPath() {
-  return QDir(SettingsDir()).filePath(IniFileNameFor(ProgramFileName()));
+// A user without settings of their own starts from the file beside an
+// installed program: an administrator's defaults, or a read-only portable copy.
+QString SettingsIniPathToRead() {
+  const QString own = SettingsIniPath();
+  if (PortableMode() || QFileInfo::exists(own)) return own;
+  const QString beside = QDir(ProgramDir()).filePath(SettingsFileName());
+  return QFileInfo(beside).isFile() ? beside : own;
 }
 
 void SetUserStorePath(const QString& fileName) { UserStorePathOverride() = fileName; }

@@ -2,6 +2,7 @@
 #include <QString>
 #include <memory>
 
+#include "common/ProgramDir.h"
 #include "settings/IniFile.h"
 
 class QSettings;
@@ -79,13 +80,11 @@ class TUserStore : public TSettingsStore {
   std::unique_ptr<QSettings> FSettings;
 };
 
-// Where the stores are. The settings file is the program file's path with
-// its extension replaced by ".ini" (appended when it has none), in the
-// program's directory or, for an installed program, the user's config
-// directory (SettingsDir()). Tests set the program file name.
-QString IniFileNameFor(const QString& programFileName);
-void SetProgramFileName(const QString& fileName);
+// Where the stores are. The settings file (SettingsFileName()) is written in
+// the program's directory or, for an installed program, the user's config
+// directory (SettingsDir()); SettingsIniPathToRead() is the file a load reads.
 QString SettingsIniPath();
+QString SettingsIniPathToRead();
 
 // The per-user store under the user's configuration directory, which
 // follows XDG_CONFIG_HOME. Tests may also set the file directly.

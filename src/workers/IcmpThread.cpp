@@ -67,7 +67,7 @@ bool TIcmpThread::OpenServiceHandle(int dataSize, int replySize) {
     SyncAddOutput(ToSjis(TextNoHandle));
     return false;
   }
-  IcmpHandle.Put(FHandle);
+  FHandlePublished = IcmpHandle.Put(FHandle);
   FRequest.assign(size_t(dataSize), EchoFiller);
   FReceive.assign(size_t(replySize), 0);
   return true;
@@ -75,7 +75,8 @@ bool TIcmpThread::OpenServiceHandle(int dataSize, int replySize) {
 
 void TIcmpThread::CloseServiceHandle() {
   // Unless Stop took the handle out of the slot and closed it already.
-  if (FHandle != InvalidHandleValue && IcmpHandle.Release(FHandle)) IcmpCloseHandle(FHandle);
+  if (FHandle != InvalidHandleValue && (!FHandlePublished || IcmpHandle.Release(FHandle)))
+    IcmpCloseHandle(FHandle);
   FHandle = InvalidHandleValue;
 }
 

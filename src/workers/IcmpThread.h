@@ -81,6 +81,7 @@ class TIcmpThread : public TQueryThread {
   int FRawFd = -1;
   TSocketSlot::TToken FRawToken = 0;
   TIcmpHandle FHandle = InvalidHandleValue;
+  bool FHandlePublished = false;  // in IcmpHandle, where Stop can close it
   int FDataSize = 0;
   quint16 FStartTick = 0;
   std::vector<quint8> FRequest;

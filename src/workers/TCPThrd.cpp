@@ -91,6 +91,8 @@ void TTCPThread::ReceiveReply(int fd) {
   });
   QByteArray block(ReceiveBlock, Qt::Uninitialized);
   while (!Terminated()) {
+    // Stop wakes this wait even when the slot no longer holds our socket.
+    if (WaitFd(fd, POLLIN, -1) < 0) break;
     const ssize_t n = ::recv(fd, block.data(), size_t(ReceiveBlock), 0);
     if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
     if (n <= 0) break;

@@ -4,6 +4,7 @@
 #include <QScrollBar>
 #include <QtTest>
 
+#include "common/SjisText.h"
 #include "widgets/ExtMemo.h"
 
 namespace {
@@ -56,6 +57,25 @@ class ExtMemoTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(FWindow.get()));
   }
   void cleanup() { FWindow.reset(); }
+
+  // Whatever bytes a batch brings, each line stays one pane line and comes
+  // back as the same bytes; a stray CR or LF alone in a batch included.
+  void batchLinesStayOneLineEach_data() {
+    QTest::addColumn<QList<QByteArray>>("batch");
+    QTest::newRow("plain") << QList<QByteArray>{"a", "", "b"};
+    QTest::newRow("stray CR, no LF in the batch") << QList<QByteArray>{"a\rb"};
+    QTest::newRow("stray LF") << QList<QByteArray>{"a\nb"};
+    QTest::newRow("stray CR among plain lines") << QList<QByteArray>{"x", "a\rb", "y"};
+    QTest::newRow("byte that is no character") << QList<QByteArray>{"a\x80" "b", "c"};
+  }
+  void batchLinesStayOneLineEach() {
+    QFETCH(QList<QByteArray>, batch);
+    FMemo->clear();
+    FMemo->AppendSjisLines(batch, false);
+    QList<QByteArray> back;
+    for (const QString& line : FMemo->Lines()) back << ToSjis(line);
+    QCOMPARE(back, batch);
+  }
 
   void marginSelection_data() {
     QTest::addColumn<bool>("lineSelect");

@@ -110,6 +110,7 @@ class HostilePeersTest : public QObject, public TFormFixture {
  private slots:
   void initTestCase() {
     IsolateSettingsStores();
+    MarkPortable(FDir.path());
     SetProgramDir(FDir.path());
   }
   void init() {

@@ -137,6 +137,30 @@ class StartupShutdownTest : public QObject {
     QVERIFY(!QFile::exists(QDir(FDir).filePath("../escaped.log")));
   }
 
+  // Closing during a run: the run's log entry is written before the window
+  // goes, and a failure to write it is shown while the window is there.
+  void closeDuringARunShowsALogFailureBeforeTheWindowGoes() {
+    QVERIFY(QDir(FDir).mkpath("taken.log"));  // the log's name is a directory
+    TLoopbackServer server;
+    server.SetSilent(true);
+    TOstrekForm form(FingerAt(server));
+    form.show();
+    form.FLogMode = 1;
+    form.FLogFileName = "taken.log";
+    form.FngrServ_CB->setEditText("127.0.0.1");
+    QTest::mouseClick(form.Go_Btn, Qt::LeftButton);
+    QTRY_VERIFY(form.Stop_Btn->isEnabled());
+    bool shownOverWindow = false;
+    WhenModal<QMessageBox>(this, [&](QMessageBox* box) {
+      shownOverWindow = box->text() == QStringLiteral("ログファイルの書き込みに失敗しました。") &&
+                        form.isVisible();
+      box->accept();
+    });
+    form.close();
+    QVERIFY(shownOverWindow);
+    QVERIFY(QDir(FDir).rmdir("taken.log"));
+  }
+
   void relayButtonEditsTheRelayOfTheActiveTab() {
     TOstrekForm form;
     form.show();

@@ -45,6 +45,7 @@ class TcpToolsTest : public QObject, public TFormFixture {
  private slots:
   void initTestCase() { IsolateSettingsStores(); }
   void init() {
+    MarkPortable(FDir.path());
     SetProgramDir(FDir.path());
     FServer = std::make_unique<TLoopbackServer>();
     QVERIFY(OpenWithServer());

@@ -6,3 +6,7 @@
 // test never reads or writes the settings of the machine's user. Returns
 // that directory.
 QString IsolateSettingsStores();
+
+// Makes dir a portable program's directory, as the build tree is: it holds
+// the program's (empty) settings file.
+void MarkPortable(const QString& dir);

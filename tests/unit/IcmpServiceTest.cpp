@@ -63,6 +63,12 @@ TEST(IcmpHandleSlotTest, EachHandleIsTakenOutOnce) {
   EXPECT_EQ(slot.Current(), InvalidHandleValue);
   EXPECT_FALSE(slot.Release(9));
   EXPECT_FALSE(slot.Release(InvalidHandleValue));
+
+  // A stopped worker's late Put keeps the running worker's handle in place.
+  EXPECT_TRUE(slot.Put(11));
+  EXPECT_FALSE(slot.Put(12));
+  EXPECT_FALSE(slot.Release(12));
+  EXPECT_EQ(slot.Current(), 11);
 }
 
 // A failure names its cause and, where a privilege or setting is missing,

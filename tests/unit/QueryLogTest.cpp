@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <atomic>
+#include <future>
 
 #include "FileSizeLimit.h"
 #include "common/QueryLog.h"
@@ -99,6 +101,22 @@ TEST(QueryLog, TheWriterKeepsOrderAndReportsFailures) {
   for (int run = 0; run < 50; ++run) expected += QByteArray::number(run) + "\r\n";
   EXPECT_EQ(ReadAll(dir.filePath("q.log")), expected);
   EXPECT_EQ(failed, 1);
+}
+
+// Wait holds until the entry being written is written: here the entry is
+// held inside its write by a FIFO that nobody reads yet.
+TEST(QueryLog, WaitReturnsOnlyOnceTheEntryInHandIsWritten) {
+  QTemporaryDir dir;
+  const QString fifo = dir.filePath("held.log");
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  TQueryLogWriter writer(nullptr);
+  writer.Post({dir.path(), LogOneFile, "held.log", "", QDate(2001, 4, 5), {"line"}});
+  auto waited = std::async(std::launch::async, [&writer] { writer.Wait(); });
+  EXPECT_EQ(waited.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+  QFile reader(fifo);
+  ASSERT_TRUE(reader.open(QIODevice::ReadOnly));  // lets the write go on
+  EXPECT_EQ(reader.readAll(), "line\r\n");
+  EXPECT_EQ(waited.wait_for(std::chrono::seconds(10)), std::future_status::ready);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "common/FileNameCheck.h"
+#include "TestStores.h"
 #include "common/ProgramDir.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
@@ -84,6 +85,11 @@ class SettingsTest : public ::testing::Test {
     ASSERT_TRUE(QDir(FDir.path()).mkdir("prog"));
     SetProgramDir(FDir.filePath("prog"));
     SetProgramFileName("ostrekon");
+    // Decided as a portable copy at start-up; each test then lays out the
+    // settings file as it needs.
+    MarkPortable(FDir.filePath("prog"));
+    ASSERT_TRUE(PortableMode());
+    QFile::remove(QDir(FDir.filePath("prog")).filePath("ostrekon.ini"));
     FHadConfigHome = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
     FConfigHome = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", FDir.filePath("config").toLocal8Bit());

@@ -45,4 +45,20 @@ TEST(SocketSlot, AStoppedWorkerNeverClearsALaterRunsSocket) {
   EXPECT_TRUE(slot.Release(current));
   EXPECT_EQ(slot.Current(), -1);
 }
+TEST(SocketSlot, ALateWorkerNeverPushesOutTheRunningOne) {
+  TSocketSlot slot;
+  TPair stale, running;
+  // Run A was stopped before it published its socket; run B has published.
+  const auto current = slot.Put(running.Fd[0]);
+  // A gets to Put late, sees its stop flag and releases what it was given.
+  const auto late = slot.Put(stale.Fd[0]);
+  EXPECT_EQ(late, 0u);
+  EXPECT_FALSE(slot.Release(late));
+  EXPECT_EQ(slot.Current(), running.Fd[0]);
+  // B's Stop still finds B's socket.
+  EXPECT_TRUE(slot.ShutdownAndClear());
+  EXPECT_TRUE(running.PeerSeesEof());
+  EXPECT_FALSE(stale.PeerSeesEof());
+  EXPECT_FALSE(slot.Release(current));
+}
 }  // namespace

@@ -127,6 +127,25 @@ TEST(TcpWorker, StopReleasesABlockedReceiveAndNothingFollows) {
   EXPECT_TRUE(WaitSocketCount(before)) << OpenSocketCount() << " sockets, not " << before;
 }
 
+TEST(TcpWorker, StopWakesTheReceiveEvenWhenTheSlotLostItsSocket) {
+  // A late worker of an earlier run can leave the slot empty: Stop then has
+  // no socket to shut down, and only the worker's own wake-up is left.
+  TLoopbackServer server;
+  server.SetSilent(true);
+  TRun run;
+  run.Start("", "q", server.Port());
+  const QDeadlineTimer deadline(5000);
+  while (ActiveSocket.Current() < 0 && !deadline.hasExpired()) std::this_thread::yield();
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // now receiving
+  run.Worker->Stop();
+  const bool ended = run.Worker->wait(3000);
+  if (!ended) {  // let the failing worker go before the server does
+    ActiveSocket.ShutdownAndClear();
+    run.Worker->wait(3000);
+  }
+  EXPECT_TRUE(ended);
+}
+
 TEST(TcpWorker, StopBeforeTheConnectionIsMadeEndsTheWorker) {
   // Nothing accepts: the listen queue is full, so connect() hangs until Stop.
   TLoopbackServer server;
