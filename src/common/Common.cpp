@@ -78,13 +78,25 @@ int ExtractUrlPort(const QString& text, int defaultPort) {
 
 // --- IPv4 addresses -----------------------------------------------------------
 
+namespace {
+
+// Digits, dots and the letters of the hex form. inet_aton ends the address at
+// a blank and ignores what follows it, so "192.0.2 " would read as 192.0.0.2:
+// no other character may reach it.
+bool IsDottedAddressChar(QChar c) {
+  const char16_t u = c.unicode();
+  return (u >= u'0' && u <= u'9') || u == u'.' || u == u'x' || u == u'X' ||
+         (u >= u'a' && u <= u'f') || (u >= u'A' && u <= u'F');
+}
+
+}  // namespace
+
 bool ParseDottedAddress(QStringView text, quint32* addrNetOrder) {
   if (text.isEmpty()) return false;
   QByteArray latin;
   latin.reserve(text.size());
   for (QChar c : text) {
-    // inet_aton would stop at a NUL; any other non-ASCII character is no digit.
-    if (c.unicode() == 0 || c.unicode() > 0x7F) return false;
+    if (!IsDottedAddressChar(c)) return false;
     latin.append(char(c.unicode()));
   }
   in_addr a{};

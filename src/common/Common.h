@@ -27,8 +27,9 @@ int ExtractUrlPort(const QString& text, int defaultPort);
 
 // A dotted address as the socket layer reads one ("192.0.2.1", also the
 // short and octal or hex forms inet_aton takes), in network byte order.
-// False for anything else: names, empty text, text with NUL or non-Latin-1
-// characters.
+// False for anything else: names, empty text, and any text with a character
+// beyond digits, dots and hex digits, so nothing may follow the address
+// (not even a blank).
 bool ParseDottedAddress(QStringView text, quint32* addrNetOrder);
 
 // "a.b.c.d" of an address in network byte order.

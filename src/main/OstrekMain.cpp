@@ -22,6 +22,7 @@
 
 #include "common/Common.h"
 #include "common/QueryLogWriter.h"
+#include "common/ToolValues.h"
 #include "dialogs/Find.h"
 #include "settings/IniFile.h"
 #include "widgets/ActivityPicture.h"
@@ -140,7 +141,7 @@ TOstrekForm::TOstrekForm(TFormDeps deps, QWidget* parent)
 
   connect(FngrWall_Btn, &QPushButton::clicked, this, &TOstrekForm::FireWall_BtnClick);
   connect(WhoisWall_Btn, &QPushButton::clicked, this, &TOstrekForm::FireWall_BtnClick);
-  setMinimumSize(400, 300);
+  setMinimumSize(MinWindowWidth, MinWindowHeight);
   resize(608, 345 + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
   FormCreate();
   if (FStartFailed) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);

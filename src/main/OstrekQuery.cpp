@@ -32,6 +32,11 @@
 
 namespace {
 constexpr int HttpPort = 80;
+
+// The line of a host field or URL that names no host (it holds a blank).
+QString BadHostLine(const QString& typed) {
+  return typed + QStringLiteral(" - ホスト名が正しくありません。");
+}
 }  // namespace
 
 // --- Starting a run ----------------------------------------------------------------
@@ -82,7 +87,7 @@ std::optional<QString> TOstrekForm::TakeHost(QComboBox* box, const QString& tool
   const QString host = ExtractUrlHost(typed);
   if (host.isEmpty()) {
     TRun run(*this, tool + QStringLiteral(" - ") + typed);
-    AddOutput(typed + QStringLiteral(" - ホスト名が正しくありません。"));
+    AddOutput(BadHostLine(typed));
     return std::nullopt;
   }
   box->setEditText(host);
@@ -170,6 +175,11 @@ void TOstrekForm::GoHttp() {
     AddOutput(scheme + QStringLiteral(" - このプロトコルはサポートされていません。"));
     return;
   }
+  const QString host = ExtractUrlHost(url);
+  if (host.isEmpty()) {
+    AddOutput(BadHostLine(url));
+    return;
+  }
   const int port = ExtractUrlPort(url, HttpPort);
   if (port < 1 || port > 65535) {
     // Only 16 bits would reach the socket: refuse rather than connect elsewhere.
@@ -177,7 +187,7 @@ void TOstrekForm::GoHttp() {
     return;
   }
   const QByteArray request = HttpRequest(HTTPGET_RBTN->isChecked(), ExtractUrlPath(url));
-  run.HandTo(new TTCPThread(NewChannel(), Lookups(), ExtractUrlHost(url), request, port));
+  run.HandTo(new TTCPThread(NewChannel(), Lookups(), host, request, port));
 }
 
 // --- Start, stop and finish -----------------------------------------------------------------

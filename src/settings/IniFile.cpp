@@ -1,8 +1,13 @@
 #include "settings/IniFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <cerrno>
 #include <climits>
 
 #include "common/Common.h"
@@ -69,6 +74,33 @@ QByteArray EncodeValue(const QString& value) {
   return sjis;
 }
 
+// The first maxBytes bytes of a regular file, links followed; nothing for
+// anything else. A FIFO or a device is never opened for reading: one would
+// hang the window, the other (/dev/zero) never end. The open does not block
+// either, should a FIFO be put in the file's place after the check.
+std::optional<QByteArray> ReadRegularFile(const QString& fileName, qint64 maxBytes) {
+  const QByteArray path = QFile::encodeName(fileName);
+  struct stat info {};
+  if (::stat(path.constData(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  QByteArray data;
+  bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  char buffer[16384];
+  while (ok && data.size() < maxBytes) {
+    const ssize_t n =
+        ::read(fd, buffer, size_t(qMin<qint64>(sizeof buffer, maxBytes - data.size())));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    data.append(buffer, n);
+  }
+  ::close(fd);
+  return ok ? std::optional(data) : std::nullopt;
+}
+
 int DigitValue(QChar c, int base) {
   const char16_t u = c.unicode();
   int d = -1;
@@ -109,15 +141,15 @@ std::optional<int> ParseProfileInteger(QStringView text) {
 
 TIniFile::TIniFile(QString fileName) : FFileName(std::move(fileName)) {}
 
-bool TIniFile::Load() {
+bool TIniFile::Load(qint64 maxBytes) {
   FLines.clear();
   FModified = false;
   if (!QFileInfo::exists(FFileName)) return true;
-  QFile file(FFileName);
-  if (!file.open(QIODevice::ReadOnly)) return false;
-  const QByteArray data = file.readAll();
-  if (file.error() != QFileDevice::NoError) return false;
-  FLines = SplitLines(data);
+  std::optional<QByteArray> data = ReadRegularFile(FFileName, maxBytes);
+  if (!data) return false;
+  // A line cut off at the limit is not what the file says.
+  if (data->size() == maxBytes) data->truncate(data->lastIndexOf('\n') + 1);
+  FLines = SplitLines(*data);
   return true;
 }
 
@@ -226,6 +258,6 @@ void TIniFile::EraseSection(QStringView section) {
 
 QString ReadInternetShortcutUrl(const QString& fileName) {
   TIniFile shortcut(fileName);
-  shortcut.Load();
+  shortcut.Load(MaxShortcutBytes);
   return shortcut.ReadString(u"InternetShortcut", u"URL", QString());
 }

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <QStringView>
+#include <limits>
 #include <optional>
 
 // A profile (INI) file as Windows keeps it: Shift_JIS text, "[Section]"
@@ -25,9 +26,11 @@ class TIniFile {
 
   const QString& FileName() const { return FFileName; }
 
-  // Reads the file. A missing file is an empty profile; false when the file
-  // is there but cannot be read (the profile is then empty).
-  bool Load();
+  // Reads the whole lines within the first maxBytes of the file. A missing
+  // file is an empty profile; false when the file is there but cannot be
+  // read or is no regular file (a FIFO, a device), and the profile is then
+  // empty.
+  bool Load(qint64 maxBytes = std::numeric_limits<qint64>::max());
   // Writes the whole profile with CR LF line ends. The new text goes to a
   // temporary file beside the old one and replaces it only when complete,
   // so a failed write leaves the old file as it was.
@@ -65,5 +68,9 @@ class TIniFile {
 };
 
 // The address of an Internet shortcut (".url" file): "URL" in section
-// "InternetShortcut"; empty when the file, the section or the key is missing.
+// "InternetShortcut"; empty when the file, the section or the key is missing,
+// or the file is no regular file. Only the file's first MaxShortcutBytes are
+// read: a shortcut is a few short lines, and its URL is read up to
+// MaxIniValueBytes like any value, whatever comes before it.
+constexpr qint64 MaxShortcutBytes = 64 * 1024;
 QString ReadInternetShortcutUrl(const QString& fileName);

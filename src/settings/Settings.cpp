@@ -37,6 +37,13 @@ class TReader {
     int value = 0;
     return Found(FStore.ReadInteger(section, key, value)) ? value : defaultValue;
   }
+  // A stored number brought into its range: a hand-edited one must neither
+  // overflow the arithmetic made with it nor reach a control or a worker.
+  int Number(const QString& section, const QString& key, const TToolValue& range,
+             int defaultValue) {
+    int value = 0;
+    return Found(FStore.ReadInteger(section, key, value)) ? range.Bounded(value) : defaultValue;
+  }
   bool Boolean(const QString& section, const QString& key, bool defaultValue) {
     return Integer(section, key, defaultValue ? 1 : 0) != 0;
   }
@@ -101,11 +108,16 @@ void ReadHistories(TReader& reader, TSettings& s) {
   }
 }
 
-// Left and Top default to centring the width and height just read.
+// Width and height lie between the window's minimum and the screen. Left and
+// Top default to centring the width and height just read; where they leave
+// the window off the screen is decided when it is placed.
 void ReadWindow(TReader& reader, TWindowBounds& bounds, int screenWidth, int screenHeight) {
-  const TWindowBounds defaults = DefaultWindowBounds(screenWidth, screenHeight);
-  bounds.FWidth = reader.Integer(Window, QStringLiteral("Width"), defaults.FWidth);
-  bounds.FHeight = reader.Integer(Window, QStringLiteral("Height"), defaults.FHeight);
+  const TWindowBounds d = DefaultWindowBounds(screenWidth, screenHeight);
+  const TToolValue width{MinWindowWidth, qMax(MinWindowWidth, screenWidth), d.FWidth, d.FWidth};
+  const TToolValue height{MinWindowHeight, qMax(MinWindowHeight, screenHeight), d.FHeight,
+                          d.FHeight};
+  bounds.FWidth = reader.Number(Window, QStringLiteral("Width"), width, width.Default);
+  bounds.FHeight = reader.Number(Window, QStringLiteral("Height"), height, height.Default);
   bounds.FLeft = reader.Integer(Window, QStringLiteral("Left"), (screenWidth - bounds.FWidth) / 2);
   bounds.FTop = reader.Integer(Window, QStringLiteral("Top"), (screenHeight - bounds.FHeight) / 2);
 }
@@ -117,28 +129,41 @@ void ReadRelay(TReader& reader, const QString& section, QString& relay, bool& en
   if (!relay.isEmpty()) enabled = reader.Boolean(section, QStringLiteral("EnableWall"), false);
 }
 
-// Each number defaults to what a settings object holds before the load.
-void ReadToolValues(TReader& reader, TSettings& s) {
-  const TSettings d;
-  s.FPingTimeout = reader.Integer(Ping, QStringLiteral("Timeout"), d.FPingTimeout);
-  s.FPingReqNum = reader.Integer(Ping, QStringLiteral("ReqNum"), d.FPingReqNum);
-  s.FPingDelay = reader.Integer(Ping, QStringLiteral("Delay"), d.FPingDelay);
-  s.FPingSize = reader.Integer(Ping, QStringLiteral("Size"), d.FPingSize);
-  s.FPingTTL = reader.Integer(Ping, QStringLiteral("TTL"), d.FPingTTL);
-  s.FPingDontFragment = reader.Boolean(Ping, QStringLiteral("DntFlag"), d.FPingDontFragment);
-  s.FTraceTimeout = reader.Integer(TraceRoute, QStringLiteral("Timeout"), d.FTraceTimeout);
-  s.FTraceStartHop = reader.Integer(TraceRoute, QStringLiteral("StartHop"), d.FTraceStartHop);
-  s.FTraceMaxHop = reader.Integer(TraceRoute, QStringLiteral("MaxHop"), d.FTraceMaxHop);
-  s.FTraceResolveHosts =
-      reader.Boolean(TraceRoute, QStringLiteral("ResolvHN"), d.FTraceResolveHosts);
-  s.FNsTimeout = reader.Integer(NsLookup, QStringLiteral("Timeout"), d.FNsTimeout);
+// Every stored number with a fixed range and default (ToolValues.h), in the
+// order of the load. The window's bounds and the font size have defaults of
+// their own.
+struct TNumberKey {
+  int TSettings::*Field;
+  const char* Section;
+  const char* Key;
+  TToolValue Value;
+};
+const TNumberKey NumberKeys[] = {
+    {&TSettings::FPingTimeout, "Ping", "Timeout", PingTimeoutValue},
+    {&TSettings::FPingReqNum, "Ping", "ReqNum", PingCountValue},
+    {&TSettings::FPingDelay, "Ping", "Delay", PingDelayValue},
+    {&TSettings::FPingSize, "Ping", "Size", PingSizeValue},
+    {&TSettings::FPingTTL, "Ping", "TTL", PingTtlValue},
+    {&TSettings::FTraceTimeout, "TraceRoute", "Timeout", TraceTimeoutValue},
+    {&TSettings::FTraceStartHop, "TraceRoute", "StartHop", TraceFirstHopValue},
+    {&TSettings::FTraceMaxHop, "TraceRoute", "MaxHop", TraceLastHopValue},
+    {&TSettings::FNsTimeout, "NS Lookup", "Timeout", LookupTimeoutValue},
+    {&TSettings::FScanFirst, "IP Scan", "StartHop", ScanFirstValue},
+    {&TSettings::FScanLast, "IP Scan", "MaxHop", ScanLastValue},
+    {&TSettings::FLogMode, "Others", "Logging", LogModeValue},
+};
+
+void ReadNumbers(TReader& reader, TSettings& s) {
+  for (const TNumberKey& k : NumberKeys) {
+    s.*k.Field = reader.Number(QLatin1StringView(k.Section), QLatin1StringView(k.Key), k.Value,
+                               k.Value.Default);
+  }
 }
 
-void ReadScanRange(TReader& reader, TSettings& s) {
-  const TSettings d;
-  s.FScanFirst = reader.Integer(IpScan, QStringLiteral("StartHop"), d.FScanFirst);
-  s.FScanLast = reader.Integer(IpScan, QStringLiteral("MaxHop"), d.FScanLast);
-  s.FScanFoundOnly = reader.Boolean(IpScan, QStringLiteral("All"), d.FScanFoundOnly);
+void ReadToolSwitches(TReader& reader, TSettings& s) {
+  s.FPingDontFragment = reader.Boolean(Ping, QStringLiteral("DntFlag"), false);
+  s.FTraceResolveHosts = reader.Boolean(TraceRoute, QStringLiteral("ResolvHN"), false);
+  s.FScanFoundOnly = reader.Boolean(IpScan, QStringLiteral("All"), false);
 }
 
 // HEAD and GET are one radio group, applied HEAD first: GET wins when both
@@ -159,11 +184,10 @@ void ReadViewSwitches(TReader& reader, TSettings& s) {
 // The font keys default to the font the window holds now.
 void ReadFont(TReader& reader, TSettings& s) {
   s.FFontName = reader.String(Others, QStringLiteral("FontName"), s.FFontName);
-  s.FFontSize = reader.Integer(Others, QStringLiteral("FontSize"), s.FFontSize);
+  s.FFontSize = reader.Number(Others, QStringLiteral("FontSize"), FontSizeValue, s.FFontSize);
 }
 
-void ReadLog(TReader& reader, TSettings& s) {
-  s.FLogMode = reader.Integer(Others, QStringLiteral("Logging"), 0);
+void ReadLogNames(TReader& reader, TSettings& s) {
   s.FLogFileName = SjisCutText(reader.String(Others, QStringLiteral("LogName"), QString()));
   s.FLogPrefix = SjisCutText(reader.String(Others, QStringLiteral("PreName"), QString()));
 }
@@ -304,14 +328,14 @@ TSettingsResult LoadSettings(TSettingsStore& store, TSettings& s, int screenWidt
   ReadWindow(reader, s.FWindow, screenWidth, screenHeight);
   ReadRelay(reader, Finger, s.FFingerRelay, s.FFingerWall);
   ReadRelay(reader, Whois, s.FWhoisRelay, s.FWhoisWall);
-  ReadToolValues(reader, s);
+  ReadNumbers(reader, s);
+  ReadToolSwitches(reader, s);
   s.FFolder = reader.String(Others, QStringLiteral("Folder"), QString());
-  ReadScanRange(reader, s);
   ReadHttpMethod(reader, s);
   ReadViewSwitches(reader, s);
   s.FActivePage = reader.String(Others, QStringLiteral("ActivePage"), QStringLiteral("Finger"));
   ReadFont(reader, s);
-  ReadLog(reader, s);
+  ReadLogNames(reader, s);
   EraseLegacySections(store);
   if (!store.Close()) reader.Fail();
   return reader.Failed() ? TSettingsResult::LoadFailed : TSettingsResult::Ok;

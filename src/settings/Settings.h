@@ -82,10 +82,10 @@ struct TSettings {
   QString FActivePage = QStringLiteral("Finger");  // "Others"/"ActivePage", a PageNames entry
   // "Others"/"FontName" and "FontSize" (points): the output pane's font.
   QString FFontName = QStringLiteral("ＭＳ ゴシック");
-  int FFontSize = 9;
-  int FLogMode = 0;      // "Others"/"Logging": 0 none, 1 one file, 2 one file a day
-  QString FLogFileName;  // "Others"/"LogName", at most 64 bytes
-  QString FLogPrefix;    // "Others"/"PreName", at most 64 bytes
+  int FFontSize = FontSizeValue.Default;
+  int FLogMode = LogModeValue.Default;  // "Others"/"Logging": 0 none, 1 one file, 2 one file a day
+  QString FLogFileName;                 // "Others"/"LogName", at most 64 bytes
+  QString FLogPrefix;                   // "Others"/"PreName", at most 64 bytes
 
   bool operator==(const TSettings&) const = default;
 };
@@ -98,6 +98,8 @@ QString SettingsErrorText(TSettingsResult result);
 // The load: settings comes in holding the window's current values. A key
 // that is missing takes its default; a value that cannot be read is
 // reported and taken as missing, and the load goes on with the next one.
+// A number outside its range (ToolValues.h; the window between its minimum
+// size and the screen) is brought into it.
 // History lists are appended to what settings already holds.
 TSettingsResult LoadSettings(TSettingsStore& store, TSettings& settings, int screenWidth,
                              int screenHeight);

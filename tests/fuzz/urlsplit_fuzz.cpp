@@ -1,4 +1,4 @@
-// URL splitting of typed text.
+// URL splitting and dotted addresses of typed text.
 
 #include "FuzzCheck.h"
 #include "common/Common.h"
@@ -36,5 +36,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!hostPort.contains(u':')) CHECK(port7 == 7 && port8 == 8);
   // A port that was read does not depend on the default.
   CHECK((port7 == 7 && port8 == 8) || port7 == port8);
+
+  // A dotted address is nothing but digits, dots and the hex form's letters,
+  // and its own text reads back as the same address.
+  quint32 addr = 0, again = 0;
+  if (ParseDottedAddress(text, &addr)) {
+    for (QChar c : text) CHECK(QStringView(u"0123456789abcdefABCDEFxX.").contains(c));
+    CHECK(ParseDottedAddress(QString::fromLatin1(FormatDottedAddress(addr)), &again));
+    CHECK(again == addr);
+  }
   return 0;
 }

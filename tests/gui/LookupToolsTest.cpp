@@ -129,8 +129,14 @@ class LookupToolsTest : public QObject, public TFormFixture {
                                   QStringLiteral("ＩＰアドレス: 192.0.2.2"), ""}));
   }
 
+  void ipScanRefusesAnInvalidPrefix_data() {
+    QTest::addColumn<QString>("prefix");
+    QTest::newRow("octet too big") << "192.0.2.999";
+    QTest::newRow("blank after it") << "192.0.2 ";
+  }
   void ipScanRefusesAnInvalidPrefix() {
-    Start(Form().NsLookupEx, Form().Ex_CB, "192.0.2.999");
+    QFETCH(QString, prefix);
+    Start(Form().NsLookupEx, Form().Ex_CB, prefix);
     QTRY_VERIFY(Idle());
     QCOMPARE(Body(), QStringList{QStringLiteral("有効なアドレスではありません。")});
     QVERIFY(FResolver->Requests().isEmpty());

@@ -176,6 +176,9 @@ class TcpToolsTest : public QObject, public TFormFixture {
                                   << QStringLiteral("65616 - ポート番号が正しくありません。");
     QTest::newRow("port zero") << "http://127.0.0.1:0/"
                                << QStringLiteral("0 - ポート番号が正しくありません。");
+    QTest::newRow("blank in the path")
+        << "http://127.0.0.1/a b"
+        << QStringLiteral("http://127.0.0.1/a b - ホスト名が正しくありません。");
   }
   void httpRefusesOtherSchemesAndBadPorts() {
     QFETCH(QString, url);

@@ -1,11 +1,15 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <climits>
 #include <csignal>
+#include <thread>
 
 #include "settings/IniFile.h"
 
@@ -195,6 +199,39 @@ TEST_F(IniFileTest, InternetShortcutUrl) {
   Loaded("[InternetShortcut]\r\nIconIndex=0\r\n");
   EXPECT_EQ(ReadInternetShortcutUrl(Path()), "");
   EXPECT_EQ(ReadInternetShortcutUrl(FDir.filePath("missing.url")), "");
+}
+
+// A dropped shortcut is read on the window's thread: only a regular file,
+// links followed, and only its start. The rows stop at the first that fails,
+// since a FIFO read would hang and /dev/zero never end.
+TEST_F(IniFileTest, ShortcutsAreReadOnlyFromTheStartOfRegularFiles) {
+  const QByteArray fifo = QFile::encodeName(FDir.filePath("fifo.url"));
+  ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+  std::thread writer([&fifo] {  // what a read of the FIFO would get
+    const int fd = ::open(fifo.constData(), O_WRONLY);
+    EXPECT_EQ(::write(fd, "[InternetShortcut]\nURL=http://fifo.test/\n", 41), 41);
+    ::close(fd);
+  });
+  Loaded("[InternetShortcut]\r\n" + QByteArray(MaxShortcutBytes - 30, ';') +
+         "\r\nURL=http://late.test/\r\n");
+  QFile::rename(Path(), FDir.filePath("late.url"));  // its URL line ends past the limit
+  Loaded("[InternetShortcut]\r\nURL=http://plain.test/\r\n");
+  QFile::link(QFile::decodeName(fifo), FDir.filePath("link-fifo.url"));
+  QFile::link("/dev/zero", FDir.filePath("link-zero.url"));
+  QFile::link(Path(), FDir.filePath("link-plain.url"));
+  const char* const cases[][2] = {{"fifo.url", ""},
+                                  {"link-fifo.url", ""},
+                                  {"late.url", ""},
+                                  {"link-plain.url", "http://plain.test/"},
+                                  {"link-zero.url", ""}};
+  for (const auto& [name, expected] : cases) {
+    const std::string url = ReadInternetShortcutUrl(FDir.filePath(name)).toStdString();
+    EXPECT_EQ(url, expected) << name;
+    if (url != expected) break;
+  }
+  const int release = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK);  // frees an unread writer
+  writer.join();
+  ::close(release);
 }
 
 }  // namespace

@@ -4,10 +4,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 
-#include "common/FileNameCheck.h"
 #include "TestStores.h"
+#include "common/FileNameCheck.h"
 #include "common/ProgramDir.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
@@ -195,6 +196,39 @@ TEST_P(BothStores, LegacySectionsAreReadFirstThenErased) {
   store->Close();
 }
 
+// A hand-edited number outside its range is brought into it, or to its
+// default where an end of the range would be a choice nobody made.
+TEST_P(BothStores, NumbersAreBroughtIntoTheirRanges) {
+  const auto width = [](const TSettings& s) { return s.FWindow.FWidth; };
+  const auto height = [](const TSettings& s) { return s.FWindow.FHeight; };
+  const struct {
+    const char* Section;
+    const char* Key;
+    const char* Stored;
+    int Loaded;
+    std::function<int(const TSettings&)> Field;
+  } cases[] = {
+      {"Others", "FontSize", "500", 99, &TSettings::FFontSize},
+      {"Others", "FontSize", "22369622", 99, &TSettings::FFontSize},
+      {"Window", "Width", "60000", ScreenW, width},
+      {"Window", "Height", "10", 300, height},
+      {"Ping", "Delay", "0x7FFFFFFF", 10000, &TSettings::FPingDelay},
+      {"Others", "Logging", "3", 0, &TSettings::FLogMode},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.Key << "=" << c.Stored);
+    QFile::remove(IniPath());
+    QFile::remove(UserPath());
+    auto store = Store();
+    ASSERT_TRUE(store->Open());
+    store->WriteString(c.Section, c.Key, c.Stored);
+    ASSERT_TRUE(store->Close());
+    TSettings s;
+    ASSERT_EQ(LoadSettings(*store, s, ScreenW, ScreenH), TSettingsResult::Ok);
+    EXPECT_EQ(c.Field(s), c.Loaded);
+  }
+}
+
 // --- the load's rules ---------------------------------------------------------
 
 TEST_F(SettingsTest, FirstStartWithNoStoresGivesTheDefaults) {
@@ -237,8 +271,8 @@ TEST_F(SettingsTest, IntegersInDecimalAndHexadecimal) {
   const TSettings s = LoadedFromIni();
   EXPECT_EQ(s.FPingDelay, 500);
   EXPECT_EQ(s.FPingSize, 64);
-  EXPECT_EQ(s.FPingTTL, 255);     // not a number: the default
-  EXPECT_EQ(s.FPingTimeout, -3);  // the spin box keeps it in range
+  EXPECT_EQ(s.FPingTTL, 255);    // not a number: the default
+  EXPECT_EQ(s.FPingTimeout, 1);  // -3, brought into its range
 }
 
 TEST_F(SettingsTest, RelayCheckMarkNeedsARelayHost) {

@@ -94,6 +94,7 @@ TEST(UrlSplit, PortIsDecimalOrDefaultAndSaturatesWhenTooBig) {
 }
 
 // What the socket layer takes for a dotted address, and its text again.
+// Nothing may follow the address, not even a blank.
 TEST(DottedAddress, ParsesWhatTheSocketLayerTakesAndFormatsItBack) {
   const struct {
     const char16_t* Input;
@@ -105,6 +106,9 @@ TEST(DottedAddress, ParsesWhatTheSocketLayerTakesAndFormatsItBack) {
       {u"0x7f.1", true, "127.0.0.1"},    {u"192.0.2.256", false, ""},
       {u"192.0.2", true, "192.0.0.2"},   {u"", false, ""},
       {u"host.test", false, ""},         {u"１９２.0.2.1", false, ""},
+      {u"192.0.2 ", false, ""},          {u"192.0.2 .1", false, ""},
+      {u"192.0.2.1 x", false, ""},       {u"192.0.2.1\t", false, ""},
+      {u"192.0.2.1\n", false, ""},       {u" 192.0.2.1", false, ""},
   };
   for (const auto& c : cases) {
     const QString input = QString::fromUtf16(c.Input);
