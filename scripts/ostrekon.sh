@@ -11,7 +11,8 @@ build="$top/build"
 packages=(cmake ninja-build g++ pkgconf qt6-base-dev libgl-dev libc-ares-dev
           libgtest-dev libbenchmark-dev fonts-ipafont-gothic qt6-translations-l10n
           iproute2 nftables dnsmasq-base xvfb xauth
-          desktop-file-utils appstream dpkg-dev file clang libclang-rt-14-dev)
+          desktop-file-utils appstream dpkg-dev file clang libclang-rt-14-dev
+          libcap2-bin)
 
 install_missing() {
   local missing=()

@@ -2,11 +2,13 @@
 
 #include <unistd.h>
 
+#include <QFile>
 #include <cerrno>
 #include <cstring>
 
 #include "platform/IcmpService.h"
 #include "platform/RawIcmp.h"
+#include "platform/RawIcmpHelper.h"
 
 namespace {
 
@@ -19,24 +21,34 @@ QString ErrorText(int error) {
          u')';
 }
 
-bool IsPermission(int error) { return error == EPERM || error == EACCES; }
+// The capability belongs to the helper alone, never to this program: the
+// fix names the helper's real path.
+QString HelperFix() {
+  const QString helper = IcmpHelperPath();
+  if (!helper.isEmpty() && ::access(QFile::encodeName(helper).constData(), X_OK) == 0)
+    return QStringLiteral(
+               "RAWソケット用のヘルパーに CAP_NET_RAW を与えてください（例: sudo setcap "
+               "cap_net_raw+ep %1）。")
+        .arg(helper);
+  return QStringLiteral(
+             "RAWソケット用のヘルパー %1 が見つからないか、実行できません。Ostrekon "
+             "を入れ直してください。")
+      .arg(helper.isEmpty() ? QString::fromLatin1(IcmpHelperName) : helper);
+}
 
 }  // namespace
 
 QString RawIcmpFailure(int error) {
   QString text =
       QStringLiteral("RAWソケットを開けません: ") + ErrorText(error) + QStringLiteral("。");
-  if (IsPermission(error))
-    text += QStringLiteral(
-        "root で実行するか、プログラムに CAP_NET_RAW を与えてください（例: sudo setcap "
-        "cap_net_raw+ep ostrekon）。");
+  if (IsPermissionError(error)) text += HelperFix();
   return text;
 }
 
 QString IcmpServiceFailure(int error) {
   QString text =
       QStringLiteral("ICMPソケットを開けません: ") + ErrorText(error) + QStringLiteral("。");
-  if (IsPermission(error))
+  if (IsPermissionError(error))
     text += QStringLiteral(
         "sysctl の net.ipv4.ping_group_range にこのユーザーのグループを含めてください（例: sudo "
         "sysctl net.ipv4.ping_group_range=\"0 2147483647\"）。");

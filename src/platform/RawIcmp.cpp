@@ -7,6 +7,8 @@
 
 #include <cerrno>
 
+#include "platform/RawIcmpHelper.h"
+
 namespace {
 
 // ICMP_FILTER: a set bit blocks that ICMP type from this socket.
@@ -20,10 +22,24 @@ bool SetIntOption(int fd, int level, int name, int value) {
   return ::setsockopt(fd, level, name, &value, sizeof value) == 0;
 }
 
+// Falls back on the helper for a permission error alone. When the helper
+// cannot even be started, the cause the user can act on is still this
+// process's own errno.
+int RawIcmpSocket() {
+  const int fd = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+  if (fd >= 0 || !IsPermissionError(errno)) return fd;
+  const int error = errno;
+  const int received = AskIcmpHelper(IcmpHelperPath(), THelperRequest{});
+  if (received < 0 && (errno == ENOENT || errno == EACCES || errno == ENOEXEC)) errno = error;
+  return received;
+}
+
 }  // namespace
 
+bool IsPermissionError(int error) { return error == EPERM || error == EACCES; }
+
 int OpenRawIcmp() {
-  const int fd = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+  const int fd = RawIcmpSocket();
   if (fd < 0) return -1;
   // Without the filter Ping of 127.0.0.1 would see its own request first.
   if (!BlockEchoRequests(fd)) {

@@ -3,13 +3,19 @@
 #include <span>
 
 // Raw ICMP sockets for the raw-socket workers: socket(AF_INET, SOCK_RAW,
-// IPPROTO_ICMP). They need root or CAP_NET_RAW; a datagram comes back whole,
-// IPv4 header included.
+// IPPROTO_ICMP). They need CAP_NET_RAW: root opens them itself, an ordinary
+// user gets them from the helper (RawIcmpHelper.h). A datagram comes back
+// whole, IPv4 header included.
 
-// Opens a raw ICMP socket (close-on-exec, blocking). It never receives echo
-// requests: on loopback the host's own outgoing requests would otherwise
-// arrive before each reply. Returns the descriptor, or -1 with errno set.
+// Opens a raw ICMP socket (close-on-exec, blocking), itself or, when that is
+// not permitted, through the helper. It never receives echo requests: on
+// loopback the host's own outgoing requests would otherwise arrive before
+// each reply. Returns the descriptor, or -1 with errno set: the helper's
+// errno when it answered, else this process's own.
 int OpenRawIcmp();
+
+// Whether a socket failed for want of a privilege or permission.
+bool IsPermissionError(int error);
 
 // Start-up probe: whether a raw ICMP socket can be opened now.
 bool CanOpenRawIcmp();

@@ -17,6 +17,7 @@
 #include "dialogs/Information.h"
 #include "dialogs/Log.h"
 #include "platform/EchoMethod.h"
+#include "platform/RawIcmpHelper.h"
 
 namespace {
 
@@ -342,7 +343,7 @@ class DialogsTest : public QObject {
     QVERIFY(raw.EchoReason_LBL->isHidden());
     TWinsockInfoBox service(nullptr, record, true, RawIcmpFailure(EPERM));
     QVERIFY(!service.EchoReason_LBL->isHidden());
-    QVERIFY(service.EchoReason_LBL->text().contains("CAP_NET_RAW"));
+    QVERIFY(service.EchoReason_LBL->text().contains(IcmpHelperPath()));
   }
 
   void infoClosesWithOkAndEscape() {

@@ -20,4 +20,28 @@ done
 dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./||' | LC_ALL=C sort > "$tmp/got"
 expected | sed 's|^|usr/|' > "$tmp/want"
 diff -u "$tmp/want" "$tmp/got" || fail "files in $(basename "$deb")"
+
+# Nothing in the package is setuid or setgid. Its postinst gives the helper,
+# and nothing else, cap_net_raw; where setcap is missing or fails it says so
+# and still succeeds. Run against the unpacked files through DPKG_ROOT.
+dpkg-deb -c "$deb" | awk '$1 ~ /[sS]/' | grep . && fail "setuid or setgid files in the package"
+dpkg-deb -e "$deb" "$tmp/control"
+postinst=$tmp/control/postinst
+[ -x "$postinst" ] || fail "no executable postinst in $(basename "$deb")"
+helper=usr/libexec/ostrekon/ostrekon-icmp-helper
+for path in "$PATH" /nonexistent; do
+  rm -rf "$tmp/root"
+  dpkg-deb -x "$deb" "$tmp/root"
+  out=$(DPKG_ROOT=$tmp/root PATH=$path /bin/sh "$postinst" configure 2>&1) ||
+    fail "postinst configure failed (PATH=$path): $out"
+  caps=$(getcap -r "$tmp/root")
+  if [ "$path" = "$PATH" ] && [ "$(id -u)" -eq 0 ]; then
+    [ "$caps" = "$tmp/root/$helper cap_net_raw=ep" ] ||
+      fail "postinst should give the helper alone cap_net_raw, gave: '$caps' ($out)"
+  else
+    [ -z "$caps" ] || fail "capabilities without setcap: $caps"
+    echo "$out" | grep -qF "setcap cap_net_raw+ep $tmp/root/$helper" ||
+      fail "postinst without setcap does not say what to run: $out"
+  fi
+done
 echo "ok: $(basename "$deb"): $depends"

@@ -6,7 +6,7 @@
 . "$(dirname "$0")/common.sh"
 
 install_into "$tmp/dest"
-cmake --install "$build" --prefix "$tmp/prefix" >/dev/null
+note=$(cmake --install "$build" --prefix "$tmp/prefix")
 
 expected | sed 's|^|usr/|' > "$tmp/want-dest"
 listing "$tmp/dest" > "$tmp/got-dest"
@@ -27,6 +27,17 @@ man=$root/share/man/man1/ostrekon.1.gz
 gzip -t "$man" || fail "$man is not a valid gzip file"
 gzip -dc "$man" | grep -q "^\.TH OSTREKON 1 .*\"Ostrekon $version\"" ||
   fail "$man: no .TH line for version $version"
+
+# Installing gives no privilege to anything, and says how to give the
+# helper, alone, its capability.
+setid=$(find "$tmp/dest" "$tmp/prefix" -type f -perm /6000)
+[ -z "$setid" ] || fail "setuid or setgid files installed: $setid"
+if command -v getcap >/dev/null; then
+  caps=$(getcap -r "$tmp/dest" "$tmp/prefix")
+  [ -z "$caps" ] || fail "installed files with capabilities: $caps"
+fi
+echo "$note" | grep -qF "setcap cap_net_raw+ep $tmp/prefix/libexec/ostrekon/ostrekon-icmp-helper" ||
+  fail "cmake --install does not say how to give the helper its capability: $note"
 
 # Run as installed: it starts without the build tree, and says the package's version.
 out=$(env -u DISPLAY -u WAYLAND_DISPLAY "$root/bin/ostrekon" --version) || fail "ostrekon --version: $out"

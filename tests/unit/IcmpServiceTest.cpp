@@ -4,8 +4,12 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include "platform/EchoMethod.h"
 #include "platform/IcmpService.h"
+#include "platform/RawIcmpHelper.h"
 
 namespace {
 
@@ -72,28 +76,41 @@ TEST(IcmpHandleSlotTest, EachHandleIsTakenOutOnce) {
 }
 
 // A failure names its cause and, where a privilege or setting is missing,
-// the one that would fix it.
+// the one that would fix it: for raw sockets the helper's capability, with
+// the helper's real path, never one for the program itself.
 TEST(EchoMethodTest, FailuresSayWhyAndWhatWouldFixThem) {
+  QTemporaryDir dir;
+  const QString helper = dir.filePath("ostrekon-icmp-helper"), missing = dir.filePath("none");
+  QFile file(helper);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  const QString setcap = "sudo setcap cap_net_raw+ep " + helper;
   const struct {
-    QString Text;
+    QString (*Failure)(int);
+    int Error;
+    QString Helper;
     const char* Cause;
-    const char* Fix;
+    QString Fix;  // empty: no hint
   } cases[] = {
-      {RawIcmpFailure(EPERM), "EPERM", "CAP_NET_RAW"},
-      {RawIcmpFailure(EACCES), "EACCES", "CAP_NET_RAW"},
-      {RawIcmpFailure(EMFILE), "EMFILE", nullptr},
-      {IcmpServiceFailure(EACCES), "EACCES", "net.ipv4.ping_group_range"},
-      {IcmpServiceFailure(EAFNOSUPPORT), "EAFNOSUPPORT",
+      {RawIcmpFailure, EPERM, helper, "EPERM", setcap},
+      {RawIcmpFailure, EACCES, helper, "EACCES", setcap},
+      {RawIcmpFailure, EPERM, missing, "EPERM", missing + " が見つからないか、実行できません"},
+      {RawIcmpFailure, EMFILE, helper, "EMFILE", {}},
+      {IcmpServiceFailure, EACCES, helper, "EACCES", "net.ipv4.ping_group_range"},
+      {IcmpServiceFailure, EAFNOSUPPORT, helper, "EAFNOSUPPORT",
        "ICMP データグラムソケットに対応していません"},
-      {IcmpServiceFailure(ENOBUFS), "ENOBUFS", nullptr},
+      {IcmpServiceFailure, ENOBUFS, helper, "ENOBUFS", {}},
   };
   for (const auto& c : cases) {
-    EXPECT_TRUE(c.Text.contains(QLatin1StringView(c.Cause))) << c.Text.toStdString();
-    const bool hinted = c.Text.contains(u"CAP_NET_RAW") || c.Text.contains(u"ping_group_range") ||
-                        c.Text.contains(u"対応していません");
-    EXPECT_EQ(hinted, c.Fix != nullptr) << c.Text.toStdString();
-    if (c.Fix) EXPECT_TRUE(c.Text.contains(QString::fromUtf8(c.Fix))) << c.Text.toStdString();
+    SetIcmpHelperPath(c.Helper);
+    const QString text = c.Failure(c.Error);
+    EXPECT_TRUE(text.contains(QLatin1StringView(c.Cause))) << text.toStdString();
+    const bool hinted = text.contains(u"ヘルパー") || text.contains(u"ping_group_range") ||
+                        text.contains(u"対応していません");
+    EXPECT_EQ(hinted, !c.Fix.isEmpty()) << text.toStdString();
+    EXPECT_TRUE(text.contains(c.Fix)) << text.toStdString();
   }
+  SetIcmpHelperPath({});
 }
 
 }  // namespace
