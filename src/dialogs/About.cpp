@@ -18,8 +18,9 @@ namespace {
 // Keep in step with project() in CMakeLists.txt.
 const QString ProgramVersion = QString::fromLatin1(OstrekonVersion);
 const QString Authorship = QStringLiteral("Copyright (C) 2024 Ostrekon Project");
-const QString MailAddress = QStringLiteral("ostrekon@example.org");
-const QString WebPage = QStringLiteral("https://www.example.org/ostrekon/");
+// The project's home as the package names it (CMakeLists.txt). There is no
+// mail address to offer.
+const QString WebPage = QString::fromLatin1(OSTREKON_HOME_PAGE);
 const QString CannotOpen = QStringLiteral("を開くことができません。");
 
 bool OpenWithDesktop(const QUrl& url) { return QDesktopServices::openUrl(url); }
@@ -45,13 +46,15 @@ TAboutBox::TAboutBox(QWidget* owner, TUrlOpener openUrl)
 }
 
 QString TAboutBox::VersionText() { return QStringLiteral("Ostrekon Ver. ") + ProgramVersion; }
-QString TAboutBox::MailTarget() { return QStringLiteral("mailto:") + MailAddress; }
 QString TAboutBox::WebAddress() { return WebPage; }
 
 QString TAboutBox::PlacesText() {
-  const QString mode = PortableMode() ? QStringLiteral("プログラムのフォルダに保存します")
-                                      : QStringLiteral("ユーザーのフォルダに保存します");
-  return mode + QStringLiteral("\n設定ファイル: ") + QDir::toNativeSeparators(SettingsIniPath()) +
+  const QString rule = QStringLiteral(
+      "設定とログは、プログラムのフォルダに ostrekon.ini があって\n"
+      "そこに書き込めるときはプログラムのフォルダに、そうでなければ、\n"
+      "だれが実行しても設定は ~/.config/qmzt/Ostrekon/ に、\n"
+      "ログは ~/.local/share/qmzt/Ostrekon/ に保存します。\n");
+  return rule + QStringLiteral("\n設定ファイル: ") + QDir::toNativeSeparators(SettingsIniPath()) +
          QStringLiteral("\nログ: ") + QDir::toNativeSeparators(LogDir());
 }
 
@@ -64,7 +67,6 @@ void TAboutBox::BuildControls() {
   Label1->setFont(title);
   Label2 = new QLabel(Authorship, this);
   Label2->setObjectName(QStringLiteral("Label2"));
-  Label4 = NewLinkLabel("Label4", MailAddress);
   Label5 = NewLinkLabel("Label5", WebPage);
   Places_LBL = new QLabel(PlacesText(), this);
   Places_LBL->setObjectName(QStringLiteral("Places_LBL"));
@@ -94,8 +96,7 @@ void TAboutBox::BuildLayout() {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(24, 18, 24, 14);
   layout->setSpacing(6);
-  for (QLabel* label : {Label1, Label2, Label4, Label5})
-    layout->addWidget(label, 0, Qt::AlignHCenter);
+  for (QLabel* label : {Label1, Label2, Label5}) layout->addWidget(label, 0, Qt::AlignHCenter);
   layout->insertSpacing(1, 8);
   layout->addSpacing(10);
   layout->addWidget(Places_LBL, 0, Qt::AlignHCenter);
@@ -108,14 +109,12 @@ void TAboutBox::BuildLayout() {
 void TAboutBox::FormCreate(QWidget* owner) { PlaceDialog(this, owner); }
 
 bool TAboutBox::eventFilter(QObject* watched, QEvent* event) {
-  if ((watched == Label4 || watched == Label5) && IsLeftClick(watched, event)) {
-    watched == Label4 ? Label4Click() : Label5Click();
+  if (watched == Label5 && IsLeftClick(watched, event)) {
+    Label5Click();
     return true;
   }
   return QDialog::eventFilter(watched, event);
 }
-
-void TAboutBox::Label4Click() { OpenLink(MailTarget(), MailTarget() + CannotOpen); }
 
 // The box names the page it could not open.
 void TAboutBox::Label5Click() { OpenLink(WebPage, WebPage + CannotOpen); }

@@ -7,9 +7,9 @@
 class QLabel;
 class QPushButton;
 
-// The program's name and version and two links to its authors: a mail link
-// and the web page. The links are opened by the desktop; tests pass an
-// opener of their own.
+// The program's name and version, a link to the project's home page, and
+// where the settings and the logs are kept. The link is opened by the
+// desktop; tests pass an opener of their own.
 class TAboutBox : public QDialog {
   Q_OBJECT
  public:
@@ -19,15 +19,14 @@ class TAboutBox : public QDialog {
   explicit TAboutBox(QWidget* owner, TUrlOpener openUrl = {});
 
   static QString VersionText();
-  static QString MailTarget();
   static QString WebAddress();
-  // "設定ファイル: <path>" and "ログ: <dir>", with the mode they follow from.
+  // The rule for where settings and logs live, then "設定ファイル: <path>"
+  // and "ログ: <dir>" as it decided for this copy.
   static QString PlacesText();
 
-  void Label4Click();
   void Label5Click();
 
-  QLabel *Label1, *Label2, *Label4, *Label5;
+  QLabel *Label1, *Label2, *Label5;
   QLabel* Places_LBL;  // where the settings file and the logs are
   QPushButton* OKButton;
 

@@ -9,6 +9,12 @@
 
 namespace {
 
+const struct {
+  const char16_t* Name;
+  const char16_t* StandIns[2];
+} DesignFonts[] = {{u"ＭＳ Ｐゴシック", {u"IPAPGothic", u"IPA Pゴシック"}},
+                   {u"ＭＳ ゴシック", {u"IPAGothic", u"IPAゴシック"}}};
+
 bool LiesInside(const QPoint& pos, const QSize& size, const QRect& screen) {
   return pos.x() > screen.left() && pos.x() + size.width() < screen.left() + screen.width() &&
          pos.y() > screen.top() && pos.y() + size.height() < screen.top() + screen.height();
@@ -19,12 +25,28 @@ QPoint ScreenCentre(const QSize& dialog, const QRect& screen) {
           screen.top() + (screen.height() - dialog.height()) / 2};
 }
 
-QRect ScreenOf(QWidget* owner) {
-  QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
-  return screen ? screen->geometry() : QRect(0, 0, 1024, 768);
+// Shrinks window where needed so that it, frame included, fits inside area.
+// A window that fits is left alone: its layout still gives it its size.
+void FitInto(QWidget* window, const QRect& area) {
+  const QSize most = area.size() - (window->frameGeometry().size() - window->size());
+  if (window->width() > most.width() || window->height() > most.height())
+    window->resize(window->size().boundedTo(most));
 }
 
 }  // namespace
+
+QStringList DesignFontNames() {
+  QStringList names;
+  for (const auto& font : DesignFonts) names << QString::fromUtf16(font.Name);
+  return names;
+}
+
+void SubstituteDesignFonts() {
+  for (const auto& font : DesignFonts)
+    QFont::insertSubstitutions(
+        QString::fromUtf16(font.Name),
+        {QString::fromUtf16(font.StandIns[0]), QString::fromUtf16(font.StandIns[1])});
+}
 
 QFont DialogFont() {
   QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
@@ -39,8 +61,26 @@ QPoint DialogPosition(const QRect& owner, const QSize& dialog, const QRect& scre
   return LiesInside(pos, dialog, screen) ? pos : ScreenCentre(dialog, screen);
 }
 
+QRect AvailableArea(const QWidget* window) {
+  const QScreen* screen = window ? window->screen() : QGuiApplication::primaryScreen();
+  return screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+}
+
+void KeepOnScreen(QWidget* window, bool centre) {
+  const QRect area = AvailableArea(window);
+  FitInto(window, area);
+  QRect bounds = window->frameGeometry();
+  if (centre) bounds.moveCenter(area.center());
+  const auto into = [](int pos, int length, int first, int room) {
+    return std::clamp(pos, first, first + std::max(0, room - length));
+  };
+  window->move(into(bounds.x(), bounds.width(), area.x(), area.width()),
+               into(bounds.y(), bounds.height(), area.y(), area.height()));
+}
+
 void PlaceDialog(QWidget* dialog, QWidget* owner, int verticalDivisor) {
-  const QRect screen = ScreenOf(owner);
+  const QRect screen = AvailableArea(owner);
+  FitInto(dialog, screen);
   const QSize size = dialog->frameGeometry().size();
   if (!owner) {
     dialog->move(ScreenCentre(size, screen));

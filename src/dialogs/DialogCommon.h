@@ -4,6 +4,7 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 class QHBoxLayout;
 class QWidget;
@@ -15,7 +16,13 @@ W* Named(W* widget, const char* name) {
   return widget;
 }
 
-// The design font of every dialog; the program maps it onto the IPA fonts.
+// The design's fonts are Windows fonts ("ＭＳ Ｐゴシック" for the window and
+// the dialogs, "ＭＳ ゴシック" for the pane); the IPA fonts stand in for them
+// once SubstituteDesignFonts has run. Their names, in that order:
+QStringList DesignFontNames();
+void SubstituteDesignFonts();
+
+// The design font of every dialog.
 QFont DialogFont();
 
 // Where a dialog of the given size opens: centred over its owner, horizontally
@@ -25,9 +32,19 @@ QFont DialogFont();
 QPoint DialogPosition(const QRect& owner, const QSize& dialog, const QRect& screen,
                       int verticalDivisor = 2);
 
-// Moves dialog to its opening place over owner (on owner's screen); without
-// an owner it is centred on the primary screen.
+// Moves dialog to its opening place over owner (in the available area of
+// owner's screen); without an owner it is centred on the primary screen. A
+// dialog larger than the area is first made to fit it.
 void PlaceDialog(QWidget* dialog, QWidget* owner, int verticalDivisor = 2);
+
+// The area of window's screen (the primary screen without a window) that
+// the desktop's panels leave to windows.
+QRect AvailableArea(const QWidget* window);
+
+// Makes a top-level window fit the available area of its screen, its frame
+// as far as known included, and moves it in where it sticks out; centre
+// puts it in the middle of the area.
+void KeepOnScreen(QWidget* window, bool centre = false);
 
 // The row of OK and Cancel at the right of a dialog's foot.
 QHBoxLayout* OkCancelRow(QWidget* ok, QWidget* cancel);

@@ -54,6 +54,14 @@ void TFindDialog::BuildControls() {
   setFixedSize(size());
 }
 
+// Each opening starts on the text, ready to be typed over, wherever the
+// focus was left last time (an option's access key moves it there).
+void TFindDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  FindText_Edt->setFocus(Qt::OtherFocusReason);
+  FindText_Edt->selectAll();
+}
+
 QString TFindDialog::FindText() const { return FindText_Edt->text(); }
 bool TFindDialog::Down() const { return Down_RBTN->isChecked(); }
 bool TFindDialog::MatchCase() const { return MatchCase_ChckB->isChecked(); }

@@ -28,6 +28,9 @@ class TFindDialog : public QDialog {
   // The find-next button: search once with the dialog's settings.
   void Find();
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   void BuildControls();
 };

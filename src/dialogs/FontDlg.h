@@ -2,7 +2,7 @@
 #include <QDialog>
 #include <QFont>
 
-class QFontComboBox;
+class QComboBox;
 class QLabel;
 class QPushButton;
 class QSpinBox;
@@ -13,11 +13,12 @@ class QSpinBox;
 class TFontDialog : public QDialog {
   Q_OBJECT
  public:
+  // Opens on font, the pane's: OK without a change gives it back as it was.
   TFontDialog(QWidget* owner, const QFont& font);
 
   QFont SelectedFont() const;
 
-  QFontComboBox* Family_CB;
+  QComboBox* Family_CB;
   QSpinBox* Size_SE;
   QLabel* Sample_LBL;
   QPushButton *OKButton, *CancelButton, *ApplyButton;
@@ -27,5 +28,6 @@ class TFontDialog : public QDialog {
 
  private:
   void BuildControls();
+  void ShowFont(const QFont& font);
   void ShowSample();
 };

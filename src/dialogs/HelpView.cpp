@@ -51,7 +51,10 @@ void THelpViewer::Open(QWidget* owner, const QUrl& page) {
   static const bool resourcesReady = (InitHelpResources(), true);
   Q_UNUSED(resourcesReady);
   QPointer<THelpViewer>& viewer = TheViewer();
-  if (!viewer) viewer = new THelpViewer(owner ? owner->window() : nullptr);
+  if (!viewer) {
+    viewer = new THelpViewer(owner ? owner->window() : nullptr);
+    PlaceDialog(viewer, owner);
+  }
   viewer->ShowPage(page);
   viewer->setWindowState(viewer->windowState() & ~Qt::WindowMinimized);
   viewer->show();
@@ -66,7 +69,8 @@ THelpViewer::THelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
   setAttribute(Qt::WA_QuitOnClose, false);
   setFont(DialogFont());
   BuildControls();
-  resize(InitialSize);
+  // Room is left for a frame, which is not known before the first show.
+  resize(InitialSize.boundedTo(AvailableArea(parent).size() * 9 / 10));
   new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &QWidget::close);
 }
 

@@ -11,6 +11,7 @@
 
 #include "common/QueryLog.h"
 #include "dialogs/DialogCommon.h"
+#include "widgets/PageKit.h"
 
 TLogSetBox::TLogSetBox(QWidget* owner, int mode, const QString& fileName, const QString& prefix)
     : QDialog(owner), FMode(mode), FFileName(fileName), FPrefix(prefix) {
@@ -46,12 +47,10 @@ void TLogSetBox::BuildControls() {
   connect(OKButton, &QPushButton::clicked, this, &TLogSetBox::OKButtonClick);
   connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
-  setTabOrder(SameFile_RB, YMDFile_RB);
-  setTabOrder(YMDFile_RB, NoLog_RB);
-  setTabOrder(NoLog_RB, LogName_EDT);
-  setTabOrder(LogName_EDT, OKButton);
-  setTabOrder(OKButton, PreName_EDT);
-  setTabOrder(PreName_EDT, CancelButton);
+  // The modes, their names, then the buttons: the daily prefix comes
+  // before OK, not after it.
+  SetFocusOrder(
+      {SameFile_RB, YMDFile_RB, NoLog_RB, LogName_EDT, PreName_EDT, OKButton, CancelButton});
 }
 
 void TLogSetBox::BuildLayout() {

@@ -5,11 +5,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
 
+#include "common/ToolValues.h"
+#include "dialogs/DialogCommon.h"
 #include "main/OstrekMain.h"
 #include "widgets/ExtMemo.h"
 #include "widgets/PageKit.h"
@@ -38,32 +40,60 @@ void TOstrekForm::ArrangeActivePage() {
   FormResize();
 }
 
-// With a large font the active page's fixed controls and the tab row may need
-// more room than the window has: the window grows (never shrinks) so that
-// none of them is cut off. The layout rules themselves stay as they are.
+namespace {
+// How far right a control shows anything: a check box or radio button may
+// be wider than its text (the IP Scan check box is as wide as its page).
+int ShownRight(const QWidget* c) {
+  const QSize hint = c->sizeHint();
+  return c->x() + (hint.isValid() ? std::min(c->width(), hint.width()) : c->width());
+}
+
+// A push button just wide enough for its text: the style's 80-pixel floor
+// would put the relay button past the page's edge at the minimum size.
+int TextButtonWidth(const QPushButton* button) {
+  const QStyle* style = button->style();
+  const int margin = style->pixelMetric(QStyle::PM_ButtonMargin) +
+                     style->pixelMetric(QStyle::PM_DefaultFrameWidth);
+  return button->fontMetrics().horizontalAdvance(button->text()) + 2 * margin;
+}
+}  // namespace
+
+// The layout rules may place the active page's fixed controls past the edge
+// of a narrow window (more so with a large font). What they show sets the
+// window's minimum width, never below the design's, so that no size cuts
+// them off; the tab row only makes the window grow, as the tabs can scroll.
+// Both stay within the screen's available area.
 void TOstrekForm::GrowToShowPage() {
-  // Combo boxes, their buttons and the IP Scan check box take what is left.
-  QList<QWidget*> flexible{ExAll_ChckB};
-  for (const THistoryField& f : ActivePage().Histories) flexible << f.Delete;
-  int right = PageControl->tabBar()->sizeHint().width();
-  for (QObject* child : ActivePage().Page->children()) {
-    auto* w = qobject_cast<QWidget*>(child);
-    if (!w || qobject_cast<QComboBox*>(w) || flexible.contains(w)) continue;
-    right = std::max(right, w->x() + w->width() + 8);
+  // Combo boxes stretched to the page and their buttons take what is left.
+  QList<const QWidget*> stretched;
+  for (const THistoryField& f : ActivePage().Histories)
+    if (f.Widened) stretched << f.Box << f.Delete;
+  int right = 0;
+  for (const QObject* child : ActivePage().Page->children()) {
+    const auto* w = qobject_cast<const QWidget*>(child);
+    if (w && !stretched.contains(w)) right = std::max(right, ShownRight(w) + 8);
   }
-  const int needed =
-      right + (PageControl->width() - ActivePage().Page->width()) + Go_Btn->width() + 10;
-  const int missing = needed - centralWidget()->width();
-  if (missing <= 0) return;
-  // Not wider than the screen, and moved back onto it when it grew past its edge.
-  const QRect screen = this->screen()->availableGeometry();
-  resize(std::min(width() + missing, screen.width()), height());
-  const int overhang = frameGeometry().right() - screen.right();
-  if (overhang > 0) move(std::max(screen.left(), x() - overhang), y());
+  // From the page's width to the window's: the tab frame and the buttons.
+  const int around = PageControl->width() - ActivePage().Page->width() + Go_Btn->width() + 10 +
+                     width() - centralWidget()->width();
+  const int most = AvailableArea(this).width() - (frameGeometry().width() - width());
+  const QSize before = size();
+  setMinimumWidth(std::clamp(right + around, MinWindowWidth, std::max(MinWindowWidth, most)));
+  const int tabs = PageControl->tabBar()->sizeHint().width() + around;
+  resize(std::max(width(), std::min(tabs, most)), height());
+  if (size() != before) KeepOnScreen(this);
 }
 
 namespace {
 int InputColumn(const QLabel* reqLabel) { return (reqLabel->width() / 2) * 3; }
+
+// The rule's width for a column of number fields, widened where the widest
+// number of a field's range would not show whole.
+int FieldWidth(int ruleWidth, std::initializer_list<const TUpDown*> spins) {
+  int width = ruleWidth;
+  for (const TUpDown* ud : spins) width = std::max(width, ud->FieldWidthForRange());
+  return width;
+}
 }  // namespace
 
 void TOstrekForm::ArrangeRelayPage(QComboBox* serv, QComboBox* req, QLabel* servLbl, QLabel* reqLbl,
@@ -81,7 +111,7 @@ void TOstrekForm::ArrangeRelayPage(QComboBox* serv, QComboBox* req, QLabel* serv
   SetHeight(reqDel, req->height() + 2);
   wall->setGeometry(x, req->y() + req->height() + (req->height() / 3) * 2, (x / 2) * 3,
                     std::max(FngrServ_LBL->height(), wall->sizeHint().height()));
-  SetHeight(wallBtn, servDel->height());
+  wallBtn->resize(TextButtonWidth(wallBtn), servDel->height());
   SetTop(wallBtn, Centre(wallBtn, wall));
   SetLeft(wallBtn, Right(wall) + 10);
 }
@@ -105,7 +135,8 @@ void TOstrekForm::ArrangePingPage() {
   SetTop(PngDelay_LBL, Centre(PngDelay_LBL, PngDelay_Edt));
   PngDntFrg_ChckB->adjustSize();
   SetTop(PngDntFrg_ChckB, Centre(PngDntFrg_ChckB, PngDelay_Edt));
-  const int editWidth = (PngTout_LBL->width() / 3) * 2;
+  const int editWidth = FieldWidth((PngTout_LBL->width() / 3) * 2,
+                                   {PngTout_UD, PngReqNum_UD, PngDelay_UD, PngPSize_UD, PngTTL_UD});
   for (QLineEdit* e : {PngTout_Edt, PngReqNum_Edt, PngDelay_Edt, PngPSize_Edt, PngTTL_Edt})
     SetWidth(e, editWidth);
   for (TUpDown* ud : {PngTout_UD, PngReqNum_UD, PngDelay_UD, PngPSize_UD, PngTTL_UD})
@@ -138,7 +169,8 @@ void TOstrekForm::ArrangeTraceRoutePage() {
   SetTop(TRMaxHop_LBL, Centre(TRMaxHop_LBL, TRMaxHop_Edt));
   TRReslvHost_ChckB->adjustSize();
   SetTop(TRReslvHost_ChckB, Centre(TRReslvHost_ChckB, TRTout_Edt));
-  const int editWidth = (TRTout_LBL->width() / 3) * 2;
+  const int editWidth =
+      FieldWidth((TRTout_LBL->width() / 3) * 2, {TRTout_UD, TRStHop_UD, TRMaxHop_UD});
   for (QLineEdit* e : {TRTout_Edt, TRStHop_Edt, TRMaxHop_Edt}) SetWidth(e, editWidth);
   for (TUpDown* ud : {TRTout_UD, TRStHop_UD, TRMaxHop_UD})
     ud->setGeometry(Right(TRTout_Edt), ud->Buddy()->y(), u, TRTout_Edt->height());
@@ -151,7 +183,9 @@ void TOstrekForm::ArrangeNsLookupPage() {
   SetLeft(NSServ_CB, x);
   AlignLabel(NSServ_LBL, x);
   SetHeight(NSServ_Del, NSServ_CB->height() + 2);
-  NSTout_Edt->setGeometry(x, Next(NSServ_CB), (NSTout_LBL->width() / 3) * 2, NSTout_Edt->height());
+  NSTout_Edt->setGeometry(x, Next(NSServ_CB),
+                          FieldWidth((NSTout_LBL->width() / 3) * 2, {NSTout_UD}),
+                          NSTout_Edt->height());
   SetTop(NSTout_LBL, Centre(NSTout_LBL, NSTout_Edt));
   AlignLabel(NSTout_LBL, x);
   NSTout_UD->setGeometry(Right(NSTout_Edt), NSTout_Edt->y(), Go_Btn->width() / 6,
@@ -165,7 +199,8 @@ void TOstrekForm::ArrangeIpScanPage() {
   AlignLabel(Ex_LBL, x);
   SetWidth(Ex_CB, (Ex_LBL->width() / 3) * 5);
   ExCmm_LBL->move(x + Ex_CB->width() + 1, Ex_CB->y() + Ex_CB->height() - ExCmm_LBL->height());
-  Ex_Edt1->setGeometry(Right(ExCmm_LBL), Ex_CB->y(), Ex_LBL->width() / 2, Ex_Edt1->height());
+  Ex_Edt1->setGeometry(Right(ExCmm_LBL), Ex_CB->y(),
+                       FieldWidth(Ex_LBL->width() / 2, {Ex_UD1, Ex_UD2}), Ex_Edt1->height());
   Ex_UD1->setGeometry(Right(Ex_Edt1), Ex_Edt1->y(), u, Ex_Edt1->height());
   ExCmm_LBL2->move(Right(Ex_UD1) + 2, Centre(ExCmm_LBL2, Ex_Edt1));
   Ex_Edt2->setGeometry(Right(ExCmm_LBL2) + 2, Ex_CB->y(), Ex_Edt1->width(), Ex_Edt2->height());

@@ -23,6 +23,7 @@
 #include "common/Common.h"
 #include "common/QueryLogWriter.h"
 #include "common/ToolValues.h"
+#include "dialogs/DialogCommon.h"
 #include "dialogs/Find.h"
 #include "settings/IniFile.h"
 #include "widgets/ActivityPicture.h"
@@ -39,14 +40,6 @@ namespace {
 const QString AppName = QStringLiteral("Ostrekon");
 // How long closing waits for stopped workers to leave their last call.
 constexpr int ShutdownWaitMs = 3000;
-
-// The design fonts are Windows fonts; the IPA fonts stand in for them.
-void SubstituteDesignFonts() {
-  QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐゴシック"),
-                             {QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック")});
-  QFont::insertSubstitutions(QStringLiteral("ＭＳ ゴシック"),
-                             {QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック")});
-}
 
 QMenu* AddMenu(QMenuBar* bar, const char* name, const QString& caption) {
   QMenu* menu = bar->addMenu(caption);
@@ -113,6 +106,7 @@ TOstrekForm::TOstrekForm(TFormDeps deps, QWidget* parent)
   Stop_Btn->setEnabled(false);
   ExtMemo = new TExtMemo(centralWidget());
   ExtMemo->setObjectName(QStringLiteral("ExtMemo"));
+  ExtMemo->setAccessibleName(QStringLiteral("出力ペイン"));
   ExtMemo->setFont(DesignFont("ＭＳ ゴシック"));
   SetDesignPunctuation(ExtMemo->WordWrapOption());
   QWidget::setTabOrder(PageControl, Go_Btn);
@@ -137,7 +131,8 @@ TOstrekForm::TOstrekForm(TFormDeps deps, QWidget* parent)
   connect(Go_Btn, &QPushButton::clicked, this, &TOstrekForm::Go_BtnClick);
   connect(Stop_Btn, &QPushButton::clicked, this, &TOstrekForm::Stop_BtnClick);
   connect(PageControl, &QTabWidget::currentChanged, this, &TOstrekForm::PageControlChange);
-  new TButtonKeys(this, Go_Btn, Stop_Btn);
+  // Fields would take Shift+Del as their cut; they keep Ctrl+X.
+  new TButtonKeys(this, Go_Btn, Stop_Btn, {DeleteAll_ExMM->shortcut()});
 
   connect(FngrWall_Btn, &QPushButton::clicked, this, &TOstrekForm::FireWall_BtnClick);
   connect(WhoisWall_Btn, &QPushButton::clicked, this, &TOstrekForm::FireWall_BtnClick);
@@ -268,14 +263,13 @@ void TOstrekForm::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (WindowShown || FClosed) return;
   ApplyOutputFont();
+  // The font step may have made the window larger than the place chosen for it.
+  KeepOnScreen(this, FCentreOnShow);
   setAcceptDrops(true);
   WindowShown = true;
   FormResize();
-}
-
-void TOstrekForm::resizeEvent(QResizeEvent* event) {
-  QMainWindow::resizeEvent(event);
-  FormResize();
+  // A user who opens the window and types a host types into the field.
+  ActivePage().MainField->setFocus(Qt::OtherFocusReason);
 }
 
 void TOstrekForm::closeEvent(QCloseEvent* event) {
@@ -326,7 +320,11 @@ void TOstrekForm::dropEvent(QDropEvent* event) {
 // pane, drawn after the window's own painting once the window is shown: in
 // the colour of the tick or the final frame that asked for this painting,
 // otherwise at rest.
+//
+// The layout follows the client area, not the window: the client area also
+// changes, later, when the menu and status bars take a new font.
 bool TOstrekForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == centralWidget() && event->type() == QEvent::Resize) FormResize();
   if (watched == centralWidget() && event->type() == QEvent::Paint && WindowShown) {
     QPainter painter(centralWidget());
     DrawActivityPicture(painter, CurrentPictureArea(), palette(), FPictureColour, AnimFrame);

@@ -157,7 +157,6 @@ class TOstrekForm : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -240,6 +239,7 @@ class TOstrekForm : public QMainWindow {
   int FindDown() const;
   int FindUp() const;
   void ConnectHistoryButtons();
+  void NameHelperControls();
   QList<QWidget*> PageControls() const;
 
   // The tools.
@@ -279,6 +279,7 @@ class TOstrekForm : public QMainWindow {
 
   TFormDeps FDeps;
   bool FStartFailed = false;
+  bool FCentreOnShow = false;  // the program chose the window's place, not the user
   bool FClosed = false;
   bool FBusy = false;
   QPointer<TQueryThread> FWorker;

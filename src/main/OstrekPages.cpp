@@ -38,6 +38,18 @@ void TOstrekForm::BuildPages() {
   BuildHttpPage();
   // The window's initial tab; the settings usually choose another.
   PageControl->setCurrentWidget(Http);
+  NameHelperControls();
+}
+
+// A screen reader tells the page's two delete buttons, and the spin
+// controls, apart by the field each works on.
+void TOstrekForm::NameHelperControls() {
+  for (const TPageEntry& entry : FPages) {
+    for (const THistoryField& field : entry.Histories)
+      NameAfterField(field.Delete, field.Box, QStringLiteral("の履歴を削除"));
+    for (const TSpinField& field : entry.Spins)
+      NameAfterField(field.Spin, field.Spin->Buddy(), QStringLiteral("の増減"));
+  }
 }
 
 // Finger and Whois have the same controls: prefix is "Fngr" or "Whois".
@@ -51,8 +63,8 @@ void TOstrekForm::BuildRelayPage(QWidget*& page, const char* name, const char* p
   *c.ReqDel = MakeDelete(page, role("Req_Del"));
   *c.Wall = MakeCheck(page, role("Wall_ChckB"), QStringLiteral("ファイアウォールを使う"));
   *c.WallBtn = MakeButton(page, role("Wall_Btn"), QStringLiteral("設定..."));
-  *c.ServLbl = MakeLabel(page, role("Serv_LBL"), serverCaption);
-  *c.ReqLbl = MakeLabel(page, role("Req_LBL"), QStringLiteral("照会文字列"));
+  *c.ServLbl = MakeLabel(page, role("Serv_LBL"), serverCaption, *c.Serv);
+  *c.ReqLbl = MakeLabel(page, role("Req_LBL"), QStringLiteral("照会文字列"), *c.Req);
   SetFocusOrder({*c.Serv, *c.Req, *c.ServDel, *c.ReqDel, *c.Wall, *c.WallBtn});
   const bool finger = page == Finger;
   QString& relay = finger ? FFingerRelay : FWhoisRelay;
@@ -88,12 +100,12 @@ void TOstrekForm::BuildPingPage() {
   std::tie(PngTTL_Edt, PngTTL_UD) = MakeSpinField(Ping, "PngTTL_Edt", "PngTTL_UD", PingTtlValue);
   PngDntFrg_ChckB = MakeCheck(Ping, "PngDntFrg_ChckB", QStringLiteral("断片化しない"));
   PngServ_Del = MakeDelete(Ping, "PngServ_Del");
-  PngServ_LBL = MakeLabel(Ping, "PngServ_LBL", QStringLiteral("対象ホスト"));
-  PngTout_LBL = MakeLabel(Ping, "PngTout_LBL", QStringLiteral("タイムアウト"));
-  PngReqNum_LBL = MakeLabel(Ping, "PngReqNum_LBL", QStringLiteral("リクエスト数"));
-  PngDelay_LBL = MakeLabel(Ping, "PngDelay_LBL", QStringLiteral("ディレイ"));
-  PngPSize_LBL = MakeLabel(Ping, "PngPSize_LBL", QStringLiteral("データサイズ"));
-  PngTTL_LBL = MakeLabel(Ping, "PngTTL_LBL", QStringLiteral("TTL"));
+  PngServ_LBL = MakeLabel(Ping, "PngServ_LBL", QStringLiteral("対象ホスト"), PngServ_CB);
+  PngTout_LBL = MakeLabel(Ping, "PngTout_LBL", QStringLiteral("タイムアウト"), PngTout_Edt);
+  PngReqNum_LBL = MakeLabel(Ping, "PngReqNum_LBL", QStringLiteral("リクエスト数"), PngReqNum_Edt);
+  PngDelay_LBL = MakeLabel(Ping, "PngDelay_LBL", QStringLiteral("ディレイ"), PngDelay_Edt);
+  PngPSize_LBL = MakeLabel(Ping, "PngPSize_LBL", QStringLiteral("データサイズ"), PngPSize_Edt);
+  PngTTL_LBL = MakeLabel(Ping, "PngTTL_LBL", QStringLiteral("TTL"), PngTTL_Edt);
   SetFocusOrder({PngServ_CB, PngTout_Edt, PngReqNum_Edt, PngDelay_Edt, PngPSize_Edt, PngTTL_Edt,
                  PngDntFrg_ChckB, PngServ_Del, PngTout_UD, PngReqNum_UD, PngDelay_UD, PngPSize_UD,
                  PngTTL_UD});
@@ -125,10 +137,10 @@ void TOstrekForm::BuildTraceRoutePage() {
   TRReslvHost_ChckB =
       MakeCheck(TraceRoute, "TRReslvHost_ChckB", QStringLiteral("ホスト名を解決する"));
   TRServ_Del = MakeDelete(TraceRoute, "TRServ_Del");
-  TRServ_LBL = MakeLabel(TraceRoute, "TRServ_LBL", QStringLiteral("対象ホスト"));
-  TRTout_LBL = MakeLabel(TraceRoute, "TRTout_LBL", QStringLiteral("タイムアウト"));
-  TRStHop_LBL = MakeLabel(TraceRoute, "TRStHop_LBL", QStringLiteral("開始ホップ"));
-  TRMaxHop_LBL = MakeLabel(TraceRoute, "TRMaxHop_LBL", QStringLiteral("最大ホップ"));
+  TRServ_LBL = MakeLabel(TraceRoute, "TRServ_LBL", QStringLiteral("対象ホスト"), TRServ_CB);
+  TRTout_LBL = MakeLabel(TraceRoute, "TRTout_LBL", QStringLiteral("タイムアウト"), TRTout_Edt);
+  TRStHop_LBL = MakeLabel(TraceRoute, "TRStHop_LBL", QStringLiteral("開始ホップ"), TRStHop_Edt);
+  TRMaxHop_LBL = MakeLabel(TraceRoute, "TRMaxHop_LBL", QStringLiteral("最大ホップ"), TRMaxHop_Edt);
   SetFocusOrder({TRServ_CB, TRTout_Edt, TRStHop_Edt, TRMaxHop_Edt, TRReslvHost_ChckB, TRServ_Del,
                  TRTout_UD, TRStHop_UD, TRMaxHop_UD});
   using S = TSettings;
@@ -151,8 +163,8 @@ void TOstrekForm::BuildNsLookupPage() {
   NSServ_Del = MakeDelete(NsLookup, "NSServ_Del");
   std::tie(NSTout_Edt, NSTout_UD) =
       MakeSpinField(NsLookup, "NSTout_Edt", "NSTout_UD", LookupTimeoutValue, SecondsHint);
-  NSServ_LBL = MakeLabel(NsLookup, "NSServ_LBL", QStringLiteral("対象ホスト"));
-  NSTout_LBL = MakeLabel(NsLookup, "NSTout_LBL", QStringLiteral("タイムアウト"));
+  NSServ_LBL = MakeLabel(NsLookup, "NSServ_LBL", QStringLiteral("対象ホスト"), NSServ_CB);
+  NSTout_LBL = MakeLabel(NsLookup, "NSTout_LBL", QStringLiteral("タイムアウト"), NSTout_Edt);
   SetFocusOrder({NSServ_CB, NSServ_Del, NSTout_Edt, NSTout_UD});
   FPages.push_back({NsLookup,
                     NSServ_CB,
@@ -175,7 +187,7 @@ void TOstrekForm::BuildIpScanPage() {
   Ex_Del = MakeDelete(NsLookupEx, "Ex_Del");
   ExAll_ChckB =
       MakeCheck(NsLookupEx, "ExAll_ChckB", QStringLiteral("見つかったホストの情報だけを表示する"));
-  Ex_LBL = MakeLabel(NsLookupEx, "Ex_LBL", QStringLiteral("対象アドレス"));
+  Ex_LBL = MakeLabel(NsLookupEx, "Ex_LBL", QStringLiteral("対象アドレス"), Ex_CB);
   ExCmm_LBL = MakeLabel(NsLookupEx, "ExCmm_LBL", QStringLiteral("."));
   QFont bold(QStringLiteral("ＭＳ Ｐゴシック"));
   bold.setPixelSize(12);
@@ -183,6 +195,9 @@ void TOstrekForm::BuildIpScanPage() {
   ExCmm_LBL->setFont(bold);
   ExCmm_LBL->adjustSize();
   ExCmm_LBL2 = MakeLabel(NsLookupEx, "ExCmm_LBL2", QStringLiteral("～"));
+  // The two numbers have no label of their own: named as the manual names them.
+  Ex_Edt1->setAccessibleName(QStringLiteral("開始"));
+  Ex_Edt2->setAccessibleName(QStringLiteral("終了"));
   SetFocusOrder({Ex_CB, Ex_Edt1, Ex_Edt2, Ex_Del, Ex_UD1, Ex_UD2, ExAll_ChckB});
   // Its combo box keeps its design width: FormResize leaves it alone.
   FPages.push_back({NsLookupEx,
@@ -205,7 +220,7 @@ void TOstrekForm::BuildHttpPage() {
   HTTPHEAD_RBTN->setGeometry(96, 40, 249, 17);
   HTTPGET_RBTN->setGeometry(96, 64, 249, 17);
   HTTPHEAD_RBTN->setChecked(true);
-  HHURL_LBL = MakeLabel(Http, "HHURL_LBL", QStringLiteral("場所"));
+  HHURL_LBL = MakeLabel(Http, "HHURL_LBL", QStringLiteral("場所"), HHURL_CB);
   SetFocusOrder({HHURL_CB, HHURL_Del, HTTPHEAD_RBTN, HTTPGET_RBTN});
   FPages.push_back({Http,
                     HHURL_CB,

@@ -60,6 +60,7 @@ void TOstrekForm::FormCreate() {
   ApplySettings(settings);
   const TWindowBounds bounds =
       KeepWindowReachable(settings.FWindow, screen.width(), screen.height());
+  FCentreOnShow = bounds == DefaultWindowBounds(screen.width(), screen.height());
   move(bounds.FLeft, bounds.FTop);
   resize(bounds.FWidth, bounds.FHeight);
   PageControlChange();

@@ -1,5 +1,6 @@
 #include "widgets/PageKit.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -27,8 +28,9 @@ QComboBox* MakeCombo(QWidget* page, const char* name, const QString& hint) {
   return box;
 }
 
-QLabel* MakeLabel(QWidget* page, const char* name, const QString& text, int top) {
+QLabel* MakeLabel(QWidget* page, const char* name, const QString& text, QWidget* field, int top) {
   auto* label = Named(new QLabel(text, page), name);
+  label->setBuddy(field);
   label->adjustSize();
   label->move(8, top);
   return label;
@@ -71,6 +73,11 @@ void SetFocusOrder(std::initializer_list<QWidget*> order) {
     if (previous) QWidget::setTabOrder(previous, w);
     previous = w;
   }
+}
+
+void NameAfterField(QWidget* control, QWidget* field, const QString& doing) {
+  QAccessibleInterface* named = QAccessible::queryAccessibleInterface(field);
+  control->setAccessibleName((named ? named->text(QAccessible::Name) : QString()) + doing);
 }
 
 int Right(const QWidget* c) { return c->x() + c->width(); }

@@ -21,8 +21,10 @@ struct TToolValue;
 QWidget* MakePage(QTabWidget* tabs, const char* name, const QString& caption);
 // An editable history combo box at the first row's design place.
 QComboBox* MakeCombo(QWidget* page, const char* name, const QString& hint = {});
-// An auto-sized label at the left of its row.
-QLabel* MakeLabel(QWidget* page, const char* name, const QString& text, int top = 12);
+// An auto-sized label at the left of its row, tied to the field it names:
+// screen readers read it as the field's name.
+QLabel* MakeLabel(QWidget* page, const char* name, const QString& text, QWidget* field = nullptr,
+                  int top = 12);
 // A "削除" button of the first row.
 QPushButton* MakeDelete(QWidget* page, const char* name);
 QPushButton* MakeButton(QWidget* page, const char* name, const QString& text);
@@ -34,6 +36,9 @@ std::pair<QLineEdit*, TUpDown*> MakeSpinField(QWidget* page, const char* editNam
                                               const QString& hint = {});
 // Tab moves through the controls in the order given.
 void SetFocusOrder(std::initializer_list<QWidget*> order);
+// Names control, which works on field, for screen readers: the field's own
+// name followed by what control does to it.
+void NameAfterField(QWidget* control, QWidget* field, const QString& doing);
 
 // --- Layout arithmetic ---------------------------------------------------------------
 

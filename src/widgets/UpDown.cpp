@@ -3,6 +3,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QToolButton>
 #include <QWheelEvent>
 
@@ -41,6 +43,20 @@ void TUpDown::SetPosition(int position) {
   FLast = std::clamp(position, FMin, FMax);
   const QString text = QString::number(FLast);
   if (FBuddy->text() != text) FBuddy->setText(text);
+}
+
+int TUpDown::FieldWidthForRange() const {
+  const QFontMetrics metrics(FBuddy->font());
+  const int text = std::max(metrics.horizontalAdvance(QString::number(FMin)),
+                            metrics.horizontalAdvance(QString::number(FMax)));
+  QStyleOptionFrame frame;
+  frame.initFrom(FBuddy);
+  frame.lineWidth = FBuddy->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, FBuddy);
+  // A line edit keeps 2 pixels between its frame and its text on either
+  // side; the cursor after the text takes 1 more.
+  const QMargins margins = FBuddy->textMargins() + FBuddy->contentsMargins();
+  const QSize contents(text + margins.left() + margins.right() + 2 * 2 + 1, metrics.height());
+  return FBuddy->style()->sizeFromContents(QStyle::CT_LineEdit, &frame, contents, FBuddy).width();
 }
 
 void TUpDown::Step(int delta) {

@@ -17,6 +17,9 @@ class TUpDown : public QWidget {
   int Min() const { return FMin; }
   int Max() const { return FMax; }
   QLineEdit* Buddy() const { return FBuddy; }
+  // The width the field needs to show the widest number of the range whole,
+  // the cursor after it included, in the field's current font.
+  int FieldWidthForRange() const;
   // Writes the position back into the field as a decimal number.
   void WriteBack() { SetPosition(Position()); }
 
