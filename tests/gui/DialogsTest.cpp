@@ -362,15 +362,14 @@ class DialogsTest : public QObject {
     QCOMPARE(box.Label5->text(), QStringLiteral("https://qmzt.github.io/ostrekon/"));
     QCOMPARE(TAboutBox::WebAddress(), box.Label5->text());
     for (QLabel* label : box.findChildren<QLabel*>())
-      QVERIFY2(!label->text().contains("example.org") && !label->text().contains("mailto:"),
-               qPrintable(label->text()));
+      QVERIFY2(!label->text().contains("example."), qPrintable(label->text()));
     QVERIFY(box.Label5->font().underline());
     QCOMPARE(box.Label5->palette().color(QPalette::WindowText), QColor(Qt::blue));
     QCOMPARE(box.Label5->cursor().shape(), Qt::PointingHandCursor);
-    // The rule for both modes, whichever this copy is in.
+    // Where files live in both modes, whichever this copy is in.
     for (const char* place :
          {"ostrekon.ini", "~/.config/qmzt/Ostrekon/", "~/.local/share/qmzt/Ostrekon/"})
-      QVERIFY2(box.Places_LBL->text().contains(QString::fromUtf8(place)), place);
+      QVERIFY2(box.Places_LBL->text().contains(place), place);
   }
 
   void aboutLinks_data() {
