@@ -62,6 +62,12 @@ using TEchoSocketRef = std::shared_ptr<TEchoSocket>;
 // The open handles. Handle values count up and are never reused.
 class TRegistry {
  public:
+  // A stopped worker may close its handle just as the program ends: its
+  // last change is taken under the lock before the table goes.
+  ~TRegistry() {
+    std::lock_guard lock(FLock);
+    FOpen.clear();
+  }
   TIcmpHandle Add(TEchoSocketRef socket) {
     std::lock_guard lock(FLock);
     const TIcmpHandle handle = FNextHandle++;
