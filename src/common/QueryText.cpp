@@ -40,8 +40,14 @@ QString IpScanTitle(const QString& prefix, int first, int last) {
 
 QString RelayQuery(const QString& query, const QString& server) { return query + u'@' + server; }
 
-QByteArray HttpRequest(bool get, const QString& path) {
+QString HostHeaderValue(const QString& host, int port, int defaultPort) {
+  const QString name = host.contains(u':') ? u'[' + host + u']' : host;
+  return port == defaultPort ? name : name + u':' + QString::number(port);
+}
+
+QByteArray HttpRequest(bool get, const QString& hostHeader, const QString& path) {
+  const QByteArray requestLine = (get ? "GET " : "HEAD ") + ToSjis(path) + " HTTP/1.0\r\n";
+  const QByteArray host = "Host: " + ToSjis(hostHeader) + "\r\n";
   const QByteArray userAgent = QByteArray("User-Agent: Ostrekon/") + OstrekonVersion + "\r\n";
-  if (get) return "GET " + ToSjis(path) + " HTTP/1.0\r\nAccept: text/*\r\n" + userAgent + "\r\n";
-  return "HEAD " + ToSjis(path) + " HTTP/1.0\r\n" + userAgent + "\r\n";
+  return requestLine + host + (get ? "Accept: text/*\r\n" : "") + userAgent + "\r\n";
 }

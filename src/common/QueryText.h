@@ -25,6 +25,10 @@ QString IpScanTitle(const QString& prefix, int first, int last);
 // What a relay host is asked: the query for the server, "query@server".
 QString RelayQuery(const QString& query, const QString& server);
 
+// The Host header's value: the host, and ":" + port only when that is not
+// the scheme's default; an IPv6 address in brackets.
+QString HostHeaderValue(const QString& host, int port, int defaultPort);
 // The HTTP/1.0 request for path, in Shift_JIS, ending in one blank line (the
-// TCP worker adds one more CR LF when it sends).
-QByteArray HttpRequest(bool get, const QString& path);
+// TCP worker adds one more CR LF when it sends). The Host header follows the
+// request line: a server that hosts several sites answers for the one named.
+QByteArray HttpRequest(bool get, const QString& hostHeader, const QString& path);

@@ -186,7 +186,8 @@ void TOstrekForm::GoHttp() {
     AddOutput(QString::number(port) + QStringLiteral(" - ポート番号が正しくありません。"));
     return;
   }
-  const QByteArray request = HttpRequest(HTTPGET_RBTN->isChecked(), ExtractUrlPath(url));
+  const QByteArray request = HttpRequest(
+      HTTPGET_RBTN->isChecked(), HostHeaderValue(host, port, HttpPort), ExtractUrlPath(url));
   run.HandTo(new TTCPThread(NewChannel(), Lookups(), host, request, port));
 }
 

@@ -146,7 +146,8 @@ class TcpToolsTest : public QObject, public TFormFixture {
     Run(Form().Http);
     QTRY_VERIFY(Idle());
     QCOMPARE(FServer->LastRequest(),
-             QByteArray("HEAD /a/b.html HTTP/1.0\r\nUser-Agent: Ostrekon/0.9\r\n\r\n\r\n"));
+             "HEAD /a/b.html HTTP/1.0\r\nHost: 127.0.0.1:" + QByteArray::number(FServer->Port()) +
+                 "\r\nUser-Agent: Ostrekon/0.9\r\n\r\n\r\n");
     QVERIFY(Pane()[0].contains(QRegularExpression(
         Header(QString("HttpHead - http://127.0.0.1:%1/a/b.html#top").arg(FServer->Port())))));
     // The blank line that ends the header shows as one empty line.
@@ -157,10 +158,9 @@ class TcpToolsTest : public QObject, public TFormFixture {
     Form().HHURL_CB->setEditText(QString("127.0.0.1:%1/cgi?q=1").arg(FServer->Port()));
     Run(Form().Http);
     QTRY_VERIFY(Idle());
-    QCOMPARE(
-        FServer->LastRequest(),
-        QByteArray(
-            "GET /cgi?q=1 HTTP/1.0\r\nAccept: text/*\r\nUser-Agent: Ostrekon/0.9\r\n\r\n\r\n"));
+    QCOMPARE(FServer->LastRequest(),
+             "GET /cgi?q=1 HTTP/1.0\r\nHost: 127.0.0.1:" + QByteArray::number(FServer->Port()) +
+                 "\r\nAccept: text/*\r\nUser-Agent: Ostrekon/0.9\r\n\r\n\r\n");
     QCOMPARE(Pane().last(), QString("body"));
     QCOMPARE(Form().HHURL_CB->count(), 2);
   }

@@ -30,12 +30,29 @@ TEST(QueryText, TitlesKeepUserTextAsTyped) {
 }
 
 TEST(QueryText, HttpRequestsForHeadAndGet) {
-  EXPECT_EQ(HttpRequest(false, "/"), "HEAD / HTTP/1.0\r\nUser-Agent: Ostrekon/0.9\r\n\r\n");
-  EXPECT_EQ(HttpRequest(true, "/cgi?q=%41"),
-            "GET /cgi?q=%41 HTTP/1.0\r\nAccept: text/*\r\nUser-Agent: Ostrekon/0.9\r\n\r\n");
+  EXPECT_EQ(HttpRequest(false, "h.test", "/"),
+            "HEAD / HTTP/1.0\r\nHost: h.test\r\nUser-Agent: Ostrekon/0.9\r\n\r\n");
+  EXPECT_EQ(HttpRequest(true, "h.test:8080", "/cgi?q=%41"),
+            "GET /cgi?q=%41 HTTP/1.0\r\nHost: h.test:8080\r\nAccept: text/*\r\n"
+            "User-Agent: Ostrekon/0.9\r\n\r\n");
   // A path is sent in Shift_JIS, as every text the program sends.
-  EXPECT_EQ(HttpRequest(false, QStringLiteral("/日本")),
-            "HEAD " + ToSjis(u"/日本") + " HTTP/1.0\r\nUser-Agent: Ostrekon/0.9\r\n\r\n");
+  EXPECT_EQ(
+      HttpRequest(false, "h.test", QStringLiteral("/日本")),
+      "HEAD " + ToSjis(u"/日本") + " HTTP/1.0\r\nHost: h.test\r\nUser-Agent: Ostrekon/0.9\r\n\r\n");
+}
+
+// The port only where the URL names one other than its scheme's.
+TEST(QueryText, HostHeaderNamesThePortOnlyWhenItIsNotTheDefault) {
+  const struct {
+    const char* Host;
+    int Port;
+    const char* Want;
+  } cases[] = {
+      {"www.example.jp", 80, "www.example.jp"},    {"www.example.jp", 8080, "www.example.jp:8080"},
+      {"192.0.2.1", 81, "192.0.2.1:81"},           {"2001:db8::1", 80, "[2001:db8::1]"},
+      {"2001:db8::1", 8080, "[2001:db8::1]:8080"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(HostHeaderValue(c.Host, c.Port, 80), c.Want) << c.Host;
 }
 
 }  // namespace
