@@ -98,7 +98,7 @@ int FieldWidth(int ruleWidth, std::initializer_list<const TUpDown*> spins) {
 
 void TOstrekForm::ArrangeRelayPage(QComboBox* serv, QComboBox* req, QLabel* servLbl, QLabel* reqLbl,
                                    QPushButton* servDel, QPushButton* reqDel, QCheckBox* wall,
-                                   QPushButton* wallBtn) {
+                                   QPushButton* wallBtn, QCheckBox* follow) {
   const int x = InputColumn(FngrReq_LBL);
   SetLeft(serv, x);
   SetLeft(req, x);
@@ -114,6 +114,10 @@ void TOstrekForm::ArrangeRelayPage(QComboBox* serv, QComboBox* req, QLabel* serv
   wallBtn->resize(TextButtonWidth(wallBtn), servDel->height());
   SetTop(wallBtn, Centre(wallBtn, wall));
   SetLeft(wallBtn, Right(wall) + 10);
+  if (!follow) return;
+  follow->adjustSize();
+  SetTop(follow, Centre(follow, wall));
+  SetLeft(follow, Right(wallBtn) + 20);
 }
 
 void TOstrekForm::ArrangePingPage() {

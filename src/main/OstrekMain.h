@@ -134,6 +134,7 @@ class TOstrekForm : public QMainWindow {
       *NSServ_Del, *Ex_Del, *HHURL_Del;
   QCheckBox *FngrWall_ChckB, *WhoisWall_ChckB, *PngDntFrg_ChckB, *TRReslvHost_ChckB, *ExAll_ChckB;
   QPushButton *FngrWall_Btn, *WhoisWall_Btn;
+  QCheckBox* WhoisRefer_ChckB = nullptr;  // "参照先もたどる"
   QLabel *FngrServ_LBL, *FngrReq_LBL, *WhoisServ_LBL, *WhoisReq_LBL, *PngServ_LBL, *PngTout_LBL,
       *PngReqNum_LBL, *PngDelay_LBL, *PngPSize_LBL, *PngTTL_LBL, *TRServ_LBL, *TRTout_LBL,
       *TRStHop_LBL, *TRMaxHop_LBL, *NSServ_LBL, *NSTout_LBL, *Ex_LBL, *ExCmm_LBL, *ExCmm_LBL2,
@@ -225,6 +226,7 @@ class TOstrekForm : public QMainWindow {
     QCheckBox** Wall;
     QPushButton** WallBtn;
     QLabel **ServLbl, **ReqLbl;
+    QCheckBox** Follow = nullptr;  // Whois only: follow referrals
   };
   void BuildRelayPage(QWidget*& page, const char* name, const char* prefix,
                       const QString& serverCaption, TRelayControls controls);
@@ -244,7 +246,7 @@ class TOstrekForm : public QMainWindow {
 
   // The tools.
   void GoRelayTool(QComboBox* serverBox, QComboBox* request, QCheckBox* useRelay,
-                   const QString& relay, const QString& tool, int port);
+                   const QString& relay, const QString& tool, int port, QCheckBox* follow);
   void GoPing();
   void GoTraceRoute();
   void GoNsLookup();
@@ -270,7 +272,7 @@ class TOstrekForm : public QMainWindow {
   // Layout of the pages.
   void ArrangeRelayPage(QComboBox* serv, QComboBox* req, QLabel* servLbl, QLabel* reqLbl,
                         QPushButton* servDel, QPushButton* reqDel, QCheckBox* wall,
-                        QPushButton* wallBtn);
+                        QPushButton* wallBtn, QCheckBox* follow);
   void ArrangePingPage();
   void ArrangeTraceRoutePage();
   void ArrangeNsLookupPage();

@@ -30,7 +30,7 @@ void TOstrekForm::BuildPages() {
                   &FngrWall_Btn, &FngrServ_LBL, &FngrReq_LBL});
   BuildRelayPage(Whois, "Whois", "Whois", QStringLiteral("Whoisサーバ"),
                  {&WhoisServ_CB, &WhoisReq_CB, &WhoisServ_Del, &WhoisReq_Del, &WhoisWall_ChckB,
-                  &WhoisWall_Btn, &WhoisServ_LBL, &WhoisReq_LBL});
+                  &WhoisWall_Btn, &WhoisServ_LBL, &WhoisReq_LBL, &WhoisRefer_ChckB});
   BuildPingPage();
   BuildTraceRoutePage();
   BuildNsLookupPage();
@@ -65,8 +65,15 @@ void TOstrekForm::BuildRelayPage(QWidget*& page, const char* name, const char* p
   *c.WallBtn = MakeButton(page, role("Wall_Btn"), QStringLiteral("設定..."));
   *c.ServLbl = MakeLabel(page, role("Serv_LBL"), serverCaption, *c.Serv);
   *c.ReqLbl = MakeLabel(page, role("Req_LBL"), QStringLiteral("照会文字列"), *c.Req);
+  QCheckBox* follow = nullptr;
+  if (c.Follow)
+    follow = *c.Follow = MakeCheck(page, role("Refer_ChckB"), QStringLiteral("参照先もたどる"));
   SetFocusOrder({*c.Serv, *c.Req, *c.ServDel, *c.ReqDel, *c.Wall, *c.WallBtn});
+  if (follow) QWidget::setTabOrder(*c.WallBtn, follow);
   const bool finger = page == Finger;
+  std::vector<TCheckField> checks{
+      {*c.Wall, finger ? &TSettings::FFingerWall : &TSettings::FWhoisWall}};
+  if (follow) checks.push_back({follow, &TSettings::FWhoisFollowReferral});
   QString& relay = finger ? FFingerRelay : FWhoisRelay;
   int& port = finger ? FDeps.FingerPort : FDeps.WhoisPort;
   const QString tool = QString::fromLatin1(name);
@@ -78,11 +85,13 @@ void TOstrekForm::BuildRelayPage(QWidget*& page, const char* name, const char* p
        {{*c.Serv, *c.ServDel, finger ? &TSettings::FFingerServers : &TSettings::FWhoisServers},
         {*c.Req, *c.ReqDel, finger ? &TSettings::FFingerRequests : &TSettings::FWhoisRequests}},
        {},
-       {{*c.Wall, finger ? &TSettings::FFingerWall : &TSettings::FWhoisWall}},
-       [this, c, &relay, &port, tool] { GoRelayTool(*c.Serv, *c.Req, *c.Wall, relay, tool, port); },
-       [this, c] {
+       checks,
+       [this, c, &relay, &port, tool, follow] {
+         GoRelayTool(*c.Serv, *c.Req, *c.Wall, relay, tool, port, follow);
+       },
+       [this, c, follow] {
          ArrangeRelayPage(*c.Serv, *c.Req, *c.ServLbl, *c.ReqLbl, *c.ServDel, *c.ReqDel, *c.Wall,
-                          *c.WallBtn);
+                          *c.WallBtn, follow);
        }});
 }
 

@@ -29,6 +29,7 @@
 #include "workers/RawTrsRteThrd.h"
 #include "workers/TCPThrd.h"
 #include "workers/TrsRteThrd.h"
+#include "workers/WhoisThrd.h"
 
 namespace {
 constexpr int HttpPort = 80;
@@ -104,18 +105,20 @@ void TOstrekForm::WriteBackSpins() {
 // --- The tools -----------------------------------------------------------------------
 
 void TOstrekForm::GoRelayTool(QComboBox* serverBox, QComboBox* request, QCheckBox* useRelay,
-                              const QString& relay, const QString& tool, int port) {
+                              const QString& relay, const QString& tool, int port,
+                              QCheckBox* follow) {
   const std::optional<QString> server = TakeHost(serverBox, tool);
   if (!server) return;
   AddToHistory(request);
-  QString host = *server;
-  QString query = request->currentText();
-  if (useRelay->isChecked() && !relay.isEmpty()) {
-    query = RelayQuery(query, host);
-    host = relay;
-  }
-  TRun run(*this, RelayToolTitle(tool, host, query));
-  run.HandTo(new TTCPThread(NewChannel(), Lookups(), host, ToSjis(query), port));
+  const QString query = request->currentText();
+  const QString via = useRelay->isChecked() ? relay : QString();
+  const QString host = via.isEmpty() ? *server : via;
+  const QString sent = via.isEmpty() ? query : RelayQuery(query, *server);
+  TRun run(*this, RelayToolTitle(tool, host, sent));
+  if (follow && follow->isChecked())
+    run.HandTo(new TWhoisThread(NewChannel(), Lookups(), *server, query, via, port));
+  else
+    run.HandTo(new TTCPThread(NewChannel(), Lookups(), host, ToSjis(sent), port));
 }
 
 void TOstrekForm::GoPing() {

@@ -161,6 +161,7 @@ void ReadNumbers(TReader& reader, TSettings& s) {
 }
 
 void ReadToolSwitches(TReader& reader, TSettings& s) {
+  s.FWhoisFollowReferral = reader.Boolean(Whois, QStringLiteral("FollowReferral"), false);
   s.FPingDontFragment = reader.Boolean(Ping, QStringLiteral("DntFlag"), false);
   s.FTraceResolveHosts = reader.Boolean(TraceRoute, QStringLiteral("ResolvHN"), false);
   s.FScanFoundOnly = reader.Boolean(IpScan, QStringLiteral("All"), false);
@@ -220,7 +221,18 @@ void WriteRelay(TSettingsStore& store, const QString& section, const QString& re
   WriteBoolean(store, section, QStringLiteral("EnableWall"), enabled);
 }
 
+// A key the earlier versions never had: stored only when on, so that a file
+// of theirs saves back as it was while the box stays off.
+void WriteWhoisFollow(TSettingsStore& store, bool follow) {
+  const QString key = QStringLiteral("FollowReferral");
+  if (follow)
+    WriteBoolean(store, Whois, key, true);
+  else
+    store.DeleteKey(Whois, key);
+}
+
 void WriteToolValues(TSettingsStore& store, const TSettings& s) {
+  WriteWhoisFollow(store, s.FWhoisFollowReferral);
   WriteInteger(store, Ping, QStringLiteral("Timeout"), s.FPingTimeout);
   WriteInteger(store, Ping, QStringLiteral("ReqNum"), s.FPingReqNum);
   WriteInteger(store, Ping, QStringLiteral("Delay"), s.FPingDelay);

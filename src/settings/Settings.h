@@ -43,10 +43,11 @@ struct TSettings {
   QString FFingerRelay;         // "Finger"/"FireWall"
   bool FFingerWall = false;     // "Finger"/"EnableWall"
 
-  QStringList FWhoisServers;   // "Whois"/"Server0"..
-  QStringList FWhoisRequests;  // "Whois"/"Request0"..
-  QString FWhoisRelay;         // "Whois"/"FireWall"
-  bool FWhoisWall = false;     // "Whois"/"EnableWall"
+  QStringList FWhoisServers;          // "Whois"/"Server0"..
+  QStringList FWhoisRequests;         // "Whois"/"Request0"..
+  QString FWhoisRelay;                // "Whois"/"FireWall"
+  bool FWhoisWall = false;            // "Whois"/"EnableWall"
+  bool FWhoisFollowReferral = false;  // "Whois"/"FollowReferral"
 
   QStringList FPingServers;                     // "Ping"/"Server0"..
   int FPingTimeout = PingTimeoutValue.Default;  // "Ping"/"Timeout", seconds

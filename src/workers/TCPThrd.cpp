@@ -25,21 +25,21 @@ TTCPThread::TTCPThread(std::shared_ptr<TOutputChannel> channel, TLookupSetup loo
       FPort(port) {}
 
 void TTCPThread::Work() {
-  if (const std::optional<TTarget> target = ResolveTarget(FHost)) Query(*target);
+  if (const std::optional<TTarget> target = ResolveTarget(FHost)) Query(*target, FRequest, FPort);
 }
 
-void TTCPThread::Query(const TTarget& target) {
+void TTCPThread::Query(const TTarget& target, const QByteArray& request, int port) {
   SyncStatus(QStringLiteral("接続中..."));
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   const TSocketSlot::TToken token = fd >= 0 ? ActiveSocket.Put(fd) : 0;
   // Stop sets the flag before it shuts the slot down: checking after Put
   // means either Stop saw our socket or we see the flag.
   if (!Terminated()) {
-    if (fd < 0 || !ConnectSocket(fd, target.Addr)) {
+    if (fd < 0 || !ConnectSocket(fd, target.Addr, port)) {
       SyncAddOutput(target.HostText + ToSjis(u" - 接続できません"));
     } else if (!Terminated()) {
       SyncStatus(QStringLiteral("取得中..."));
-      if (!SendRequest(fd))
+      if (!SendRequest(fd, request))
         SyncAddOutput(target.HostText + ToSjis(u" - 送信できません"));
       else
         ReceiveReply(fd);
@@ -51,10 +51,10 @@ void TTCPThread::Query(const TTarget& target) {
   }
 }
 
-bool TTCPThread::ConnectSocket(int fd, quint32 targetAddr) {
+bool TTCPThread::ConnectSocket(int fd, quint32 targetAddr, int port) {
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
-  addr.sin_port = htons(quint16(FPort));
+  addr.sin_port = htons(quint16(port));
   addr.sin_addr.s_addr = targetAddr;
   // Connect without blocking, so that Stop is seen at once even before the
   // socket is connected; the socket is blocking again for the exchange.
@@ -71,11 +71,11 @@ bool TTCPThread::ConnectSocket(int fd, quint32 targetAddr) {
   return rc == 0;
 }
 
-bool TTCPThread::SendRequest(int fd) {
+bool TTCPThread::SendRequest(int fd, const QByteArray& request) {
   qsizetype sent = 0;
-  while (sent < FRequest.size()) {
+  while (sent < request.size()) {
     const ssize_t n =
-        ::send(fd, FRequest.constData() + sent, size_t(FRequest.size() - sent), MSG_NOSIGNAL);
+        ::send(fd, request.constData() + sent, size_t(request.size() - sent), MSG_NOSIGNAL);
     if (n < 0) {
       if (errno == EINTR) continue;
       return false;
@@ -87,7 +87,9 @@ bool TTCPThread::SendRequest(int fd) {
 
 void TTCPThread::ReceiveReply(int fd) {
   TLineSplitter splitter([this](const QByteArray& line) {
-    if (!Terminated()) SyncAddOutput(ConvertToSjis(line));
+    if (Terminated()) return;
+    NoteReplyLine(line);
+    SyncAddOutput(ConvertToSjis(line));
   });
   QByteArray block(ReceiveBlock, Qt::Uninitialized);
   while (!Terminated()) {

@@ -14,11 +14,15 @@ class TTCPThread : public TQueryThread {
 
  protected:
   void Work() override;
+  // One exchange: connect to target at port, send request (with its line
+  // end), show the reply.
+  void Query(const TTarget& target, const QByteArray& request, int port);
+  // Each reply line as it arrives, before its conversion.
+  virtual void NoteReplyLine(const QByteArray&) {}
 
  private:
-  void Query(const TTarget& target);
-  bool ConnectSocket(int fd, quint32 addr);
-  bool SendRequest(int fd);
+  bool ConnectSocket(int fd, quint32 addr, int port);
+  bool SendRequest(int fd, const QByteArray& request);
   void ReceiveReply(int fd);
 
   const QString FHost;

@@ -59,6 +59,7 @@ class MainWindowTest : public QObject, public TFormFixture {
         {"HHURL_Del", "削除"},
         {"FngrWall_ChckB", "ファイアウォールを使う"},
         {"WhoisWall_ChckB", "ファイアウォールを使う"},
+        {"WhoisRefer_ChckB", "参照先もたどる"},
         {"FngrWall_Btn", "設定..."},
         {"WhoisWall_Btn", "設定..."},
         {"FngrServ_LBL", "Fingerサーバ"},

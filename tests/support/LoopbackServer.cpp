@@ -10,11 +10,12 @@
 #include <chrono>
 
 namespace {
-int ListenOnLoopback(quint16* port) {
+int ListenOnLoopback(quint16* port, const char* dottedAddr = "127.0.0.1") {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  addr.sin_port = htons(*port);
+  addr.sin_addr.s_addr = ::inet_addr(dottedAddr);
   socklen_t len = sizeof addr;
   if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0 || ::listen(fd, 8) != 0 ||
       ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
@@ -26,8 +27,10 @@ int ListenOnLoopback(quint16* port) {
 }
 }  // namespace
 
-TLoopbackServer::TLoopbackServer() {
-  FListen = ListenOnLoopback(&FPort);
+TLoopbackServer::TLoopbackServer() : TLoopbackServer("127.0.0.1", 0) {}
+
+TLoopbackServer::TLoopbackServer(const char* dottedAddr, quint16 port) : FPort(port) {
+  FListen = ListenOnLoopback(&FPort, dottedAddr);
   FThread = std::thread([this] { Serve(); });
 }
 

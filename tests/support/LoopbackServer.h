@@ -17,7 +17,12 @@ class TLoopbackServer {
   };
 
   TLoopbackServer();
+  // On another loopback address (127.0.0.0/8), at port (0: any free one):
+  // several servers can then share one port.
+  TLoopbackServer(const char* dottedAddr, quint16 port);
   ~TLoopbackServer();
+
+  bool Listening() const { return FListen >= 0; }
 
   quint16 Port() const { return FPort; }
   void SetReply(QList<TChunk> chunks);

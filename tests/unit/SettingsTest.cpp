@@ -46,6 +46,7 @@ TSettings Sample() {
   s.FWhoisServers = {"whois.example.jp"};
   s.FWhoisRequests = {"ソフト", " blank ends "};
   s.FWhoisRelay = "wall";
+  s.FWhoisFollowReferral = true;
   s.FPingServers = {"192.0.2.1"};
   s.FPingTimeout = 9;
   s.FPingReqNum = 3;
