@@ -12,7 +12,7 @@ packages=(cmake ninja-build g++ pkgconf qt6-base-dev libgl-dev libc-ares-dev
           libgtest-dev libbenchmark-dev fonts-ipafont-gothic qt6-translations-l10n
           iproute2 nftables dnsmasq-base xvfb xauth
           desktop-file-utils appstream dpkg-dev file clang libclang-rt-14-dev
-          libcap2-bin)
+          libcap2-bin libssl-dev openssl)
 
 install_missing() {
   local missing=()

@@ -68,6 +68,11 @@ QString ExtractUrlScheme(const QString& text) {
   return text.left(at);
 }
 
+int SchemeDefaultPort(const QString& scheme) {
+  if (scheme.isEmpty() || scheme == u"http") return 80;
+  return scheme == u"https" ? 443 : 0;
+}
+
 int ExtractUrlPort(const QString& text, int defaultPort) {
   // Only a ":" before the path names a port: neither the host itself
   // ("http://8080/") nor a colon in the path ("/page:2") may become one.

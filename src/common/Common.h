@@ -18,6 +18,11 @@ QString ExtractUrlPath(const QString& text);
 // Everything before the first "://", letter case unchanged; empty without one.
 QString ExtractUrlScheme(const QString& text);
 
+// The port a URL of this scheme goes to when it names none: 80 for "http"
+// and for no scheme, 443 for "https" (both lower case only); 0 for a scheme
+// the HTTP tool does not speak.
+int SchemeDefaultPort(const QString& scheme);
+
 // The port after the host's ":" (decimal, optional sign). defaultPort when
 // there is none or it is not a number; INT_MAX / INT_MIN when it does not fit
 // an int, so that the caller refuses it as out of range.

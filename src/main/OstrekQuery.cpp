@@ -32,8 +32,6 @@
 #include "workers/WhoisThrd.h"
 
 namespace {
-constexpr int HttpPort = 80;
-
 // The line of a host field or URL that names no host (it holds a blank).
 QString BadHostLine(const QString& typed) {
   return typed + QStringLiteral(" - ホスト名が正しくありません。");
@@ -174,7 +172,8 @@ void TOstrekForm::GoHttp() {
   const QString url = HHURL_CB->currentText();
   TRun run(*this, QStringLiteral("HttpHead - ") + url);
   const QString scheme = ExtractUrlScheme(url);
-  if (!scheme.isEmpty() && scheme != QStringLiteral("http")) {
+  const int defaultPort = SchemeDefaultPort(scheme);
+  if (defaultPort == 0) {
     AddOutput(scheme + QStringLiteral(" - このプロトコルはサポートされていません。"));
     return;
   }
@@ -183,15 +182,16 @@ void TOstrekForm::GoHttp() {
     AddOutput(BadHostLine(url));
     return;
   }
-  const int port = ExtractUrlPort(url, HttpPort);
+  const int port = ExtractUrlPort(url, defaultPort);
   if (port < 1 || port > 65535) {
     // Only 16 bits would reach the socket: refuse rather than connect elsewhere.
     AddOutput(QString::number(port) + QStringLiteral(" - ポート番号が正しくありません。"));
     return;
   }
   const QByteArray request = HttpRequest(
-      HTTPGET_RBTN->isChecked(), HostHeaderValue(host, port, HttpPort), ExtractUrlPath(url));
-  run.HandTo(new TTCPThread(NewChannel(), Lookups(), host, request, port));
+      HTTPGET_RBTN->isChecked(), HostHeaderValue(host, port, defaultPort), ExtractUrlPath(url));
+  const bool tls = scheme == u"https";
+  run.HandTo(new TTCPThread(NewChannel(), Lookups(), host, request, port, tls));
 }
 
 // --- Start, stop and finish -----------------------------------------------------------------

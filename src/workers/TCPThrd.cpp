@@ -12,17 +12,20 @@
 #include "common/SjisText.h"
 #include "platform/SocketSlot.h"
 #include "workers/LineSplitter.h"
+#include "workers/TlsLink.h"
+#include "workers/TlsReport.h"
 
 namespace {
 constexpr qsizetype ReceiveBlock = 32512;
 }
 
 TTCPThread::TTCPThread(std::shared_ptr<TOutputChannel> channel, TLookupSetup lookup,
-                       const QString& host, const QByteArray& request, int port)
+                       const QString& host, const QByteArray& request, int port, bool tls)
     : TQueryThread(std::move(channel), std::move(lookup)),
       FHost(host),
       FRequest(request + "\r\n"),
-      FPort(port) {}
+      FPort(port),
+      FTls(tls) {}
 
 void TTCPThread::Work() {
   if (const std::optional<TTarget> target = ResolveTarget(FHost)) Query(*target, FRequest, FPort);
@@ -37,12 +40,15 @@ void TTCPThread::Query(const TTarget& target, const QByteArray& request, int por
   if (!Terminated()) {
     if (fd < 0 || !ConnectSocket(fd, target.Addr, port)) {
       SyncAddOutput(target.HostText + ToSjis(u" - 接続できません"));
+    } else if (FTls && !Terminated()) {
+      ExchangeOverTls(fd, target, request);
     } else if (!Terminated()) {
       SyncStatus(QStringLiteral("取得中..."));
       if (!SendRequest(fd, request))
         SyncAddOutput(target.HostText + ToSjis(u" - 送信できません"));
       else
-        ReceiveReply(fd);
+        ReceiveReply(
+            [this, fd](char* block, qsizetype size) { return ReadPlain(fd, block, size); });
     }
   }
   if (fd >= 0) {
@@ -85,7 +91,34 @@ bool TTCPThread::SendRequest(int fd, const QByteArray& request) {
   return true;
 }
 
-void TTCPThread::ReceiveReply(int fd) {
+void TTCPThread::ExchangeOverTls(int fd, const TTarget& target, const QByteArray& request) {
+  SyncStatus(QStringLiteral("TLS 接続中..."));
+  TTlsLink link(fd, FHost, [this, fd](short events) { return WaitFd(fd, events, -1) > 0; });
+  if (const std::optional<QString> failure = link.Handshake()) {
+    SyncAddOutput(target.HostText + ToSjis(TlsHandshakeLine(*failure)));
+    return;
+  }
+  if (link.Stopped() || Terminated()) return;
+  for (const QString& line : TlsSessionReport(link.Session())) SyncAddOutput(ToSjis(line));
+  SyncStatus(QStringLiteral("取得中..."));
+  if (!link.Write(request)) {
+    if (!link.Stopped()) SyncAddOutput(target.HostText + ToSjis(u" - 送信できません"));
+    return;
+  }
+  ReceiveReply([&link](char* block, qsizetype size) { return link.Read(block, size); });
+}
+
+qsizetype TTCPThread::ReadPlain(int fd, char* block, qsizetype size) {
+  for (;;) {
+    // Stop wakes this wait even when the slot no longer holds our socket.
+    if (WaitFd(fd, POLLIN, -1) < 0) return 0;
+    const ssize_t n = ::recv(fd, block, size_t(size), 0);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    return n < 0 ? 0 : n;
+  }
+}
+
+void TTCPThread::ReceiveReply(const TRead& read) {
   TLineSplitter splitter([this](const QByteArray& line) {
     if (Terminated()) return;
     NoteReplyLine(line);
@@ -93,10 +126,7 @@ void TTCPThread::ReceiveReply(int fd) {
   });
   QByteArray block(ReceiveBlock, Qt::Uninitialized);
   while (!Terminated()) {
-    // Stop wakes this wait even when the slot no longer holds our socket.
-    if (WaitFd(fd, POLLIN, -1) < 0) break;
-    const ssize_t n = ::recv(fd, block.data(), size_t(ReceiveBlock), 0);
-    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    const qsizetype n = read(block.data(), ReceiveBlock);
     if (n <= 0) break;
     splitter.Feed(QByteArrayView(block.constData(), n));
   }

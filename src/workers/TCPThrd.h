@@ -1,16 +1,19 @@
 #pragma once
+#include <functional>
+
 #include "workers/QueryThread.h"
 
 // Finger, Whois and HTTP: connect, send one request, show the reply line by
 // line (each line converted to Shift_JIS) until the server closes or Stop.
+// With TLS (https), the session's report comes before the reply.
 class TTCPThread : public TQueryThread {
   Q_OBJECT
  public:
   // host is a name or a dotted address; the server's official name (empty
   // for a dotted address) starts the error lines. request is sent with one
-  // more CR LF appended.
+  // more CR LF appended. tls: the exchange goes through a TLS session.
   TTCPThread(std::shared_ptr<TOutputChannel> channel, TLookupSetup lookup, const QString& host,
-             const QByteArray& request, int port);
+             const QByteArray& request, int port, bool tls = false);
 
  protected:
   void Work() override;
@@ -22,10 +25,15 @@ class TTCPThread : public TQueryThread {
 
  private:
   bool ConnectSocket(int fd, quint32 addr, int port);
+  // Reads a block: bytes read, or 0 at the end, a failure or a stop.
+  using TRead = std::function<qsizetype(char*, qsizetype)>;
+  qsizetype ReadPlain(int fd, char* block, qsizetype size);
   bool SendRequest(int fd, const QByteArray& request);
-  void ReceiveReply(int fd);
+  void ReceiveReply(const TRead& read);
+  void ExchangeOverTls(int fd, const TTarget& target, const QByteArray& request);
 
   const QString FHost;
   const QByteArray FRequest;  // with its line end
   const int FPort;
+  const bool FTls;
 };

@@ -172,6 +172,9 @@ class TcpToolsTest : public QObject, public TFormFixture {
                          << QStringLiteral("ftp - このプロトコルはサポートされていません。");
     QTest::newRow("capitals") << "HTTP://127.0.0.1/"
                               << QStringLiteral("HTTP - このプロトコルはサポートされていません。");
+    QTest::newRow("https in capitals")
+        << "HTTPS://127.0.0.1/"
+        << QStringLiteral("HTTPS - このプロトコルはサポートされていません。");
     QTest::newRow("port too big") << "http://127.0.0.1:65616/"
                                   << QStringLiteral("65616 - ポート番号が正しくありません。");
     QTest::newRow("port zero") << "http://127.0.0.1:0/"

@@ -16,6 +16,7 @@ struct TUrlCase {
 
 const TUrlCase UrlCases[] = {
     {"http://srv/", "srv", "/", "http", 80},
+    {"https://srv:8443/a", "srv", "/a", "https", 8443},
     {"http://srv:8080/a/b.html#top", "srv", "/a/b.html", "http", 8080},
     {"srv", "srv", "/", "", 80},
     {"srv/index.html", "srv", "/index.html", "", 80},
@@ -47,6 +48,19 @@ TEST(UrlSplit, SplitsEveryPieceOfTheTable) {
     EXPECT_EQ(ExtractUrlPath(input), QString::fromUtf8(c.Path));
     EXPECT_EQ(ExtractUrlScheme(input), QString::fromUtf8(c.Scheme));
     EXPECT_EQ(ExtractUrlPort(input, 80), c.Port);
+  }
+}
+
+// The scheme check is case-sensitive: only these spellings are spoken.
+TEST(UrlSplit, DefaultPortOfEachSchemeAndZeroForTheRest) {
+  const struct {
+    const char* Scheme;
+    int Port;
+  } cases[] = {{"", 80},     {"http", 80}, {"https", 443}, {"HTTP", 0},
+               {"HTTPS", 0}, {"Https", 0}, {"ftp", 0},     {"finger", 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Scheme);
+    EXPECT_EQ(SchemeDefaultPort(QString::fromUtf8(c.Scheme)), c.Port);
   }
 }
 

@@ -1,0 +1,50 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <optional>
+
+typedef struct ssl_st SSL;
+typedef struct ssl_ctx_st SSL_CTX;
+
+// A TLS client session on a connected socket. The socket is made
+// non-blocking; whenever OpenSSL wants to read or write, the session waits
+// through wait (the worker's interruptible wait), so a Stop ends the
+// handshake, a read or a write at once. The server's certificate is checked
+// (trust store, host name or address) but a failed check does not end the
+// session: the caller reports the verdict and goes on.
+class TTlsLink {
+ public:
+  // Waits until the socket is ready for the poll events; false when stopped.
+  using TWait = std::function<bool(short events)>;
+
+  // host: the name the user asked for (sent as SNI and checked against the
+  // certificate) or a dotted address (checked, never sent).
+  TTlsLink(int fd, const QString& host, TWait wait);
+  ~TTlsLink();
+  TTlsLink(const TTlsLink&) = delete;
+  TTlsLink& operator=(const TTlsLink&) = delete;
+
+  // The handshake. Nothing when it succeeded or was stopped (Stopped()
+  // tells); otherwise the line's reason for the failure.
+  std::optional<QString> Handshake();
+  bool Stopped() const { return FStopped; }
+  bool Write(const QByteArray& bytes);
+  // Bytes read (> 0), or 0 at the end of the reply, a failure or a stop.
+  qsizetype Read(char* buffer, qsizetype size);
+
+  SSL* Session() const { return FSsl; }
+
+  // Tests: trust the certificates of this PEM file instead of the system's
+  // trust store (empty: the system's again).
+  static void SetTrustFile(const QString& path);
+
+ private:
+  // Serves SSL_ERROR_WANT_READ/WRITE of rc; false when the call is over.
+  bool WaitFor(int rc);
+
+  SSL_CTX* FCtx = nullptr;
+  SSL* FSsl = nullptr;
+  TWait FWait;
+  bool FStopped = false;
+};

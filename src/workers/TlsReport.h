@@ -1,0 +1,32 @@
+#pragma once
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+typedef struct ssl_st SSL;
+
+// The texts of an HTTPS run: what the connection is, the certificates the
+// server sent, the verdict on them, and why a handshake failed. Each format
+// lives here once; the worker converts the lines to Shift_JIS.
+
+// The Japanese reason of a verification result (X509_V_ERR_*). sent: the
+// number of certificates the server sent. A missing issuer of a leaf sent
+// alone is taken for an incomplete chain (servers that leave out their
+// intermediate certificate), otherwise for an unknown issuer.
+QString TlsVerifyReason(long result, int sent);
+// "検証 OK", or "検証 NG: " + reason + " (" + the library's text + ")".
+QString TlsVerdictLine(long result, int sent, const QString& libraryText);
+
+// The Japanese reason of a failed handshake from OpenSSL's reason code
+// (SSL_R_*), 0 when the peer closed without a TLS error.
+QString TlsHandshakeReason(int reasonCode);
+// " - TLS ハンドシェイク失敗: " + reason, after the host as the other
+// failure lines of the TCP tools.
+QString TlsHandshakeLine(const QString& reason);
+
+// "残り N 日" or "N 日前に終了".
+QString DaysLeftText(int days);
+
+// The report of an established session, verdict last: protocol and cipher
+// suite, each certificate the server sent (the server's own in full).
+QStringList TlsSessionReport(SSL* ssl);

@@ -1,0 +1,60 @@
+#!/bin/sh
+# Makes the certificates of the HTTPS tests in directory $1, with a test CA
+# of their own (the client trusts ca.crt alone):
+#   ca.crt            the test root
+#   chain.crt         the intermediate that signs the leaves
+#   <name>.crt/.key   leaves for srv.test: valid, expired, notyet, wrongname
+#                     (for other.test), selfsigned (signed by itself)
+# valid.crt names 12 hosts, so a report shows 10 and the count of the rest.
+set -eu
+out=$1
+mkdir -p "$out/new"
+cd "$out"
+: > index.txt
+echo 01 > serial
+cat > ca.cnf <<'CNF'
+[ca]
+default_ca = test
+[test]
+database = index.txt
+new_certs_dir = new
+serial = serial
+default_md = sha256
+policy = any
+unique_subject = no
+[any]
+commonName = supplied
+[inter]
+basicConstraints = critical,CA:TRUE
+keyUsage = critical,keyCertSign,cRLSign
+[leaf]
+basicConstraints = CA:FALSE
+subjectAltName = $ENV::SAN
+CNF
+key() { openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256 -out "$1.key" 2>/dev/null; }
+csr() { openssl req -new -key "$1.key" -subj "/CN=$2" -out "$1.csr"; }
+# sign NAME ISSUER EXTENSIONS START END
+sign() {
+  openssl ca -batch -notext -config ca.cnf -cert "$2.crt" -keyfile "$2.key" -extensions "$3" \
+    -startdate "$4" -enddate "$5" -in "$1.csr" -out "$1.crt" 2>/dev/null
+}
+now=$(date -u +%Y%m%d%H%M%SZ)
+year=$(date -u -d '+1 year' +%Y%m%d%H%M%SZ)
+
+key ca
+openssl req -x509 -new -key ca.key -subj "/O=Ostrekon Test/CN=Ostrekon Test Root" -days 2 \
+  -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" \
+  -out ca.crt
+key chain && csr chain "Ostrekon Test Intermediate"
+SAN=x sign chain ca inter "$now" "$year"
+
+names="DNS:srv.test,IP:127.0.0.1"
+for i in 1 2 3 4 5 6 7 8 9 10; do names="$names,DNS:a$i.srv.test"; done
+for leaf in valid expired notyet wrongname; do key $leaf; done
+csr valid srv.test && SAN=$names sign valid chain leaf "$now" "$year"
+csr expired srv.test && SAN=DNS:srv.test sign expired chain leaf 20200101000000Z 20200201000000Z
+csr notyet srv.test && SAN=DNS:srv.test sign notyet chain leaf 20900101000000Z 20900201000000Z
+csr wrongname other.test && SAN=DNS:other.test sign wrongname chain leaf "$now" "$year"
+key selfsigned
+openssl req -x509 -new -key selfsigned.key -subj "/CN=srv.test" -days 2 \
+  -addext "subjectAltName=DNS:srv.test" -out selfsigned.crt
