@@ -40,6 +40,11 @@ QString IpScanTitle(const QString& prefix, int first, int last) {
 
 QString RelayQuery(const QString& query, const QString& server) { return query + u'@' + server; }
 
+TRelayRoute RelayRoute(const QString& server, const QString& query, const QString& relay) {
+  if (relay.isEmpty()) return {server, query};
+  return {relay, RelayQuery(query, server)};
+}
+
 QString HostHeaderValue(const QString& host, int port, int defaultPort) {
   const QString name = host.contains(u':') ? u'[' + host + u']' : host;
   return port == defaultPort ? name : name + u':' + QString::number(port);

@@ -24,6 +24,13 @@ QString IpScanTitle(const QString& prefix, int first, int last);
 
 // What a relay host is asked: the query for the server, "query@server".
 QString RelayQuery(const QString& query, const QString& server);
+// Where a Finger or Whois query goes and what is sent there: the server and
+// the query, or with a relay (not empty) the relay and "query@server".
+struct TRelayRoute {
+  QString Host;
+  QString Sent;
+};
+TRelayRoute RelayRoute(const QString& server, const QString& query, const QString& relay);
 
 // The Host header's value: the host, and ":" + port only when that is not
 // the scheme's default; an IPv6 address in brackets.

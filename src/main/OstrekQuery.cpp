@@ -110,13 +110,12 @@ void TOstrekForm::GoRelayTool(QComboBox* serverBox, QComboBox* request, QCheckBo
   AddToHistory(request);
   const QString query = request->currentText();
   const QString via = useRelay->isChecked() ? relay : QString();
-  const QString host = via.isEmpty() ? *server : via;
-  const QString sent = via.isEmpty() ? query : RelayQuery(query, *server);
-  TRun run(*this, RelayToolTitle(tool, host, sent));
+  const TRelayRoute route = RelayRoute(*server, query, via);
+  TRun run(*this, RelayToolTitle(tool, route.Host, route.Sent));
   if (follow && follow->isChecked())
     run.HandTo(new TWhoisThread(NewChannel(), Lookups(), *server, query, via, port));
   else
-    run.HandTo(new TTCPThread(NewChannel(), Lookups(), host, ToSjis(sent), port));
+    run.HandTo(new TTCPThread(NewChannel(), Lookups(), route.Host, ToSjis(route.Sent), port));
 }
 
 void TOstrekForm::GoPing() {

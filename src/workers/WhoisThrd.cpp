@@ -6,14 +6,6 @@
 namespace {
 constexpr int MaxReferrals = 3;
 
-// Where a query for server goes, and what is sent there.
-QString HostFor(const QString& server, const QString& relay) {
-  return relay.isEmpty() ? server : relay;
-}
-QString QueryFor(const QString& server, const QString& query, const QString& relay) {
-  return relay.isEmpty() ? query : RelayQuery(query, server);
-}
-
 // Names in any case are one server.
 QString AskedKey(const QString& server, int port) {
   return server.toLower() + u':' + QString::number(port);
@@ -23,8 +15,8 @@ QString AskedKey(const QString& server, int port) {
 TWhoisThread::TWhoisThread(std::shared_ptr<TOutputChannel> channel, TLookupSetup lookup,
                            const QString& server, const QString& query, const QString& relay,
                            int port)
-    : TTCPThread(std::move(channel), std::move(lookup), HostFor(server, relay),
-                 ToSjis(QueryFor(server, query, relay)), port),
+    : TTCPThread(std::move(channel), std::move(lookup), RelayRoute(server, query, relay).Host,
+                 ToSjis(RelayRoute(server, query, relay).Sent), port),
       FQuery(query),
       FRelay(relay),
       FPort(port) {
@@ -61,10 +53,10 @@ bool TWhoisThread::FollowReferral(const TWhoisReferral& referral) {
   SyncAddOutput(ToSjis(QStringLiteral(">> 参照先: ") + referral.Server));
   SyncAddOutput(QByteArray());
   const QString query = referral.DomainOnly ? WhoisDomainOfQuery(FQuery) : FQuery;
-  const std::optional<TTarget> target = ResolveTarget(HostFor(referral.Server, FRelay));
+  const TRelayRoute route = RelayRoute(referral.Server, query, FRelay);
+  const std::optional<TTarget> target = ResolveTarget(route.Host);
   if (!target) return false;
   // A relay is asked at its own port: query@server cannot carry another.
-  Query(*target, ToSjis(QueryFor(referral.Server, query, FRelay)) + "\r\n",
-        FRelay.isEmpty() ? port : FPort);
+  Query(*target, ToSjis(route.Sent) + "\r\n", FRelay.isEmpty() ? port : FPort);
   return true;
 }
