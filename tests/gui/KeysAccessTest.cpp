@@ -23,10 +23,7 @@ class KeysAccessTest : public QObject, public TFormFixture {
  private slots:
   void initTestCase() { IsolateSettingsStores(); }
   void init() {
-    TFormDeps deps = Deps();
-    deps.FingerPort = FServer.Port();
-    QVERIFY(Open(deps));
-    QVERIFY(QTest::qWaitForWindowActive(FForm.get()));
+    QVERIFY(OpenActiveWithFinger(FServer.Port()));
   }
   void cleanup() { QVERIFY(Shut()); }
 

@@ -22,10 +22,7 @@ class UserFaultsTest : public QObject, public TFormFixture {
   void initTestCase() { IsolateSettingsStores(); }
   void init() {
     QFile::remove(SettingsIniPath());
-    TFormDeps deps = Deps();
-    deps.FingerPort = FServer.Port();
-    QVERIFY(Open(deps));
-    QVERIFY(QTest::qWaitForWindowActive(FForm.get()));
+    QVERIFY(OpenActiveWithFinger(FServer.Port()));
   }
   void cleanup() { QVERIFY(Shut()); }
 

@@ -41,6 +41,12 @@ class TFormFixture {
     return QTest::qWaitForWindowExposed(FForm.get());
   }
   bool Open() { return Open(Deps()); }
+  // The window with Finger on a loopback server's port, active for the keys.
+  bool OpenActiveWithFinger(int port) {
+    TFormDeps deps = Deps();
+    deps.FingerPort = port;
+    return Open(deps) && QTest::qWaitForWindowActive(FForm.get());
+  }
 
   // Closes the window and waits until no worker is left.
   bool Shut() {
