@@ -1,7 +1,10 @@
-// A GET of 20 MB over HTTPS beside the same GET over HTTP, both on loopback
-// into the real window: time from the start click to the run's end, and
-// the memory one TLS run adds.
+// A GET of 20 MB over HTTPS beside the same GET over HTTP into the real
+// window: time from the start click to the run's end, and the memory one
+// TLS run adds. Against openssl s_server and a loopback server:
 //   build/bench/HttpsBench [MB]   (QT_QPA_PLATFORM=offscreen)
+// or against nginx in the test namespace, which serves WEB_BIG_MB:
+//   DNS_EXTRA_FILE=tests/net/web_dns.conf WEB_BIG_MB=20 bash tests/net/dns_netns.sh \
+//     bash tests/net/web_netns.sh build/bench/HttpsBench
 #include <sys/resource.h>
 
 #include <QApplication>
@@ -43,12 +46,45 @@ double Get(TOstrekForm& form, const QString& url) {
     QApplication::processEvents(QEventLoop::AllEvents, 5);
   return t.nsecsElapsed() / 1e9;
 }
+
+struct TUrls {
+  QString Small, Plain, Tls;
+};
+
+int Measure(const TUrls& urls) {
+  TOstrekForm form;
+  form.show();
+  form.PageControl->setCurrentWidget(form.Http);
+  form.HTTPGET_RBTN->setChecked(true);
+  // One small TLS run first, so that its memory shows above the window's.
+  QApplication::processEvents();
+  const long rssBefore = PeakRssKb();
+  Get(form, urls.Small);
+  const long rssOneTls = PeakRssKb() - rssBefore;
+  const double plainSec = Get(form, urls.Plain);
+  const qsizetype plainShown = form.ExtMemo->blockCount();
+  const double tlsSec = Get(form, urls.Tls);
+  const qsizetype tlsShown = form.ExtMemo->blockCount();
+
+  std::printf("HTTP                  %.3f s (%lld lines shown)\n", plainSec, (long long)plainShown);
+  std::printf("HTTPS                 %.3f s (%lld lines shown)\n", tlsSec, (long long)tlsShown);
+  std::printf("HTTPS / HTTP          %.2f\n", tlsSec / plainSec);
+  std::printf("one TLS run (small)    +%ld KB peak RSS\n", rssOneTls);
+  return 0;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  if (qEnvironmentVariableIsSet("WEB_CERTS")) {  // nginx of web_netns.sh, its file made
+    TTlsLink::SetTrustFile(QDir(qEnvironmentVariable("WEB_CERTS")).filePath("ca.crt"));
+    return Measure({"https://chain.srv.test/", "http://site1.srv.test/big.txt",
+                    "https://chain.srv.test/big.txt"});
+  }
   const qint64 megabytes = argc > 1 ? QByteArray(argv[1]).toLongLong() : 20;
   const qint64 lines = megabytes * 1000000 / Line.size();
+  std::printf("body                  %lld lines, %.1f MB\n", (long long)lines,
+              lines * Line.size() / 1e6);
 
   QTemporaryDir dir;
   if (!TTlsTestServer::MakeCertificates(dir.path())) return 1;
@@ -62,26 +98,7 @@ int main(int argc, char** argv) {
   TTlsTestServer https(dir.path(), "valid", true, {"-WWW"});
   TLoopbackServer http;
   http.SetStream(Line, lines, 300);
-
-  TOstrekForm form;
-  form.show();
-  form.PageControl->setCurrentWidget(form.Http);
-  form.HTTPGET_RBTN->setChecked(true);
-  // One small TLS run first, so that its memory shows above the window's.
-  QApplication::processEvents();
-  const long rssBefore = PeakRssKb();
-  Get(form, QString("https://127.0.0.1:%1/ca.crt").arg(https.Port()));
-  const long rssOneTls = PeakRssKb() - rssBefore;
-  const double plainSec = Get(form, QString("http://127.0.0.1:%1/big.txt").arg(http.Port()));
-  const qsizetype plainShown = form.ExtMemo->blockCount();
-  const double tlsSec = Get(form, QString("https://127.0.0.1:%1/big.txt").arg(https.Port()));
-  const qsizetype tlsShown = form.ExtMemo->blockCount();
-
-  std::printf("body                  %lld lines, %.1f MB\n", (long long)lines,
-              lines * Line.size() / 1e6);
-  std::printf("HTTP                  %.3f s (%lld lines shown)\n", plainSec, (long long)plainShown);
-  std::printf("HTTPS                 %.3f s (%lld lines shown)\n", tlsSec, (long long)tlsShown);
-  std::printf("HTTPS / HTTP          %.2f\n", tlsSec / plainSec);
-  std::printf("one TLS run (small)    +%ld KB peak RSS\n", rssOneTls);
-  return 0;
+  return Measure({QString("https://127.0.0.1:%1/ca.crt").arg(https.Port()),
+                  QString("http://127.0.0.1:%1/big.txt").arg(http.Port()),
+                  QString("https://127.0.0.1:%1/big.txt").arg(https.Port())});
 }

@@ -13,10 +13,12 @@ packages=(cmake ninja-build g++ pkgconf qt6-base-dev libgl-dev libc-ares-dev
           iproute2 nftables dnsmasq-base xvfb xauth
           desktop-file-utils appstream dpkg-dev file clang libclang-rt-14-dev
           libcap2-bin libssl-dev openssl)
+# Only the tests use these.
+test_packages=(nginx-light)
 
 install_missing() {
   local missing=()
-  for p in "${packages[@]}"; do
+  for p in "${packages[@]}" "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
@@ -44,7 +46,7 @@ case "${1:-}" in
     fi
     exec "$build/ostrekon" ;;
   test)
-    install_missing; do_build
+    install_missing "${test_packages[@]}"; do_build
     cd "$build" && exec sh "$top/scripts/ctest_recap.sh" --output-on-failure --timeout 600 ;;
   *) echo "usage: $0 run|test|build" >&2; exit 2 ;;
 esac

@@ -5,7 +5,8 @@
 #   chain.crt         the intermediate that signs the leaves
 #   <name>.crt/.key   leaves for srv.test: valid, expired, notyet, wrongname
 #                     (for other.test), selfsigned (signed by itself)
-# valid.crt names 12 hosts, so a report shows 10 and the count of the rest.
+# valid.crt names 12 hosts, so a report shows 10 and the count of the rest;
+# those and the others' second names are the hosts of web_netns.sh.
 set -eu
 out=$1
 mkdir -p "$out/new"
@@ -49,12 +50,12 @@ key chain && csr chain "Ostrekon Test Intermediate"
 SAN=x sign chain ca inter "$now" "$year"
 
 names="DNS:srv.test,IP:127.0.0.1"
-for i in 1 2 3 4 5 6 7 8 9 10; do names="$names,DNS:a$i.srv.test"; done
+for host in chain leaf tls12 tls13 a1 a2 a3 a4 a5 a6; do names="$names,DNS:$host.srv.test"; done
 for leaf in valid expired notyet wrongname; do key $leaf; done
 csr valid srv.test && SAN=$names sign valid chain leaf "$now" "$year"
-csr expired srv.test && SAN=DNS:srv.test sign expired chain leaf 20200101000000Z 20200201000000Z
-csr notyet srv.test && SAN=DNS:srv.test sign notyet chain leaf 20900101000000Z 20900201000000Z
+csr expired srv.test && SAN=DNS:srv.test,DNS:expired.srv.test sign expired chain leaf 20200101000000Z 20200201000000Z
+csr notyet srv.test && SAN=DNS:srv.test,DNS:notyet.srv.test sign notyet chain leaf 20900101000000Z 20900201000000Z
 csr wrongname other.test && SAN=DNS:other.test sign wrongname chain leaf "$now" "$year"
 key selfsigned
 openssl req -x509 -new -key selfsigned.key -subj "/CN=srv.test" -days 2 \
-  -addext "subjectAltName=DNS:srv.test" -out selfsigned.crt
+  -addext "subjectAltName=DNS:srv.test,DNS:selfsigned.srv.test" -out selfsigned.crt
