@@ -40,13 +40,24 @@
 # sockets); the routers forward, send errors from the address of the
 # interface the packet came in on, and do not rate-limit them.
 #
+# The chain is dual-stack, each link a /64 of 2001:db8::/32:
+#   client 2001:db8:1::2 - router1 2001:db8:1::1, 2001:db8:2::1 -
+#   router2 2001:db8:2::2, 2001:db8:3::1 - target 2001:db8:3::2 (and ::3)
+#   2001:db8:3::50      blackhole route on router2
+#   2001:db8:3::9C      rejected by router2 with destination unreachable code
+#                       C (0 to 6, each reason ICMPv6 has)
+# Packets of more than 1280 bytes get "packet too big" from router1.
+#
 # Environment:
 #   CHAIN_TARGET_SILENT  1: the target ignores echo requests (nothing else
 #                        changes; the route to it stays)
 # Given to COMMAND: CHAIN_CLIENT, CHAIN_ROUTER1, CHAIN_ROUTER2, CHAIN_TARGET,
 #   CHAIN_TARGET2,
 #   CHAIN_BLACKHOLE, CHAIN_HOST_UNREACHABLE, CHAIN_NET_UNREACHABLE,
-#   CHAIN_PROHIBITED (the addresses above), CHAIN_SMALL_MTU=1280, and the
+#   CHAIN_PROHIBITED (the addresses above), CHAIN_SMALL_MTU=1280,
+#   CHAIN6_CLIENT, CHAIN6_ROUTER1, CHAIN6_ROUTER2, CHAIN6_TARGET,
+#   CHAIN6_TARGET2, CHAIN6_BLACKHOLE, CHAIN6_UNREACHABLE (the prefix of the
+#   rejected addresses: append the code, 0 to 6), and the
 #   namespace names CHAIN_NS_CLIENT, CHAIN_NS_ROUTER1, CHAIN_NS_ROUTER2,
 #   CHAIN_NS_TARGET (for `ip netns exec` or setns from /run/netns/NAME).
 set -u
@@ -84,25 +95,35 @@ add_ns() {
   ip netns add "$1" || fail "cannot create network namespace $1"
   CREATED+=("$1")
   ip -n "$1" link set lo up || fail "cannot bring up lo in $1"
+  # No duplicate address detection: an address is usable at once, link-local
+  # ones too, which neighbour discovery needs.
+  set_sysctl "$1" net.ipv6.conf.default.accept_dad=0
+  set_sysctl "$1" net.ipv6.conf.all.accept_dad=0
 }
 
-# link NS_A IF_A ADDR_A NS_B IF_B ADDR_B [MTU]: a veth pair between two
-# namespaces, both ends addressed (/24) and up.
+# link NS_A IF_A ADDR_A NS_B IF_B ADDR_B NET6 [MTU]: a veth pair between two
+# namespaces, both ends addressed (/24, and NET6::1 and ::2 of a /64, the
+# side with the lower IPv4 address ::1) and up.
 link() {
   ip link add "$2" netns "$1" type veth peer name "$5" netns "$4" ||
     fail "cannot create the veth pair $1:$2 - $4:$5"
-  local mtu=${7:-1500}
+  local mtu=${8:-1500} a6=2 b6=1
+  [[ ${3##*.} -lt ${6##*.} ]] && a6=1 b6=2
   ip -n "$1" link set "$2" mtu "$mtu" up && ip -n "$4" link set "$5" mtu "$mtu" up &&
-    ip -n "$1" addr add "$3/24" dev "$2" && ip -n "$4" addr add "$6/24" dev "$5" ||
+    ip -n "$1" addr add "$3/24" dev "$2" && ip -n "$4" addr add "$6/24" dev "$5" &&
+    ip -n "$1" addr add "$7::$a6/64" dev "$2" && ip -n "$4" addr add "$7::$b6/64" dev "$5" ||
     fail "cannot set up the veth pair $1:$2 - $4:$5"
 }
 
 route() { local ns=$1; shift; ip -n "$ns" route add "$@" || fail "ip -n $ns route add $*"; }
+route6() { local ns=$1; shift; ip -6 -n "$ns" route add "$@" || fail "ip -6 -n $ns route add $*"; }
 
 router() {
   set_sysctl "$1" net.ipv4.ip_forward=1
   set_sysctl "$1" net.ipv4.icmp_ratelimit=0
   set_sysctl "$1" net.ipv4.icmp_errors_use_inbound_ifaddr=1
+  set_sysctl "$1" net.ipv6.conf.all.forwarding=1
+  set_sysctl "$1" net.ipv6.icmp.ratelimit=0
 }
 
 # Waits until every veth end reports its carrier, so the first request of a
@@ -120,17 +141,23 @@ wait_links() {
 
 remove_stale
 for ns in "$CLIENT" "$R1" "$R2" "$TARGET"; do add_ns "$ns"; done
-link "$CLIENT" eth0 198.51.100.2 "$R1" eth0 198.51.100.1
-link "$R1" eth1 192.0.2.1 "$R2" eth0 192.0.2.2 "$SMALL_MTU"
-link "$R2" eth1 203.0.113.1 "$TARGET" eth0 203.0.113.2
+link "$CLIENT" eth0 198.51.100.2 "$R1" eth0 198.51.100.1 2001:db8:1
+link "$R1" eth1 192.0.2.1 "$R2" eth0 192.0.2.2 2001:db8:2 "$SMALL_MTU"
+link "$R2" eth1 203.0.113.1 "$TARGET" eth0 203.0.113.2 2001:db8:3
 router "$R1"
 router "$R2"
 route "$CLIENT" default via 198.51.100.1
 route "$R1" 203.0.113.0/24 via 192.0.2.2
 route "$R2" 198.51.100.0/24 via 192.0.2.1
 route "$TARGET" default via 203.0.113.1
+route6 "$CLIENT" default via 2001:db8:1::1
+route6 "$R1" 2001:db8:3::/64 via 2001:db8:2::2
+route6 "$R2" 2001:db8:1::/64 via 2001:db8:2::1
+route6 "$TARGET" default via 2001:db8:3::1
 ip -n "$TARGET" addr add 203.0.113.3/24 dev eth0 || fail "cannot add 203.0.113.3"
+ip -n "$TARGET" addr add 2001:db8:3::3/64 dev eth0 || fail "cannot add 2001:db8:3::3"
 route "$R2" blackhole 203.0.113.50/32
+route6 "$R2" blackhole 2001:db8:3::50/128
 in_ns "$R2" nft -f - <<'EOF' || fail "cannot load the packet filter of router2 (nft)"
 table ip router2 {
   chain unreachable {
@@ -140,9 +167,24 @@ table ip router2 {
     ip daddr 203.0.113.98 reject with icmp type admin-prohibited
   }
 }
+table ip6 router2 {
+  chain unreachable {
+    type filter hook prerouting priority 0; policy accept;
+    ip6 daddr 2001:db8:3::90 reject with icmpv6 type no-route
+    ip6 daddr 2001:db8:3::91 reject with icmpv6 type admin-prohibited
+    ip6 daddr 2001:db8:3::92 reject with icmpv6 type 2
+    ip6 daddr 2001:db8:3::93 reject with icmpv6 type addr-unreachable
+    ip6 daddr 2001:db8:3::94 reject with icmpv6 type port-unreachable
+    ip6 daddr 2001:db8:3::95 reject with icmpv6 type policy-fail
+    ip6 daddr 2001:db8:3::96 reject with icmpv6 type reject-route
+  }
+}
 EOF
 set_sysctl "$CLIENT" "net.ipv4.ping_group_range=0 2147483647"
-[[ ${CHAIN_TARGET_SILENT:-} == 1 ]] && set_sysctl "$TARGET" net.ipv4.icmp_echo_ignore_all=1
+if [[ ${CHAIN_TARGET_SILENT:-} == 1 ]]; then
+  set_sysctl "$TARGET" net.ipv4.icmp_echo_ignore_all=1
+  set_sysctl "$TARGET" net.ipv6.icmp.echo_ignore_all=1
+fi
 wait_links
 
 in_ns "$CLIENT" env \
@@ -150,6 +192,9 @@ in_ns "$CLIENT" env \
   CHAIN_TARGET=203.0.113.2 CHAIN_TARGET2=203.0.113.3 CHAIN_BLACKHOLE=203.0.113.50 \
   CHAIN_HOST_UNREACHABLE=203.0.113.99 CHAIN_NET_UNREACHABLE=203.0.113.97 \
   CHAIN_PROHIBITED=203.0.113.98 CHAIN_SMALL_MTU=$SMALL_MTU \
+  CHAIN6_CLIENT=2001:db8:1::2 CHAIN6_ROUTER1=2001:db8:1::1 CHAIN6_ROUTER2=2001:db8:2::2 \
+  CHAIN6_TARGET=2001:db8:3::2 CHAIN6_TARGET2=2001:db8:3::3 CHAIN6_BLACKHOLE=2001:db8:3::50 \
+  CHAIN6_UNREACHABLE=2001:db8:3::9 \
   CHAIN_NS_CLIENT="$CLIENT" CHAIN_NS_ROUTER1="$R1" CHAIN_NS_ROUTER2="$R2" \
   CHAIN_NS_TARGET="$TARGET" "$@"
 exit $?

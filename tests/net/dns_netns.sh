@@ -17,9 +17,12 @@
 #   alias.ostrekon.test            CNAME two.ostrekon.test
 #   host1 / host2.ostrekon.test    A 192.0.2.1 / 192.0.2.2
 #   scan1 / scan2 / scan200.ostrekon.test   A 198.51.100.1 / .2 / .200
-#   PTR of each address above back to its name (.10 and .11: two...)
+#   v6only.ostrekon.test           AAAA 2001:db8::10 (no A record)
+#   dual.ostrekon.test             A 192.0.2.20 and AAAA 2001:db8::20
+#   PTR of each address above back to its name (.10 and .11: two...),
+#   in ip6.arpa for the IPv6 ones
 #   any other name under ostrekon.test, and any other address in
-#   192.0.2.0/24, 198.51.100.0/24, 203.0.113.0/24: NXDOMAIN
+#   192.0.2.0/24, 198.51.100.0/24, 203.0.113.0/24, 2001:db8::/32: NXDOMAIN
 #   PTR of 192.0.2.99: never answered (forwarded to a sink that drops it)
 # Environment:
 #   DNS_EXTRA_CONF   more dnsmasq lines (host-record=, ptr-record=, cname=...)
@@ -71,6 +74,7 @@ local=/ostrekon.test/
 local=/2.0.192.in-addr.arpa/
 local=/100.51.198.in-addr.arpa/
 local=/113.0.203.in-addr.arpa/
+local=/8.b.d.0.1.0.0.2.ip6.arpa/
 server=/99.2.0.192.in-addr.arpa/127.0.0.1#$SINK_PORT
 host-record=two.ostrekon.test,192.0.2.10
 host-record=two.ostrekon.test,192.0.2.11
@@ -80,6 +84,8 @@ host-record=host2.ostrekon.test,192.0.2.2
 host-record=scan1.ostrekon.test,198.51.100.1
 host-record=scan2.ostrekon.test,198.51.100.2
 host-record=scan200.ostrekon.test,198.51.100.200
+host-record=v6only.ostrekon.test,2001:db8::10
+host-record=dual.ostrekon.test,192.0.2.20,2001:db8::20
 EOF
   [[ -n ${DNS_EXTRA_CONF:-} ]] && printf '%s\n' "$DNS_EXTRA_CONF"
   [[ -n ${DNS_EXTRA_FILE:-} ]] && cat "$DNS_EXTRA_FILE"
