@@ -3,8 +3,8 @@
 // TLS run adds. Against openssl s_server and a loopback server:
 //   build/bench/HttpsBench [MB]   (QT_QPA_PLATFORM=offscreen)
 // or against nginx in the test namespace, which serves WEB_BIG_MB:
-//   DNS_EXTRA_FILE=tests/net/web_dns.conf WEB_BIG_MB=20 bash tests/net/dns_netns.sh \
-//     bash tests/net/web_netns.sh build/bench/HttpsBench
+//   DNS_EXTRA_FILE=tests/net/web_dns.conf WEB_BIG_MB=20
+//     bash tests/net/dns_netns.sh bash tests/net/web_netns.sh build/bench/HttpsBench
 #include <sys/resource.h>
 
 #include <QApplication>
