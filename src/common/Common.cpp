@@ -21,12 +21,6 @@ QString CutAt(const QString& text, QChar c) {
   return at < 0 ? text : text.left(at);
 }
 
-// Removes everything through the first c, if there is one.
-QString AfterFirst(const QString& text, QChar c) {
-  const qsizetype at = text.indexOf(c);
-  return at < 0 ? text : text.mid(at + 1);
-}
-
 bool HasBlank(const QString& text) { return text.contains(u' '); }
 
 bool IsAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
@@ -47,11 +41,40 @@ std::optional<int> ParseDecimal(QStringView text) {
   return value > INT_MAX ? INT_MAX : int(value);
 }
 
+// The host and the port text of what stands before the path.
+struct THostPort {
+  QString Host;
+  std::optional<QString> Port;
+};
+
+// "host", "host:port", "[v6]" or "[v6]:port". A text with two or more ":"
+// outside brackets is a bare IPv6 address, not a host and a port, so it is
+// the host whole. Anything else in brackets is cut as before.
+THostPort SplitHostPort(const QString& hostPort) {
+  const qsizetype close = hostPort.startsWith(u'[') ? hostPort.indexOf(u']') : -1;
+  if (close > 0) {
+    const QString host = hostPort.mid(1, close - 1);
+    if (close + 1 == hostPort.size()) return {host, std::nullopt};
+    if (hostPort[close + 1] == u':') return {host, hostPort.mid(close + 2)};
+  }
+  if (hostPort.count(u':') >= 2) return {hostPort, std::nullopt};
+  const qsizetype colon = hostPort.indexOf(u':');
+  if (colon < 0) return {hostPort, std::nullopt};
+  return {hostPort.left(colon), hostPort.mid(colon + 1)};
+}
+
+// Only what stands before the path names the host and port: neither the
+// host itself ("http://8080/") nor a colon in the path ("/page:2") may
+// become a port.
+THostPort UrlHostPort(const QString& text) {
+  return SplitHostPort(CutAt(AfterSchemeMark(text), u'/'));
+}
+
 }  // namespace
 
 QString ExtractUrlHost(const QString& text) {
   if (HasBlank(text)) return QString();
-  return CutAt(CutAt(AfterSchemeMark(text), u'/'), u':');
+  return UrlHostPort(text).Host;
 }
 
 QString ExtractUrlPath(const QString& text) {
@@ -74,11 +97,9 @@ int SchemeDefaultPort(const QString& scheme) {
 }
 
 int ExtractUrlPort(const QString& text, int defaultPort) {
-  // Only a ":" before the path names a port: neither the host itself
-  // ("http://8080/") nor a colon in the path ("/page:2") may become one.
-  const QString hostPort = CutAt(AfterSchemeMark(text), u'/');
-  if (!hostPort.contains(u':')) return defaultPort;
-  return ParseDecimal(AfterFirst(hostPort, u':')).value_or(defaultPort);
+  const std::optional<QString> port = UrlHostPort(text).Port;
+  if (!port) return defaultPort;
+  return ParseDecimal(*port).value_or(defaultPort);
 }
 
 // --- IPv4 addresses -----------------------------------------------------------

@@ -5,10 +5,13 @@
 
 // --- URL splitting ---------------------------------------------------------
 // Plain cuts at the first " ", "://", "/", ":" or "#"; no decoding and no
-// validation. A text with a blank is not a URL: host, path and scheme are
-// empty for it.
+// validation. An IPv6 address is the host whole: in brackets before an
+// optional port ("[2001:db8::1]:8080"), or bare (two or more ":" and no
+// brackets), when it has no port. A text with a blank is not a URL: host,
+// path and scheme are empty for it.
 
-// The host part of a URL or of a host text ("http://srv:80/x" -> "srv").
+// The host part of a URL or of a host text ("http://srv:80/x" -> "srv",
+// "http://[2001:db8::1]:80/x" -> "2001:db8::1", without the brackets).
 QString ExtractUrlHost(const QString& text);
 
 // The path from the first "/" after the host on, without the fragment; "/"
@@ -23,7 +26,8 @@ QString ExtractUrlScheme(const QString& text);
 // the HTTP tool does not speak.
 int SchemeDefaultPort(const QString& scheme);
 
-// The port after the host's ":" (decimal, optional sign). defaultPort when
+// The port after the host's ":" (decimal, optional sign); a bare IPv6
+// address has none. defaultPort when
 // there is none or it is not a number; INT_MAX / INT_MIN when it does not fit
 // an int, so that the caller refuses it as out of range.
 int ExtractUrlPort(const QString& text, int defaultPort);

@@ -2,13 +2,17 @@
 
 #include "FuzzCheck.h"
 #include "common/Common.h"
+#include "common/NetAddress.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
   const bool blank = text.contains(u' ');
 
+  // A host keeps a ":" only as an IPv6 address: bracketed, or bare with two
+  // or more of them.
   const QString host = ExtractUrlHost(text);
-  CHECK(!host.contains(u'/') && !host.contains(u':'));
+  CHECK(!host.contains(u'/'));
+  CHECK(!host.contains(u':') || text.contains(u'[' + host + u']') || host.count(u':') >= 2);
   CHECK(text.contains(host));
   CHECK(!blank || host.isEmpty());
 
@@ -44,6 +48,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (QChar c : text) CHECK(QStringView(u"0123456789abcdefABCDEFxX.").contains(c));
     CHECK(ParseDottedAddress(QString::fromLatin1(FormatDottedAddress(addr)), &again));
     CHECK(again == addr);
+  }
+
+  // Any address reads back from its own text as the same address, and IPv4
+  // as the dotted parser has it.
+  if (const auto address = TNetAddress::Parse(text)) {
+    CHECK(!address->IsNull());
+    CHECK(TNetAddress::Parse(address->ToString()) == address);
+    CHECK(address->ToString() == address->ToString().toLower());
+    CHECK(!address->IsIPv4() || !ParseDottedAddress(text, &again) ||
+          again == address->IPv4NetOrder());
   }
   return 0;
 }

@@ -38,6 +38,16 @@ const TUrlCase UrlCases[] = {
     {"http://srv?q=1", "srv?q=1", "/", "http", 80},
     {"://srv/x", "srv", "/x", "", 80},
     {"http://srv://x/y", "srv", "//x/y", "http", 80},
+    // An IPv6 address is the host whole, without its brackets.
+    {"http://[2001:db8::1]:8080/x", "2001:db8::1", "/x", "http", 8080},
+    {"[2001:db8::1]:81", "2001:db8::1", "/", "", 81},
+    {"http://[::1]/", "::1", "/", "http", 80},
+    {"[fe80::1%eth0]:79", "fe80::1%eth0", "/", "", 79},
+    {"2001:db8::1", "2001:db8::1", "/", "", 80},
+    {"http://2001:db8::1/a", "2001:db8::1", "/a", "http", 80},
+    // Brackets that do not close before a port are no IPv6 host.
+    {"[2001:db8::1]x", "[2001:db8::1]x", "/", "", 80},
+    {"[srv:81", "[srv", "/", "", 81},
 };
 
 TEST(UrlSplit, SplitsEveryPieceOfTheTable) {
@@ -98,6 +108,9 @@ const TPortCase PortCases[] = {
     {"http://8080/", 7},
     {"http://srv/page:2", 7},
     {"8080", 7},
+    {"http://[::1]:/", 7},
+    {"http://[::1]:8o/", 7},
+    {"2001:db8::1:8080", 7},
 };
 
 TEST(UrlSplit, PortIsDecimalOrDefaultAndSaturatesWhenTooBig) {
