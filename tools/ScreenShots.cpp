@@ -2,7 +2,7 @@
 // through scripts/screenshots.sh, which starts it inside the test
 // namespaces (chain_netns.sh for Ping and TraceRoute, dns_netns.sh for the
 // lookups) under Xvfb; the TCP tools talk to servers of its own on loopback.
-//   ScreenShots OUTDIR TOOL...   (finger whois ping traceroute nslookup ipscan http)
+//   ScreenShots OUTDIR TOOL...   (finger whois ping traceroute nslookup ipscan http graph)
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -20,6 +20,7 @@
 #include "common/SjisText.h"
 #include "main/OstrekMain.h"
 #include "settings/SettingsStore.h"
+#include "widgets/GraphPanel.h"
 #include "widgets/UpDown.h"
 
 namespace {
@@ -54,6 +55,13 @@ QWidget* Prepare(TOstrekForm& form, const QString& tool, int port) {
   if (tool == "ping") {
     form.PngServ_CB->setEditText(Env("CHAIN_TARGET"));
     form.PngDelay_UD->SetPosition(200);
+    return form.Ping;
+  }
+  if (tool == "graph") {  // the statistics panel during a Ping run
+    form.PngServ_CB->setEditText(Env("CHAIN_TARGET"));
+    form.PngReqNum_UD->SetPosition(60);
+    form.PngDelay_UD->SetPosition(100);
+    form.GraphPanel->show();
     return form.Ping;
   }
   if (tool == "traceroute") {
@@ -93,7 +101,12 @@ bool Shoot(const QString& tool, const QString& outDir) {
   form.Go_Btn->click();
   QElapsedTimer wait;
   wait.start();
-  while (!form.Go_Btn->isEnabled() && wait.elapsed() < 60000) QApplication::processEvents();
+  // The panel is shown half-way through its run.
+  const auto shotTime = [&] {
+    return form.Go_Btn->isEnabled() ||
+           (tool == "graph" && form.GraphPanel->Stats().Samples().size() >= 30);
+  };
+  while (!shotTime() && wait.elapsed() < 60000) QApplication::processEvents();
   QApplication::processEvents();
   const QString file = QDir(outDir).filePath(tool + ".png");
   std::printf("%s: %s\n", qPrintable(file), form.Go_Btn->isEnabled() ? "ok" : "still running");

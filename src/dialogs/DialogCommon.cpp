@@ -104,11 +104,16 @@ QHBoxLayout* OkCancelRow(QWidget* ok, QWidget* cancel) {
 }
 
 QString ChooseTextFileToSave(QWidget* owner, const QString& folder) {
+  return ChooseFileToSave(owner, folder, QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ (*.txt)"), QStringLiteral("txt"));
+}
+
+QString ChooseFileToSave(QWidget* owner, const QString& folder, const QString& filter,
+                         const QString& suffix) {
   QFileDialog dialog(owner);
   dialog.setObjectName(QStringLiteral("SaveDialog"));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setNameFilter(QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ (*.txt)"));
-  dialog.setDefaultSuffix(QStringLiteral("txt"));
+  dialog.setNameFilter(filter);
+  dialog.setDefaultSuffix(suffix);
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
   if (!folder.isEmpty()) dialog.setDirectory(folder);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};

@@ -53,6 +53,9 @@ QHBoxLayout* OkCancelRow(QWidget* ok, QWidget* cancel);
 // chosen, or empty when cancelled; whether to overwrite is the caller's
 // question.
 QString ChooseTextFileToSave(QWidget* owner, const QString& folder);
+// The same for a file of the given filter ("CSV (*.csv)") and suffix.
+QString ChooseFileToSave(QWidget* owner, const QString& folder, const QString& filter,
+                         const QString& suffix);
 
 // An error box with a single OK button over parent.
 void ShowErrorBox(QWidget* parent, const QString& text);

@@ -31,6 +31,7 @@
 #include "widgets/Animation.h"
 #include "widgets/ButtonKeys.h"
 #include "widgets/ExtMemo.h"
+#include "widgets/GraphPanel.h"
 #include "widgets/WordWrapOption.h"
 #include "workers/QueryThread.h"
 
@@ -119,6 +120,7 @@ TOstrekForm::TOstrekForm(TFormDeps deps, QWidget* parent)
   statusBar()->addWidget(StatusPanel);
   statusBar()->setSizeGripEnabled(true);
 
+  BuildGraphPanel();
   BuildMenus();
   BuildPopup();
   FindDialog = new TFindDialog(this);
@@ -155,6 +157,11 @@ void TOstrekForm::BuildMenus() {
   File_ExMM = AddMenu(menuBar(), "File_ExMM", QStringLiteral("ファイル(&F)"));
   AddItem(File_ExMM, "Save_ExMM", QStringLiteral("名前をつけて保存(&A)..."),
           [this] { Save_ExMMClick(); });
+  GraphSave_ExMM =
+      AddItem(File_ExMM, "GraphSave_ExMM", QStringLiteral("グラフのデータを保存(&E)..."),
+              [this] { GraphSave_ExMMClick(); });
+  GraphSave_ExMM->setEnabled(false);  // until a run has samples
+  connect(GraphPanel, &TGraphPanel::HasSamplesChanged, GraphSave_ExMM, &QAction::setEnabled);
   Log_ExMM =
       AddItem(File_ExMM, "Log_ExMM", QStringLiteral("ログ(&L)..."), [this] { Log_ExMMClick(); });
   File_ExMM->addSeparator();
@@ -173,6 +180,12 @@ void TOstrekForm::BuildMenus() {
   for (QAction* a : {Clear_ChckM, AutoScroll_ChckM}) a->setCheckable(true);
   AutoScroll_ChckM->setChecked(true);
   connect(AutoScroll_ChckM, &QAction::toggled, this, &TOstrekForm::AutoScroll_ChckMClick);
+  // The panel's own action, so that its close button clears the check mark.
+  Graph_ChckM = GraphPanel->toggleViewAction();
+  Graph_ChckM->setText(QStringLiteral("グラフ(&G)"));
+  Graph_ChckM->setObjectName(QStringLiteral("Graph_ChckM"));
+  Show1->addAction(Graph_ChckM);
+  connect(Graph_ChckM, &QAction::triggered, this, &TOstrekForm::ShowGraphPanel);
   Show1->addSeparator();
   AddItem(Show1, "Font_ExMM", QStringLiteral("フォント(&F)"), [this] { Font_ExPMClick(); });
 
@@ -268,6 +281,7 @@ void TOstrekForm::showEvent(QShowEvent* event) {
   setAcceptDrops(true);
   WindowShown = true;
   FormResize();
+  FitGraphPanel();
   // A user who opens the window and types a host types into the field.
   ActivePage().MainField->setFocus(Qt::OtherFocusReason);
 }

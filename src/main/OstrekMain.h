@@ -24,6 +24,7 @@ class QTabWidget;
 class QTimer;
 class TExtMemo;
 class TFindDialog;
+class TGraphPanel;
 class TOutputChannel;
 class TQueryLogWriter;
 class TQueryThread;
@@ -32,6 +33,8 @@ class TAnimateWindow;
 class TAnimation;
 class TUpDown;
 struct TPictureArea;
+struct TPingSample;
+enum class TGraphMode : quint8;
 struct TLookupSetup;
 struct TSettings;
 
@@ -73,6 +76,8 @@ class TOstrekForm : public QMainWindow {
   void Save_ExMMClick();
   void CpAll_ExMMClick();
   void DeleteAll_ExMMClick();
+  // Saves the statistics panel's samples as CSV.
+  void GraphSave_ExMMClick();
 
   // Histories.
   void AddToHistory(QComboBox* box);
@@ -151,6 +156,9 @@ class TOstrekForm : public QMainWindow {
       *AutoScroll_ChckM;
   TFindDialog* FindDialog;
   TAnimateWindow* AnimateWindow1;
+  // The statistics panel of Ping and TraceRoute, and its two menu items.
+  TGraphPanel* GraphPanel;
+  QAction *Graph_ChckM, *GraphSave_ExMM;
 
  signals:
   // A run has ended (done or stopped); its log entry is with the log writer.
@@ -262,6 +270,19 @@ class TOstrekForm : public QMainWindow {
   void AppendOutputBatch(const QList<QByteArray>& lines);
   void SetStatusText(const QString& text);
   bool SaveOutputTo(const QString& path);
+  // Save-as: the file chooser and the overwrite question; empty when the
+  // user gave up. Then the write, or an error box that says why not.
+  QString AskSavePath(const QString& filter, const QString& suffix);
+  bool WriteFileOrSay(const QString& path, const QByteArray& bytes);
+
+  // The statistics panel (OstrekGraph.cpp).
+  void BuildGraphPanel();
+  void StartSampling(TGraphMode mode, int planned, int timeoutMs);
+  void TakeSample(const TPingSample& sample);
+  void EndSampling();
+  void ShowGraphPanel(bool on);
+  void FitGraphPanel();
+  int KeptGraphHeight() const;
 
   void GrowToShowPage();
 
@@ -290,4 +311,6 @@ class TOstrekForm : public QMainWindow {
   std::shared_ptr<TOutputChannel> FChannel;
   QTimer* FDrainTimer = nullptr;
   std::unique_ptr<TQueryLogWriter> FLogWriter;
+  bool FSampling = false;  // the run fills the statistics panel
+  int FGraphHeight = 0;    // the panel's height as stored, 0 for its own
 };

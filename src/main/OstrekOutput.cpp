@@ -61,6 +61,10 @@ void TOstrekForm::DrainWorker(std::weak_ptr<TOutputChannel> weak) {
   const QList<TOutputItem> items = channel->Take(DrainBatch, &more, DrainCost);
   QList<QByteArray> lines;
   for (const TOutputItem& item : items) {
+    if (item.Kind == TOutputItem::Sample) {
+      TakeSample(item.Result);  // beside the pane: the batch of lines goes on
+      continue;
+    }
     if (item.Kind == TOutputItem::Line) {
       lines.append(item.Text);
       continue;
@@ -85,6 +89,7 @@ void TOstrekForm::DrainWorker(std::weak_ptr<TOutputChannel> weak) {
         if (!item.Text.isEmpty()) SetStatusText(QString::fromUtf8(item.Text));
         return;
       case TOutputItem::Line:
+      case TOutputItem::Sample:
         break;
     }
   }
@@ -113,8 +118,12 @@ bool TOstrekForm::SaveOutputTo(const QString& path) {
     text += ToSjis(line);
     text += "\r\n";
   }
+  return WriteFileOrSay(path, text);
+}
+
+bool TOstrekForm::WriteFileOrSay(const QString& path, const QByteArray& bytes) {
   QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
     ShowError(QStringLiteral("ファイルに書き込めません。\r\n") + path + QStringLiteral("\r\n") +
               file.errorString());
     return false;
@@ -122,19 +131,24 @@ bool TOstrekForm::SaveOutputTo(const QString& path) {
   return true;
 }
 
-void TOstrekForm::Save_ExMMClick() {
+QString TOstrekForm::AskSavePath(const QString& filter, const QString& suffix) {
   const QString path = FDeps.ChooseSaveFile ? FDeps.ChooseSaveFile(this, FFolder)
-                                            : ChooseTextFileToSave(this, FFolder);
-  if (path.isEmpty()) return;
+                                            : ChooseFileToSave(this, FFolder, filter, suffix);
+  if (path.isEmpty()) return {};
   FFolder = FolderOfFileName(path);
   if (QFile::exists(path)) {
     const auto answer = QMessageBox::warning(
         this, windowTitle(),
         path + QStringLiteral("\r\nこのファイルはすでに存在します。\r\n\r\n上書きしますか？"),
         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-    if (answer != QMessageBox::Yes) return;
+    if (answer != QMessageBox::Yes) return {};
   }
-  SaveOutputTo(path);
+  return path;
+}
+
+void TOstrekForm::Save_ExMMClick() {
+  const QString path = AskSavePath(QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ (*.txt)"), QStringLiteral("txt"));
+  if (!path.isEmpty()) SaveOutputTo(path);
 }
 
 void TOstrekForm::CpAll_ExMMClick() {

@@ -22,6 +22,7 @@
 #include "platform/SocketSlot.h"
 #include "widgets/Animation.h"
 #include "widgets/ExtMemo.h"
+#include "widgets/PingGraph.h"
 #include "widgets/UpDown.h"
 #include "workers/NsThrd.h"
 #include "workers/PngThrd.h"
@@ -126,6 +127,7 @@ void TOstrekForm::GoPing() {
                            PngDelay_UD->Position(), PngPSize_UD->Position(),
                            PngTTL_UD->Position(),   PngDntFrg_ChckB->isChecked()};
   TRun run(*this, PingTitle(*host, params.DataSize));
+  StartSampling(TGraphMode::Ping, params.Count, params.TimeoutSec * 1000);
   if (FIcmpServiceMode)
     run.HandTo(new TPingThread(NewChannel(), Lookups(), *host, params));
   else
@@ -139,6 +141,7 @@ void TOstrekForm::GoTraceRoute() {
   const TTraceParams params{TRTout_UD->Position(), TRStHop_UD->Position(), TRMaxHop_UD->Position(),
                             TRReslvHost_ChckB->isChecked()};
   TRun run(*this, TraceRouteTitle(*host, params.FirstHop, params.LastHop));
+  StartSampling(TGraphMode::Trace, params.LastHop - params.FirstHop + 1, params.TimeoutSec * 1000);
   if (FIcmpServiceMode)
     run.HandTo(new TTraceRouteThread(NewChannel(), Lookups(), *host, params));
   else
@@ -225,6 +228,7 @@ void TOstrekForm::FinishQuery() {
   if (FAnimation) FAnimation->Stop();
   FAnimation = nullptr;
   SetStatusText(QString());
+  EndSampling();
   WriteQueryLog();
   FQueryLines.clear();
   qApp->setWindowIcon(QIcon(QStringLiteral(":/SUBICON")));

@@ -17,6 +17,7 @@
 #include "platform/EchoMethod.h"
 #include "settings/Settings.h"
 #include "widgets/ExtMemo.h"
+#include "widgets/GraphPanel.h"
 #include "widgets/UpDown.h"
 
 namespace {
@@ -103,6 +104,8 @@ void TOstrekForm::ApplySettings(const TSettings& s) {
   FFolder = s.FFolder;
   Clear_ChckM->setChecked(s.FClear);
   AutoScroll_ChckM->setChecked(s.FAutoScroll);
+  GraphPanel->setVisible(s.FShowGraph);
+  FGraphHeight = s.FGraphHeight;
   // A name of no tab leaves the window's initial tab (HTTP) active.
   if (const int page = PageIndexOfName(s.FActivePage); page >= 0)
     PageControl->setCurrentIndex(page);
@@ -128,6 +131,8 @@ TSettings TOstrekForm::CollectSettings() const {
   s.FFolder = FFolder;
   s.FClear = Clear_ChckM->isChecked();
   s.FAutoScroll = AutoScroll_ChckM->isChecked();
+  s.FShowGraph = Graph_ChckM->isChecked();
+  s.FGraphHeight = KeptGraphHeight();
   s.FActivePage = PageControl->currentWidget()->objectName();
   s.FFontName = FOutputFont.family();
   s.FFontSize = PixelsToPoints(FOutputFont.pixelSize());

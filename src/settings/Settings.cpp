@@ -122,6 +122,12 @@ void ReadWindow(TReader& reader, TWindowBounds& bounds, int screenWidth, int scr
   bounds.FTop = reader.Integer(Window, QStringLiteral("Top"), (screenHeight - bounds.FHeight) / 2);
 }
 
+void ReadGraphPanel(TReader& reader, TSettings& s, int screenHeight) {
+  const TToolValue height{0, qMax(0, screenHeight), 0, 0};
+  s.FGraphHeight = reader.Number(Window, QStringLiteral("GraphHeight"), height, 0);
+  s.FShowGraph = reader.Boolean(Others, QStringLiteral("ShowGraph"), false);
+}
+
 // Without a relay host its check box is disabled and keeps its check mark
 // as it is; the stored mark means something only with a host.
 void ReadRelay(TReader& reader, const QString& section, QString& relay, bool& enabled) {
@@ -251,6 +257,15 @@ void WriteToolValues(TSettingsStore& store, const TSettings& s) {
   WriteBoolean(store, Http, QStringLiteral("GET"), s.FHttpGet);
 }
 
+void WriteGraphPanel(TSettingsStore& store, const TSettings& s) {
+  if (s.FGraphHeight > 0)
+    WriteInteger(store, Window, QStringLiteral("GraphHeight"), s.FGraphHeight);
+  if (s.FShowGraph)
+    WriteBoolean(store, Others, QStringLiteral("ShowGraph"), true);
+  else
+    store.DeleteKey(Others, QStringLiteral("ShowGraph"));
+}
+
 void WriteOthers(TSettingsStore& store, const TSettings& s) {
   WriteBoolean(store, Others, QStringLiteral("AutoScroll"), s.FAutoScroll);
   WriteBoolean(store, Others, QStringLiteral("Clear"), s.FClear);
@@ -348,6 +363,7 @@ TSettingsResult LoadSettings(TSettingsStore& store, TSettings& s, int screenWidt
   s.FActivePage = reader.String(Others, QStringLiteral("ActivePage"), QStringLiteral("Finger"));
   ReadFont(reader, s);
   ReadLogNames(reader, s);
+  ReadGraphPanel(reader, s, screenHeight);
   EraseLegacySections(store);
   if (!store.Close()) reader.Fail();
   return reader.Failed() ? TSettingsResult::LoadFailed : TSettingsResult::Ok;
@@ -364,6 +380,7 @@ TSettingsResult SaveSettings(TSettingsStore& store, const TSettings& s) {
   WriteRelay(store, Whois, s.FWhoisRelay, s.FWhoisWall);
   WriteToolValues(store, s);
   WriteOthers(store, s);
+  WriteGraphPanel(store, s);
   return store.Close() ? TSettingsResult::Ok : TSettingsResult::SaveFailed;
 }
 

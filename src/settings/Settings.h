@@ -37,6 +37,9 @@ int PageIndexOfName(const QString& name);
 // default to the font the window holds when it loads.
 struct TSettings {
   TWindowBounds FWindow;  // "Window": "Left", "Top", "Width", "Height"
+  // "Window"/"GraphHeight": the statistics panel's height in pixels, 0 for
+  // its own. Saved only when set.
+  int FGraphHeight = 0;
 
   QStringList FFingerServers;   // "Finger"/"Server0".. (history lists, top first)
   QStringList FFingerRequests;  // "Finger"/"Request0"..
@@ -87,6 +90,9 @@ struct TSettings {
   int FLogMode = LogModeValue.Default;  // "Others"/"Logging": 0 none, 1 one file, 2 one file a day
   QString FLogFileName;                 // "Others"/"LogName", at most 64 bytes
   QString FLogPrefix;                   // "Others"/"PreName", at most 64 bytes
+  // "Others"/"ShowGraph": the statistics panel is shown. Stored only while
+  // on, so the file of a user who never opens the panel stays as it was.
+  bool FShowGraph = false;
 
   bool operator==(const TSettings&) const = default;
 };

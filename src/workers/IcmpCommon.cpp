@@ -122,3 +122,41 @@ const char16_t* ServiceMessage(TServiceVerdict verdict) {
 bool ServiceHopEndsTrace(quint32 status, quint32 answerAddr, quint32 targetAddr) {
   return status == IpSuccess || answerAddr == targetAddr;
 }
+
+std::optional<TSampleKind> VerdictSampleKind(TEchoVerdict verdict) {
+  switch (verdict) {
+    case TEchoVerdict::EchoReply:
+      return TSampleKind::Reply;
+    case TEchoVerdict::NoAnswer:
+    case TEchoVerdict::LaterRequest:
+      return TSampleKind::TimedOut;
+    case TEchoVerdict::Unreachable:
+      return TSampleKind::Unreachable;
+    case TEchoVerdict::TimeExceeded:
+      return TSampleKind::TtlExpired;
+    case TEchoVerdict::Invalid:
+      return TSampleKind::Error;
+    default:
+      return std::nullopt;
+  }
+}
+
+TSampleKind ServiceSampleKind(quint32 replies, quint32 status) {
+  if (replies == 0) return TSampleKind::TimedOut;
+  switch (status) {
+    case IpSuccess:
+      return TSampleKind::Reply;
+    case IpTtlExpiredTransit:
+    case IpTtlExpiredReassem:
+      return TSampleKind::TtlExpired;
+    case IpDestNetUnreachable:
+    case IpDestHostUnreachable:
+    case IpDestProtUnreachable:
+    case IpDestPortUnreachable:
+    case IpPacketTooBig:
+    case IpBadRoute:  // every destination unreachable message, as raw sockets see them
+      return TSampleKind::Unreachable;
+    default:
+      return TSampleKind::Error;
+  }
+}

@@ -5,7 +5,9 @@
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <optional>
 
+#include "common/PingStats.h"
 #include "common/ToolValues.h"
 #include "platform/Resolver.h"
 #include "workers/IcmpPacket.h"
@@ -103,3 +105,11 @@ TServiceVerdict JudgeServiceHop(quint32 replies, quint32 status);
 const char16_t* ServiceMessage(TServiceVerdict verdict);
 // An answered hop ends the trace when the target itself answered.
 bool ServiceHopEndsTrace(quint32 status, quint32 answerAddr, quint32 targetAddr);
+
+// --- The statistics' word for a result ---------------------------------------
+
+// A raw answer's verdict as a sample kind; none for a stop. An answer of ours
+// to a later request means this one's never came.
+std::optional<TSampleKind> VerdictSampleKind(TEchoVerdict verdict);
+// An echo service call's result as a sample kind.
+TSampleKind ServiceSampleKind(quint32 replies, quint32 status);

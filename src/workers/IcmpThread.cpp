@@ -136,6 +136,11 @@ void TIcmpThread::SyncMessage(int number, const char16_t* message) {
   SyncAddOutput(FormatMessageLine(number, ToSjis(message)));
 }
 
+void TIcmpThread::SyncResult(int number, TSampleKind kind, quint32 addr, std::optional<int> ms) {
+  const QString address = addr ? QString::fromLatin1(FormatDottedAddress(addr)) : QString();
+  SyncSample({number, address, ms, kind});
+}
+
 bool TIcmpThread::PauseBetweenRequests(int delayMs) {
   SyncStatus(PauseStatus(delayMs));
   return PauseMs(delayMs);

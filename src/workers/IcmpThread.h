@@ -61,6 +61,9 @@ class TIcmpThread : public TQueryThread {
   TServiceAnswer SendServiceEcho(int ttl, bool dontFragment, int timeoutMs);
 
   void SyncMessage(int number, const char16_t* message);
+  // The request's result for the statistics, after its line: who answered
+  // (or whom we asked), and the round-trip time of a reply.
+  void SyncResult(int number, TSampleKind kind, quint32 addr, std::optional<int> ms = {});
   // Shows the pause's status text and pauses; true when stopped meanwhile.
   bool PauseBetweenRequests(int delayMs);
   // The hop line; with resolve, then replaced by the same line followed by

@@ -7,13 +7,19 @@
 #include <functional>
 #include <mutex>
 
+#include "common/PingStats.h"
+
 // One thing a worker has the window do, in order.
 struct TOutputItem {
-  enum TKind : quint8 { Line, Status, DeleteLast, ReplaceLast, Finish };
+  enum TKind : quint8 { Line, Status, DeleteLast, ReplaceLast, Finish, Sample };
+  TOutputItem(TKind kind = Line, QByteArray text = {}, TPingSample result = {})
+      : Kind(kind), Text(std::move(text)), Result(std::move(result)) {}
   TKind Kind = Line;
   // Line, ReplaceLast: Shift_JIS bytes; Status: UTF-8; Finish: the status
   // text that stays after the run (UTF-8), usually none.
   QByteArray Text;
+  // Sample: one request's result, for the statistics panel.
+  TPingSample Result;
 };
 
 // The ordered, bounded hand-over from one worker to the main thread. The

@@ -20,8 +20,13 @@ bool TPingThread::PingOnce(int number) {
 }
 
 void TPingThread::ShowAnswer(int number, const TServiceAnswer& answer) {
-  if (const char16_t* message = ServiceMessage(JudgeServicePing(answer.Replies, answer.Status)))
+  const TSampleKind kind = ServiceSampleKind(answer.Replies, answer.Status);
+  if (const char16_t* message = ServiceMessage(JudgeServicePing(answer.Replies, answer.Status))) {
     SyncMessage(number, message);
-  else  // the service matched the reply to our request: the target answered
-    SyncAddOutput(FormatReplyLine(number, FTargetAddr, answer.RoundTripMs, FHostText));
+    SyncResult(number, kind, answer.Address ? answer.Address : FTargetAddr);
+    return;
+  }
+  // The service matched the reply to our request: the target answered.
+  SyncAddOutput(FormatReplyLine(number, FTargetAddr, answer.RoundTripMs, FHostText));
+  SyncResult(number, kind, FTargetAddr, answer.RoundTripMs);
 }

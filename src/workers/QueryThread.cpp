@@ -84,6 +84,10 @@ void TQueryThread::SyncReplaceLast(const QByteArray& sjisLine) {
   if (!Terminated()) FChannel->Push({TOutputItem::ReplaceLast, sjisLine});
 }
 
+void TQueryThread::SyncSample(const TPingSample& sample) {
+  if (!Terminated()) FChannel->Push({TOutputItem::Sample, {}, sample});
+}
+
 // Every path through a worker ends here, its socket or handle released.
 void TQueryThread::run() {
   Work();

@@ -59,6 +59,8 @@ class TQueryThread : public QThread {
   // Replaces the line handed over last by a longer one, as one step, so a
   // Stop can never fall between taking the old line away and adding the new.
   void SyncReplaceLast(const QByteArray& sjisLine);
+  // One request's result for the statistics panel, after its line.
+  void SyncSample(const TPingSample& sample);
 
   // Waits until fd is ready for events (poll flags), the worker is stopped,
   // or msecs pass (-1: no limit). Returns 1 ready, 0 time-out, -1 stopped.

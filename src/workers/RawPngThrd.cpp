@@ -25,6 +25,7 @@ void TRawPingThread::SetOptions(int fd) {
 bool TRawPingThread::PingOnce(int index) {
   if (!SendRawRequest(quint32(index))) {
     SyncMessage(index + 1, TextSendError);
+    SyncResult(index + 1, TSampleKind::Error, FTargetAddr);
     return !PauseMs(FParams.DelayMs);
   }
   SyncStatus(WaitingStatus());
@@ -38,9 +39,12 @@ void TRawPingThread::ShowAnswer(int index, const TRawAnswer& answer) {
   if (answer.Verdict == TEchoVerdict::EchoReply && !AnswerTooLate(answer.ElapsedMs, timeoutMs)) {
     // The reply's sequence number equals the index here.
     SyncAddOutput(FormatReplyLine(index + 1, answer.Source, answer.ElapsedMs, FHostText));
+    SyncResult(index + 1, TSampleKind::Reply, answer.Source, answer.ElapsedMs);
     return;
   }
   const TEchoVerdict verdict =
       answer.Verdict == TEchoVerdict::EchoReply ? TEchoVerdict::NoAnswer : answer.Verdict;
   if (const char16_t* message = VerdictMessage(verdict)) SyncMessage(index + 1, message);
+  if (const auto kind = VerdictSampleKind(verdict))
+    SyncResult(index + 1, *kind, answer.Source ? answer.Source : FTargetAddr);
 }

@@ -23,6 +23,7 @@ bool TRawTraceRouteThread::TraceHop(int fd, int hop) {
   SetTtl(fd, hop);
   if (!SendRawRequest(quint32(hop))) {
     SyncMessage(hop, TextSendError);
+    SyncResult(hop, TSampleKind::Error, 0);
     return true;
   }
   const TRawAnswer answer =
@@ -36,8 +37,10 @@ void TRawTraceRouteThread::ShowAnswer(int hop, const TRawAnswer& answer) {
       answer.Verdict == TEchoVerdict::EchoReply || answer.Verdict == TEchoVerdict::TimeExceeded;
   if (answered && !AnswerTooLate(answer.ElapsedMs, FParams.TimeoutSec * 1000)) {
     SyncHop(hop, answer.Source, answer.ElapsedMs, FParams.ResolveNames);
+    SyncResult(hop, TSampleKind::Reply, answer.Source, answer.ElapsedMs);
     return;
   }
   const TEchoVerdict verdict = answered ? TEchoVerdict::NoAnswer : answer.Verdict;
   if (const char16_t* message = VerdictMessage(verdict)) SyncMessage(hop, message);
+  if (const auto kind = VerdictSampleKind(verdict)) SyncResult(hop, *kind, 0);
 }

@@ -17,8 +17,10 @@ bool TTraceRouteThread::TraceHop(int hop) {
   const TServiceAnswer answer = SendServiceEcho(hop, false, FParams.TimeoutSec * 1000);
   if (const char16_t* message = ServiceMessage(JudgeServiceHop(answer.Replies, answer.Status))) {
     SyncMessage(hop, message);
+    SyncResult(hop, ServiceSampleKind(answer.Replies, answer.Status), 0);
     return true;
   }
   SyncHop(hop, answer.Address, answer.RoundTripMs, FParams.ResolveNames);
+  SyncResult(hop, TSampleKind::Reply, answer.Address, answer.RoundTripMs);
   return !ServiceHopEndsTrace(answer.Status, answer.Address, FTargetAddr);
 }

@@ -83,16 +83,16 @@ class ViewCommandsTest : public QObject, public TFormFixture {
 
   void mainMenuAndPopupAreAsDesigned() {
     const QList<QStringList> menus = {
-        {"Save_ExMM 名前をつけて保存(&A)... ", "Log_ExMM ログ(&L)... ", "-",
-         "SaveSetting_INI INIファイルに設定保存 ", "SaveSetting_REG レジストリに設定保存 ", "-",
-         "Exit_ExMM 終了(&X) "},
+        {"Save_ExMM 名前をつけて保存(&A)... ", "GraphSave_ExMM グラフのデータを保存(&E)... ",
+         "Log_ExMM ログ(&L)... ", "-", "SaveSetting_INI INIファイルに設定保存 ",
+         "SaveSetting_REG レジストリに設定保存 ", "-", "Exit_ExMM 終了(&X) "},
         {"Copy_ExMM コピー(&C) Ctrl+C", "SelectAll_ExMM すべて選択(&A) Ctrl+A", "-",
          "CpAll_ExMM すべてコピー(&L) Ctrl+L", "-", "Top_ExMM 先頭へ移動(&G) ",
          "End_ExMM 最後へ移動(&B) ", "Jump_ExMM 指定した行番号へ移動(&L) ",
          "Mark_ExMM 現在位置の記憶(&M) ", "ReMark_ExMM 記憶した位置への移動(&R) ", "-",
          "DeleteAll_ExMM すべて消去(&D) Shift+Del"},
-        {"Clear_ChckM 自動消去(&D) ", "AutoScroll_ChckM 自動スクロール(&S) ", "-",
-         "Font_ExMM フォント(&F) "},
+        {"Clear_ChckM 自動消去(&D) ", "AutoScroll_ChckM 自動スクロール(&S) ",
+         "Graph_ChckM グラフ(&G) ", "-", "Font_ExMM フォント(&F) "},
         {"Find_ExMM 検索(&F) Ctrl+F", "FindNext_ExMM 次を検索(&N) F3"},
         {"Help_Contents 目次(&C) F1", "Help_Keyword キーワード(&K) ", "-",
          "WinsockInfo_MM Winsock情報 ", "About_MM Ostrekonについて(&A)... "},

@@ -117,17 +117,20 @@ TEST_P(TIcmpWorkers, TraceRouteShowsEachHopAndEndsAtTheTarget) {
     EXPECT_EQ(run.Resolver->Requests(), asked);
 
     // The column header; per hop: its status, the bare line; with names, the
-    // lookup's statuses and the line replaced by the named one. Then the end.
+    // lookup's statuses and the line replaced by the named one; then the
+    // hop's sample for the statistics. Then the end.
     QList<std::pair<TOutputItem::TKind, QByteArray>> expected{
         {TOutputItem::Line, ToSjis(TextColumnHeader)}};
     const QByteArray hops[] = {router1, router2, target};
     for (int hop = 1; hop <= 3; ++hop) {
       expected.append({TOutputItem::Status, HopStatus(hop).toUtf8()});
       expected.append({TOutputItem::Line, pane[hop - 1].left(36)});
-      if (!resolve) continue;
-      expected.append({TOutputItem::Status, ResolvingStatus().toUtf8()});
-      expected.append({TOutputItem::Status, ("ホスト情報取得中...(" + hops[hop - 1] + ")")});
-      expected.append({TOutputItem::ReplaceLast, pane[hop - 1]});
+      if (resolve) {
+        expected.append({TOutputItem::Status, ResolvingStatus().toUtf8()});
+        expected.append({TOutputItem::Status, ("ホスト情報取得中...(" + hops[hop - 1] + ")")});
+        expected.append({TOutputItem::ReplaceLast, pane[hop - 1]});
+      }
+      expected.append({TOutputItem::Sample, QByteArray()});
     }
     expected.append({TOutputItem::Finish, QByteArray()});
     QList<std::pair<TOutputItem::TKind, QByteArray>> items;

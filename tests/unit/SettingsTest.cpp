@@ -39,6 +39,8 @@ QStringList Numbered(const QString& stem, int count) {
 TSettings Sample() {
   TSettings s;
   s.FWindow = {12, -8, 700, 500};
+  s.FGraphHeight = 180;
+  s.FShowGraph = true;
   s.FFingerServers = Numbered("ホスト", 25);
   s.FFingerRequests = {"", "user"};
   s.FFingerRelay = "relay.example.jp";
