@@ -225,3 +225,10 @@ size_t qHash(const TNetAddress& address, size_t seed) {
   return qHashMulti(seed, quint8(address.Family()), address.ScopeId(),
                     qHashBits(address.Bytes().data(), address.Bytes().size()));
 }
+
+QList<TNetAddress> AddressesInUseOrder(const QList<TNetAddress>& addresses, bool preferIPv6) {
+  QList<TNetAddress> ordered = addresses;
+  std::stable_partition(ordered.begin(), ordered.end(),
+                        [&](const TNetAddress& a) { return a.IsIPv6() == preferIPv6; });
+  return ordered;
+}

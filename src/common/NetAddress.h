@@ -1,5 +1,6 @@
 #pragma once
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringView>
 #include <array>
@@ -57,3 +58,7 @@ class TNetAddress {
 };
 
 size_t qHash(const TNetAddress& address, size_t seed = 0);
+
+// A host's addresses in the order a tool tries them: IPv4 first, or IPv6
+// first when preferIPv6, each family in its given order.
+QList<TNetAddress> AddressesInUseOrder(const QList<TNetAddress>& addresses, bool preferIPv6);

@@ -6,6 +6,7 @@
 
 #include "common/Common.h"
 #include "common/SjisText.h"
+#include "platform/SockAddr.h"
 
 // Shared with the resolver's callbacks, which may run after the lookup (and
 // even its owner) is gone.
@@ -21,11 +22,13 @@ struct THostLookup::TState {
 
 namespace {
 
-quint64 StartByName(TResolver& resolver, const QByteArray& name, quint32, TResolver::TCallback cb) {
+quint64 StartByName(TResolver& resolver, const QByteArray& name, const TNetAddress&,
+                    TResolver::TCallback cb) {
   return resolver.LookupByName(name, std::move(cb));
 }
 
-quint64 StartByAddr(TResolver& resolver, const QByteArray&, quint32 addr, TResolver::TCallback cb) {
+quint64 StartByAddr(TResolver& resolver, const QByteArray&, const TNetAddress& addr,
+                    TResolver::TCallback cb) {
   return resolver.LookupByAddr(addr, std::move(cb));
 }
 
@@ -50,13 +53,12 @@ THostLookup::THostLookup(TLookupSetup setup)
     : FSetup(std::move(setup)), FState(std::make_shared<TState>()) {}
 
 TLookupEnd THostLookup::Lookup(const QString& name, THostEntry* entry) {
-  quint32 addr = 0;
-  if (ParseDottedAddress(name, &addr)) return LookupAddr(addr, entry);
-  return Run(ToSjis(name), 0, StartByName, entry);
+  if (const auto addr = ParseHostAddress(name)) return LookupAddr(*addr, entry);
+  return Run(ToSjis(name), TNetAddress(), StartByName, entry);
 }
 
-TLookupEnd THostLookup::LookupAddr(quint32 addrNetOrder, THostEntry* entry) {
-  return Run(QByteArray(), addrNetOrder, StartByAddr, entry);
+TLookupEnd THostLookup::LookupAddr(const TNetAddress& addr, THostEntry* entry) {
+  return Run(QByteArray(), addr, StartByAddr, entry);
 }
 
 void THostLookup::Stop() {
@@ -67,7 +69,8 @@ void THostLookup::Stop() {
   FState->Changed.notify_all();
 }
 
-TLookupEnd THostLookup::Run(const QByteArray& name, quint32 addr, TStart start, THostEntry* entry) {
+TLookupEnd THostLookup::Run(const QByteArray& name, const TNetAddress& addr, TStart start,
+                            THostEntry* entry) {
   *entry = THostEntry();
   if (!FSetup.Resolver) return TLookupEnd::Refused;
   quint64 number = 0;

@@ -8,6 +8,7 @@
 struct TLookupSetup {
   std::shared_ptr<TResolver> Resolver;  // null: every lookup is refused
   int TimeoutMs = 5000;
+  bool PreferIPv6 = false;  // a name's IPv6 addresses before its IPv4 ones
 };
 
 // How one lookup ended.
@@ -28,18 +29,21 @@ class THostLookup {
  public:
   explicit THostLookup(TLookupSetup setup);
 
-  // A dotted address is looked up in reverse, anything else by name.
+  // An address (IPv4 or IPv6 text) is looked up in reverse, anything else
+  // by name.
   TLookupEnd Lookup(const QString& name, THostEntry* entry);
-  // Reverse lookup of an address in network byte order.
-  TLookupEnd LookupAddr(quint32 addrNetOrder, THostEntry* entry);
+  // Reverse lookup of an address.
+  TLookupEnd LookupAddr(const TNetAddress& addr, THostEntry* entry);
 
   // Any thread: the pending lookup and every later one end Stopped at once.
   void Stop();
 
  private:
   struct TState;
-  using TStart = quint64 (*)(TResolver&, const QByteArray&, quint32, TResolver::TCallback);
-  TLookupEnd Run(const QByteArray& name, quint32 addr, TStart start, THostEntry* entry);
+  using TStart = quint64 (*)(TResolver&, const QByteArray&, const TNetAddress&,
+                             TResolver::TCallback);
+  TLookupEnd Run(const QByteArray& name, const TNetAddress& addr, TStart start,
+                 THostEntry* entry);
 
   const TLookupSetup FSetup;
   const std::shared_ptr<TState> FState;

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/SockAddr.h"
+
 // c-ares 1.18 cannot cancel one query. A cancelled request is therefore only
 // taken out of FPending (its Cancelled callback runs at once); its query
 // lives on in the channel and whatever c-ares reports for it later finds no
@@ -22,7 +24,7 @@ struct THostResolver::TQueryArg {
   THostResolver* Owner = nullptr;
   quint64 Id = 0;
   bool Reverse = false;
-  quint32 Addr = 0;
+  TNetAddress Addr;
 };
 
 namespace {
@@ -91,25 +93,39 @@ QList<QByteArray> AliasesOf(const hostent* host) {
   return aliases;
 }
 
-QList<quint32> AddressesOf(const hostent* host) {
-  QList<quint32> addresses;
-  if (host->h_addrtype != AF_INET || host->h_length != 4) return addresses;
-  for (char** p = host->h_addr_list; p && *p && addresses.size() < THostResolver::KMaxAddresses;
-       ++p) {
-    quint32 addr;
-    std::memcpy(&addr, *p, sizeof addr);
-    addresses.append(addr);
-  }
-  return addresses;
-}
-
-THostEntry EntryOf(const hostent* host, bool reverse, quint32 queried) {
+// A reverse answer is about the address that was asked for, whatever
+// c-ares copied into the record.
+THostEntry ReverseEntryOf(const hostent* host, const TNetAddress& queried) {
   THostEntry entry;
   entry.OfficialName = QByteArray(host->h_name ? host->h_name : "");
   entry.Aliases = AliasesOf(host);
-  // A reverse answer is about the address that was asked for, whatever
-  // c-ares copied into the record.
-  entry.Addresses = reverse ? QList<quint32>{queried} : AddressesOf(host);
+  entry.Addresses = {queried};
+  return entry;
+}
+
+// The IPv4 addresses first, then the IPv6 ones, each in the order c-ares
+// got them (no sorting was asked for), at most KMaxAddresses in all.
+QList<TNetAddress> AddressesOf(const ares_addrinfo* info) {
+  QList<TNetAddress> v4, v6;
+  for (const ares_addrinfo_node* n = info->nodes; n; n = n->ai_next)
+    if (const auto found = FromSockAddr(n->ai_addr, n->ai_addrlen))
+      (found->Address.IsIPv4() ? v4 : v6).append(found->Address);
+  return (v4 + v6).mid(0, THostResolver::KMaxAddresses);
+}
+
+// Names as a hosts-file or CNAME answer gives them: the end of the CNAME
+// chain is the official name, every name that pointed there an alias.
+THostEntry ForwardEntryOf(const ares_addrinfo* info) {
+  THostEntry entry;
+  entry.OfficialName = QByteArray(info->name ? info->name : "");
+  for (const ares_addrinfo_cname* c = info->cnames; c; c = c->next) {
+    if (c->name) entry.OfficialName = QByteArray(c->name);
+    if (c->alias) entry.Aliases.append(QByteArray(c->alias));
+  }
+  entry.Aliases.removeIf([&](const QByteArray& alias) {
+    return qstricmp(alias.constData(), entry.OfficialName.constData()) == 0;
+  });
+  entry.Addresses = AddressesOf(info);
   return entry;
 }
 
@@ -150,10 +166,11 @@ quint64 THostResolver::LookupByName(const QByteArray& name, TCallback cb) {
   return Enqueue(std::move(submission), std::move(cb));
 }
 
-quint64 THostResolver::LookupByAddr(quint32 addrNetOrder, TCallback cb) {
+quint64 THostResolver::LookupByAddr(const TNetAddress& addr, TCallback cb) {
+  if (addr.IsNull()) return 0;
   TSubmission submission;
   submission.Reverse = true;
-  submission.Addr = addrNetOrder;
+  submission.Addr = addr;
   return Enqueue(std::move(submission), std::move(cb));
 }
 
@@ -247,27 +264,55 @@ void THostResolver::Submit(const TSubmission& submission) {
   }
   auto* arg = new TQueryArg{this, submission.Id, submission.Reverse, submission.Addr};
   FInChannel.insert(submission.Id);
-  // c-ares may complete at once (hosts file, numeric name): OnHostDone runs
+  // c-ares may complete at once (hosts file, numeric name): the callback runs
   // inside these calls.
   if (submission.Reverse) {
-    ares_gethostbyaddr(FChannel, &submission.Addr, sizeof submission.Addr, AF_INET, OnHostDone,
-                       arg);
+    const TNetAddress& addr = submission.Addr;
+    if (addr.IsIPv4()) {
+      const quint32 v4 = addr.IPv4NetOrder();
+      ares_gethostbyaddr(FChannel, &v4, sizeof v4, AF_INET, OnHostDone, arg);
+    } else {
+      ares_gethostbyaddr(FChannel, addr.Bytes().data(), int(addr.Bytes().size()), AF_INET6,
+                         OnHostDone, arg);
+    }
+  } else if (const auto numeric = TNetAddress::Parse(QString::fromLatin1(submission.Name))) {
+    // An address for a name: c-ares would send it to the servers.
+    std::unique_ptr<TQueryArg> query(arg);
+    Finish(std::move(query), ARES_SUCCESS, 0, {submission.Name, {}, {*numeric}});
   } else {
-    ares_gethostbyname(FChannel, submission.Name.constData(), AF_INET, OnHostDone, arg);
+    ares_addrinfo_hints hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_flags = ARES_AI_NOSORT;
+    ares_getaddrinfo(FChannel, submission.Name.constData(), nullptr, &hints, OnAddrInfoDone, arg);
   }
+}
+
+void THostResolver::Finish(std::unique_ptr<TQueryArg> query, int status, int timeouts,
+                           const THostEntry& entry) {
+  FInChannel.erase(query->Id);
+  // A reverse lookup reports "not found" even when no server ever answered;
+  // every attempt having timed out tells the two apart.
+  if (query->Reverse && status == ARES_ENOTFOUND && timeouts >= FAttempts) status = ARES_ETIMEOUT;
+  Deliver(query->Id, ResultOf(status), status == ARES_SUCCESS ? entry : THostEntry());
 }
 
 void THostResolver::OnHostDone(void* arg, int status, int timeouts, hostent* host) {
   std::unique_ptr<TQueryArg> query(static_cast<TQueryArg*>(arg));
-  THostResolver* self = query->Owner;
-  self->FInChannel.erase(query->Id);
-  // A reverse lookup reports "not found" even when no server ever answered;
-  // every attempt having timed out tells the two apart.
-  if (query->Reverse && status == ARES_ENOTFOUND && timeouts >= self->FAttempts)
-    status = ARES_ETIMEOUT;
   THostEntry entry;
-  if (status == ARES_SUCCESS && host) entry = EntryOf(host, query->Reverse, query->Addr);
-  self->Deliver(query->Id, ResultOf(status), entry);
+  if (status == ARES_SUCCESS && host) entry = ReverseEntryOf(host, query->Addr);
+  THostResolver* self = query->Owner;
+  self->Finish(std::move(query), status, timeouts, entry);
+}
+
+void THostResolver::OnAddrInfoDone(void* arg, int status, int timeouts, ares_addrinfo* info) {
+  std::unique_ptr<TQueryArg> query(static_cast<TQueryArg*>(arg));
+  THostEntry entry;
+  if (status == ARES_SUCCESS && info) entry = ForwardEntryOf(info);
+  // An answer without a usable address is no answer.
+  if (status == ARES_SUCCESS && entry.Addresses.isEmpty()) status = ARES_ENODATA;
+  if (info) ares_freeaddrinfo(info);
+  THostResolver* self = query->Owner;
+  self->Finish(std::move(query), status, timeouts, entry);
 }
 
 bool THostResolver::Deliver(quint64 id, TLookupResult result, const THostEntry& entry) {

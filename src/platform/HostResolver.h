@@ -13,6 +13,7 @@
 
 #include "platform/Resolver.h"
 
+struct ares_addrinfo;
 struct ares_channeldata;
 struct hostent;
 
@@ -50,12 +51,13 @@ class THostResolver : public TResolver {
   THostResolver(const THostResolver&) = delete;
   THostResolver& operator=(const THostResolver&) = delete;
 
-  // Forward lookup of IPv4 addresses. Returns the request id; 0 when
-  // refused (empty or malformed name, no channel, shutting down), in which
-  // case the callback never runs.
+  // Forward lookup of IPv4 and IPv6 addresses. Returns the request id; 0
+  // when refused (empty or malformed name, no channel, shutting down), in
+  // which case the callback never runs.
   quint64 LookupByName(const QByteArray& name, TCallback cb) override;
-  // Reverse (PTR) lookup of an IPv4 address in network byte order.
-  quint64 LookupByAddr(quint32 addrNetOrder, TCallback cb) override;
+  // Reverse (PTR) lookup of an address (in-addr.arpa or ip6.arpa).
+  using TResolver::LookupByAddr;
+  quint64 LookupByAddr(const TNetAddress& addr, TCallback cb) override;
   // Ends the request with Cancelled unless it has ended already. When this
   // returns, the request's callback has run or will run with Cancelled.
   void Cancel(quint64 id) override;
@@ -65,7 +67,7 @@ class THostResolver : public TResolver {
     quint64 Id = 0;
     bool Reverse = false;
     QByteArray Name;
-    quint32 Addr = 0;
+    TNetAddress Addr;
   };
   struct TQueryArg;
   static QByteArray ReadResolvConf();
@@ -87,7 +89,9 @@ class THostResolver : public TResolver {
   void WaitAndProcess();
   int PollTimeoutMs();
   void Shutdown();
+  void Finish(std::unique_ptr<TQueryArg> query, int status, int timeouts, const THostEntry& entry);
   static void OnHostDone(void* arg, int status, int timeouts, hostent* host);
+  static void OnAddrInfoDone(void* arg, int status, int timeouts, ares_addrinfo* info);
 
   std::mutex FLock;
   std::condition_variable FDelivered;

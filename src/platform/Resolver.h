@@ -4,11 +4,15 @@
 #include <QtGlobal>
 #include <functional>
 
+#include "common/NetAddress.h"
+
 // What a lookup found.
 struct THostEntry {
   QByteArray OfficialName;    // canonical name
   QList<QByteArray> Aliases;  // other names (a CNAME alias shows up here)
-  QList<quint32> Addresses;   // IPv4, network byte order, at most 256
+  // The IPv4 addresses, then the IPv6 ones, each family in the answer's
+  // order; at most 256 in all.
+  QList<TNetAddress> Addresses;
 };
 
 enum class TLookupResult { Succeeded, Error, TimedOut, Cancelled, Destroyed };
@@ -21,7 +25,11 @@ class TResolver {
   virtual ~TResolver() = default;
   // Return the request id, or 0 when the request is refused (no callback).
   virtual quint64 LookupByName(const QByteArray& name, TCallback cb) = 0;
-  virtual quint64 LookupByAddr(quint32 addrNetOrder, TCallback cb) = 0;
+  virtual quint64 LookupByAddr(const TNetAddress& addr, TCallback cb) = 0;
+  // An IPv4 address in network byte order.
+  quint64 LookupByAddr(quint32 addrNetOrder, TCallback cb) {
+    return LookupByAddr(TNetAddress::FromIPv4(addrNetOrder), std::move(cb));
+  }
   // The request ends with Cancelled unless it has ended already.
   virtual void Cancel(quint64 id) = 0;
 };

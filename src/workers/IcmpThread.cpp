@@ -18,7 +18,15 @@ TIcmpThread::TIcmpThread(std::shared_ptr<TOutputChannel> channel, TLookupSetup l
 bool TIcmpThread::ReachTarget() {
   const std::optional<TTarget> target = ResolveTarget(FHost);
   if (!target) return false;
-  FTargetAddr = target->Addr;
+  // Echo requests go over IPv4 alone: a host without an IPv4 address is one
+  // this tool cannot find.
+  const auto v4 = std::find_if(target->Addresses.begin(), target->Addresses.end(),
+                               [](const TNetAddress& a) { return a.IsIPv4(); });
+  if (v4 == target->Addresses.end()) {
+    SyncAddOutput(ToSjis(FHost + QStringLiteral(" - 見つかりません")));
+    return false;
+  }
+  FTargetAddr = v4->IPv4NetOrder();
   FHostText = target->HostText;
   SyncAddOutput(ToSjis(TextColumnHeader));
   return true;
@@ -157,6 +165,6 @@ void TIcmpThread::SyncHop(int hop, quint32 addr, int ms, bool resolve) {
 
 QByteArray TIcmpThread::HopName(quint32 addr) {
   THostEntry entry;
-  if (LookupAddr(addr, &entry)) return entry.OfficialName;
+  if (LookupAddr(TNetAddress::FromIPv4(addr), &entry)) return entry.OfficialName;
   return ToSjis(TextNoHopName);
 }

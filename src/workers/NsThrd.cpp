@@ -5,13 +5,13 @@
 
 namespace {
 
-// The lines of a found host: its name, each address (at most 256), and
-// the first alias when there is one.
+// The lines of a found host: its name, each address (at most 256, the IPv4
+// ones first), and the first alias when there is one.
 QList<QByteArray> HostEntryLines(const THostEntry& entry) {
   QList<QByteArray> lines{ToSjis(u"    ホスト名: ") + entry.OfficialName};
   const QByteArray label = ToSjis(u"ＩＰアドレス: ");
   for (qsizetype i = 0; i < entry.Addresses.size() && i < 256; ++i)
-    lines.append(label + FormatDottedAddress(entry.Addresses[i]));
+    lines.append(label + entry.Addresses[i].ToLatin1());
   if (!entry.Aliases.isEmpty()) lines.append(ToSjis(u"  エイリアス: ") + entry.Aliases.first());
   return lines;
 }

@@ -10,6 +10,7 @@
 
 #include "common/Common.h"
 #include "common/SjisText.h"
+#include "platform/SockAddr.h"
 
 namespace {
 std::mutex& LiveLock() {
@@ -24,6 +25,7 @@ std::set<TQueryThread*>& Live() {
 
 TQueryThread::TQueryThread(std::shared_ptr<TOutputChannel> channel, TLookupSetup lookup)
     : FChannel(std::move(channel)),
+      FPreferIPv6(lookup.PreferIPv6),
       FLookup(std::move(lookup)),
       FWakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
   connect(this, &QThread::finished, this, &QObject::deleteLater);
@@ -104,18 +106,20 @@ bool TQueryThread::LookupHost(const QString& name, bool report, THostEntry* entr
   return end == TLookupEnd::Found;
 }
 
-bool TQueryThread::LookupAddr(quint32 addrNetOrder, THostEntry* entry) {
-  SyncStatus(QStringLiteral("ホスト情報取得中...(") +
-             QString::fromLatin1(FormatDottedAddress(addrNetOrder)) + u')');
-  return FLookup.LookupAddr(addrNetOrder, entry) == TLookupEnd::Found;
+bool TQueryThread::LookupAddr(const TNetAddress& addr, THostEntry* entry) {
+  SyncStatus(QStringLiteral("ホスト情報取得中...(") + addr.ToString() + u')');
+  return FLookup.LookupAddr(addr, entry) == TLookupEnd::Found;
 }
 
 std::optional<TTarget> TQueryThread::ResolveTarget(const QString& host) {
   TTarget target;
-  if (ParseDottedAddress(host, &target.Addr)) return target;
+  if (const auto addr = ParseHostAddress(host)) {
+    target.Addresses = {*addr};
+    return target;
+  }
   THostEntry entry;
   if (!LookupHost(host, true, &entry) || entry.Addresses.isEmpty()) return std::nullopt;
-  target.Addr = entry.Addresses.first();
+  target.Addresses = AddressesInUseOrder(entry.Addresses, FPreferIPv6);
   target.HostText = entry.OfficialName;
   return target;
 }

@@ -8,8 +8,8 @@
 
 // Where a run goes, once its host is resolved.
 struct TTarget {
-  quint32 Addr = 0;     // IPv4, network byte order
-  QByteArray HostText;  // the official name; empty for a dotted address
+  QList<TNetAddress> Addresses;  // in the order to try them: never empty
+  QByteArray HostText;           // the official name; empty for an address
 };
 
 // Base of the query workers. A worker never touches the window: it pushes
@@ -44,9 +44,10 @@ class TQueryThread : public QThread {
   // a stop writes nothing. True with the entry filled in.
   bool LookupHost(const QString& name, bool report, THostEntry* entry);
   // The same for the name of an address, without a line.
-  bool LookupAddr(quint32 addrNetOrder, THostEntry* entry);
-  // The run's target: a dotted address as it is, a name through a lookup
-  // with report on. Nothing when the lookup failed or the run was stopped.
+  bool LookupAddr(const TNetAddress& addr, THostEntry* entry);
+  // The run's target: an address as it is, a name through a lookup with
+  // report on, its addresses in the order the user prefers. Nothing when
+  // the lookup failed or the run was stopped.
   std::optional<TTarget> ResolveTarget(const QString& host);
 
   // What the status bar shows once the run has finished (it is cleared
@@ -72,6 +73,7 @@ class TQueryThread : public QThread {
   void run() final;
 
   std::shared_ptr<TOutputChannel> FChannel;
+  const bool FPreferIPv6;
   THostLookup FLookup;
   QString FClosingStatus;
   int FWakeFd = -1;

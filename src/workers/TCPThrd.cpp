@@ -10,6 +10,7 @@
 
 #include "common/SjisConv.h"
 #include "common/SjisText.h"
+#include "platform/SockAddr.h"
 #include "platform/SocketSlot.h"
 #include "workers/LineSplitter.h"
 #include "workers/TlsLink.h"
@@ -33,48 +34,64 @@ void TTCPThread::Work() {
 
 void TTCPThread::Query(const TTarget& target, const QByteArray& request, int port) {
   SyncStatus(QStringLiteral("接続中..."));
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  const TSocketSlot::TToken token = fd >= 0 ? ActiveSocket.Put(fd) : 0;
-  // Stop sets the flag before it shuts the slot down: checking after Put
-  // means either Stop saw our socket or we see the flag.
-  if (!Terminated()) {
-    if (fd < 0 || !ConnectSocket(fd, target.Addr, port)) {
-      SyncAddOutput(target.HostText + ToSjis(u" - 接続できません"));
-    } else if (FTls && !Terminated()) {
-      ExchangeOverTls(fd, target, request);
-    } else if (!Terminated()) {
-      SyncStatus(QStringLiteral("取得中..."));
-      if (!SendRequest(fd, request))
-        SyncAddOutput(target.HostText + ToSjis(u" - 送信できません"));
-      else
-        ReceiveReply(
-            [this, fd](char* block, qsizetype size) { return ReadPlain(fd, block, size); });
-    }
-  }
+  TSocketSlot::TToken token = 0;
+  const int fd = ConnectAny(target.Addresses, port, &token);
   if (fd >= 0) {
-    ActiveSocket.Release(token);
-    ::close(fd);
+    Exchange(fd, target, request);
+    CloseSocket(fd, token);
+  } else if (!Terminated()) {
+    SyncAddOutput(target.HostText + ToSjis(u" - 接続できません"));
   }
 }
 
-bool TTCPThread::ConnectSocket(int fd, quint32 targetAddr, int port) {
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(quint16(port));
-  addr.sin_addr.s_addr = targetAddr;
-  // Connect without blocking, so that Stop is seen at once even before the
-  // socket is connected; the socket is blocking again for the exchange.
-  const int flags = ::fcntl(fd, F_GETFL);
-  ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
-  int rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
-  if (rc < 0 && errno == EINPROGRESS) {
-    if (WaitFd(fd, POLLOUT, -1) < 0) return false;
+void TTCPThread::Exchange(int fd, const TTarget& target, const QByteArray& request) {
+  if (Terminated()) return;
+  if (FTls) {
+    ExchangeOverTls(fd, target, request);
+    return;
+  }
+  SyncStatus(QStringLiteral("取得中..."));
+  if (!SendRequest(fd, request))
+    SyncAddOutput(target.HostText + ToSjis(u" - 送信できません"));
+  else
+    ReceiveReply([this, fd](char* block, qsizetype size) { return ReadPlain(fd, block, size); });
+}
+
+int TTCPThread::ConnectAny(const QList<TNetAddress>& addresses, int port,
+                           TSocketSlot::TToken* token) {
+  for (const TNetAddress& addr : addresses) {
+    if (Terminated()) break;
+    if (const int fd = ConnectOne(addr, port, token); fd >= 0) return fd;
+  }
+  return -1;
+}
+
+int TTCPThread::ConnectOne(const TNetAddress& addr, int port, TSocketSlot::TToken* token) {
+  const TSockAddr to = ToSockAddr(addr, quint16(port));
+  const int fd = ::socket(to.Family(), SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return -1;
+  *token = ActiveSocket.Put(fd);
+  // Stop sets the flag before it shuts the slot down: checking after Put
+  // means either Stop saw our socket or we see the flag. The connect does
+  // not block, so Stop is seen at once even before the socket is connected.
+  int rc = Terminated() ? -1 : ::connect(fd, to.Get(), to.Length);
+  if (rc < 0 && errno == EINPROGRESS && WaitFd(fd, POLLOUT, -1) > 0) {
     int error = 0;
     socklen_t len = sizeof error;
     rc = ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0 ? 0 : -1;
   }
-  ::fcntl(fd, F_SETFL, flags);
-  return rc == 0;
+  if (rc != 0) {
+    CloseSocket(fd, *token);
+    return -1;
+  }
+  // Blocking again for the exchange.
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+void TTCPThread::CloseSocket(int fd, TSocketSlot::TToken token) {
+  ActiveSocket.Release(token);
+  ::close(fd);
 }
 
 bool TTCPThread::SendRequest(int fd, const QByteArray& request) {

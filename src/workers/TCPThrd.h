@@ -1,6 +1,7 @@
 #pragma once
 #include <functional>
 
+#include "platform/SocketSlot.h"
 #include "workers/QueryThread.h"
 
 // Finger, Whois and HTTP: connect, send one request, show the reply line by
@@ -17,14 +18,19 @@ class TTCPThread : public TQueryThread {
 
  protected:
   void Work() override;
-  // One exchange: connect to target at port, send request (with its line
-  // end), show the reply.
+  // One exchange: connect to target at port (its next address when one
+  // cannot be reached), send request (with its line end), show the reply.
   void Query(const TTarget& target, const QByteArray& request, int port);
   // Each reply line as it arrives, before its conversion.
   virtual void NoteReplyLine(const QByteArray&) {}
 
  private:
-  bool ConnectSocket(int fd, quint32 addr, int port);
+  // A connected socket of the run, published for Stop; -1 when no address
+  // could be reached or the run was stopped. Release with CloseSocket.
+  int ConnectAny(const QList<TNetAddress>& addresses, int port, TSocketSlot::TToken* token);
+  int ConnectOne(const TNetAddress& addr, int port, TSocketSlot::TToken* token);
+  static void CloseSocket(int fd, TSocketSlot::TToken token);
+  void Exchange(int fd, const TTarget& target, const QByteArray& request);
   // Reads a block: bytes read, or 0 at the end, a failure or a stop.
   using TRead = std::function<qsizetype(char*, qsizetype)>;
   qsizetype ReadPlain(int fd, char* block, qsizetype size);

@@ -25,6 +25,11 @@ using namespace std::chrono_literals;
 
 quint32 Ip(const char* dotted) { return inet_addr(dotted); }
 
+QList<TNetAddress> Addresses(std::initializer_list<const char*> dotted) {
+  QList<TNetAddress> list;
+  for (const char* d : dotted) list.append(TNetAddress::FromIPv4(Ip(d)));
+  return list;
+}
 quint32 Ip(quint32 a, quint32 b, quint32 c, quint32 d) {
   return htonl((a << 24) | (b << 16) | (c << 8) | d);
 }
@@ -92,19 +97,25 @@ TEST_F(ResolverNet, ForwardLookups) {
   EXPECT_EQ(alias.Result, TLookupResult::Succeeded);
   EXPECT_EQ(alias.Entry.OfficialName, "two.ostrekon.test");
   EXPECT_TRUE(alias.Entry.Aliases.contains("alias.ostrekon.test"));
-  QList<quint32> addresses = alias.Entry.Addresses;
-  std::sort(addresses.begin(), addresses.end(),
-            [](quint32 a, quint32 b) { return ntohl(a) < ntohl(b); });
-  EXPECT_EQ(addresses, (QList<quint32>{Ip("192.0.2.10"), Ip("192.0.2.11")}));
+  QList<TNetAddress> addresses = alias.Entry.Addresses;
+  std::sort(addresses.begin(), addresses.end());
+  EXPECT_EQ(addresses, Addresses({"192.0.2.10", "192.0.2.11"}));
 
   const TOutcome direct = ByName("host1.ostrekon.test");
   EXPECT_EQ(direct.Result, TLookupResult::Succeeded);
   EXPECT_EQ(direct.Entry.OfficialName, "host1.ostrekon.test");
-  EXPECT_EQ(direct.Entry.Addresses, QList<quint32>{Ip("192.0.2.1")});
+  EXPECT_EQ(direct.Entry.Addresses, Addresses({"192.0.2.1"}));
 
-  const TOutcome local = ByName("localhost");  // from the namespace's hosts file
+  // Both families, IPv4 first: from the namespace's hosts file, and from DNS.
+  const TOutcome local = ByName("localhost");
   EXPECT_EQ(local.Result, TLookupResult::Succeeded);
-  EXPECT_EQ(local.Entry.Addresses, QList<quint32>{Ip("127.0.0.1")});
+  EXPECT_EQ(local.Entry.Addresses, (QList{TNetAddress::FromIPv4(Ip("127.0.0.1")),
+                                          *TNetAddress::Parse(u"::1")}));
+  EXPECT_EQ(ByName("dual.ostrekon.test").Entry.Addresses,
+            (QList{TNetAddress::FromIPv4(Ip("192.0.2.20")), *TNetAddress::Parse(u"2001:db8::20")}));
+  const TOutcome v6only = ByName("v6only.ostrekon.test");
+  EXPECT_EQ(v6only.Result, TLookupResult::Succeeded);
+  EXPECT_EQ(v6only.Entry.Addresses, QList{*TNetAddress::Parse(u"2001:db8::10")});
 
   const TOutcome missing = ByName("nosuch.ostrekon.test");
   ASSERT_TRUE(missing.Arrived);
@@ -133,9 +144,18 @@ TEST_F(ResolverNet, ReverseLookups) {
     EXPECT_EQ(out.Result, c.Result);
     EXPECT_EQ(out.Entry.OfficialName, c.Name);
     if (c.Result == TLookupResult::Succeeded) {
-      EXPECT_EQ(out.Entry.Addresses, QList<quint32>{Ip(c.Addr)});
+      EXPECT_EQ(out.Entry.Addresses, Addresses({c.Addr}));
     }
   }
+  // ip6.arpa: a name, and an address without one.
+  const TOutcome named = Wait([&](auto cb) {
+    return FResolver.LookupByAddr(*TNetAddress::Parse(u"2001:db8::10"), cb);
+  });
+  EXPECT_EQ(named.Entry.OfficialName, "v6only.ostrekon.test");
+  EXPECT_EQ(Wait([&](auto cb) {
+              return FResolver.LookupByAddr(*TNetAddress::Parse(u"2001:db8::99"), cb);
+            }).Result,
+            TLookupResult::Error);
 }
 
 TEST_F(ResolverNet, NeverAnsweredQueryEndsOnlyByCancel) {

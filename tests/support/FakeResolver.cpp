@@ -1,15 +1,11 @@
 #include "FakeResolver.h"
 
-#include <arpa/inet.h>
-
 quint64 TFakeResolver::LookupByName(const QByteArray& name, TCallback cb) {
   return Start(name, std::move(cb));
 }
 
-quint64 TFakeResolver::LookupByAddr(quint32 addrNetOrder, TCallback cb) {
-  in_addr a{};
-  a.s_addr = addrNetOrder;
-  return Start(QByteArray(::inet_ntoa(a)), std::move(cb));
+quint64 TFakeResolver::LookupByAddr(const TNetAddress& addr, TCallback cb) {
+  return Start(addr.ToLatin1(), std::move(cb));
 }
 
 quint64 TFakeResolver::Start(const QByteArray& key, TCallback cb) {
@@ -84,6 +80,7 @@ THostEntry MakeEntry(const QByteArray& name, const QList<QByteArray>& dotted,
   THostEntry e;
   e.OfficialName = name;
   e.Aliases = aliases;
-  for (const QByteArray& d : dotted) e.Addresses.append(::inet_addr(d.constData()));
+  for (const QByteArray& d : dotted)
+    e.Addresses.append(TNetAddress::Parse(QString::fromLatin1(d)).value_or(TNetAddress()));
   return e;
 }

@@ -18,7 +18,8 @@ class TFakeResolver : public TResolver {
   bool FIgnoreCancel = false;
 
   quint64 LookupByName(const QByteArray& name, TCallback cb) override;
-  quint64 LookupByAddr(quint32 addrNetOrder, TCallback cb) override;
+  using TResolver::LookupByAddr;
+  quint64 LookupByAddr(const TNetAddress& addr, TCallback cb) override;
   void Cancel(quint64 id) override;
 
   // Ends a pending request as if the answer came late.
@@ -38,5 +39,6 @@ class TFakeResolver : public TResolver {
   QList<quint64> FCancelled;
 };
 
+// An entry with these addresses (IPv4 or IPv6 text), in this order.
 THostEntry MakeEntry(const QByteArray& name, const QList<QByteArray>& dotted,
                      const QList<QByteArray>& aliases = {});

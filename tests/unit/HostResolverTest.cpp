@@ -60,7 +60,7 @@ TEST(HostResolver, NumericNameCompletesInsideSubmission) {
   ASSERT_NE(id, 0u);
   ASSERT_TRUE(rec.WaitCount(1));
   EXPECT_EQ(rec.ById()[id], std::vector{TLookupResult::Succeeded});
-  EXPECT_EQ(rec.EntryOf(id).Addresses, QList<quint32>{Ip("192.0.2.5")});
+  EXPECT_EQ(rec.EntryOf(id).Addresses, QList{TNetAddress::FromIPv4(Ip("192.0.2.5"))});
 }
 
 // Cancel of a request whose callback is running returns only once the
