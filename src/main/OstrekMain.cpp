@@ -177,7 +177,8 @@ void TOstrekForm::BuildMenus() {
   Show1 = AddMenu(menuBar(), "Show1", QStringLiteral("表示(&V)"));
   Clear_ChckM = AddItem(Show1, "Clear_ChckM", QStringLiteral("自動消去(&D)"));
   AutoScroll_ChckM = AddItem(Show1, "AutoScroll_ChckM", QStringLiteral("自動スクロール(&S)"));
-  for (QAction* a : {Clear_ChckM, AutoScroll_ChckM}) a->setCheckable(true);
+  PreferIPv6_ChckM = AddItem(Show1, "PreferIPv6_ChckM", QStringLiteral("IPv6を優先(&6)"));
+  for (QAction* a : {Clear_ChckM, AutoScroll_ChckM, PreferIPv6_ChckM}) a->setCheckable(true);
   AutoScroll_ChckM->setChecked(true);
   connect(AutoScroll_ChckM, &QAction::toggled, this, &TOstrekForm::AutoScroll_ChckMClick);
   // The panel's own action, so that its close button clears the check mark.

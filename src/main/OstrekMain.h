@@ -159,6 +159,8 @@ class TOstrekForm : public QMainWindow {
   // The statistics panel of Ping and TraceRoute, and its two menu items.
   TGraphPanel* GraphPanel;
   QAction *Graph_ChckM, *GraphSave_ExMM;
+  // A name's IPv6 address before its IPv4 one.
+  QAction* PreferIPv6_ChckM;
 
  signals:
   // A run has ended (done or stopped); its log entry is with the log writer.

@@ -63,7 +63,7 @@ void TOstrekForm::TRun::HandTo(TQueryThread* worker) {
 // The lookups of a run: the resolver, and the time-out of the NS Lookup page.
 TLookupSetup TOstrekForm::Lookups() {
   if (!FDeps.Resolver) FDeps.Resolver = std::make_shared<THostResolver>();
-  return {FDeps.Resolver, NSTout_UD->Position() * 1000};
+  return {FDeps.Resolver, NSTout_UD->Position() * 1000, PreferIPv6_ChckM->isChecked()};
 }
 
 // A fresh channel for the next worker, drained on this thread.

@@ -105,6 +105,7 @@ void TOstrekForm::ApplySettings(const TSettings& s) {
   Clear_ChckM->setChecked(s.FClear);
   AutoScroll_ChckM->setChecked(s.FAutoScroll);
   GraphPanel->setVisible(s.FShowGraph);
+  PreferIPv6_ChckM->setChecked(s.FPreferIPv6);
   FGraphHeight = s.FGraphHeight;
   // A name of no tab leaves the window's initial tab (HTTP) active.
   if (const int page = PageIndexOfName(s.FActivePage); page >= 0)
@@ -132,6 +133,7 @@ TSettings TOstrekForm::CollectSettings() const {
   s.FClear = Clear_ChckM->isChecked();
   s.FAutoScroll = AutoScroll_ChckM->isChecked();
   s.FShowGraph = Graph_ChckM->isChecked();
+  s.FPreferIPv6 = PreferIPv6_ChckM->isChecked();
   s.FGraphHeight = KeptGraphHeight();
   s.FActivePage = PageControl->currentWidget()->objectName();
   s.FFontName = FOutputFont.family();

@@ -126,6 +126,7 @@ void ReadGraphPanel(TReader& reader, TSettings& s, int screenHeight) {
   const TToolValue height{0, qMax(0, screenHeight), 0, 0};
   s.FGraphHeight = reader.Number(Window, QStringLiteral("GraphHeight"), height, 0);
   s.FShowGraph = reader.Boolean(Others, QStringLiteral("ShowGraph"), false);
+  s.FPreferIPv6 = reader.Boolean(Others, QStringLiteral("PreferIPv6"), false);
 }
 
 // Without a relay host its check box is disabled and keeps its check mark
@@ -257,16 +258,23 @@ void WriteToolValues(TSettingsStore& store, const TSettings& s) {
   WriteBoolean(store, Http, QStringLiteral("GET"), s.FHttpGet);
 }
 
+// A flag of "Others" that a file keeps only while it is on, so that the file
+// of a user who never turns it on stays as it was.
+void WriteFlagWhileOn(TSettingsStore& store, const QString& key, bool on) {
+  if (on)
+    WriteBoolean(store, Others, key, true);
+  else
+    store.DeleteKey(Others, key);
+}
+
 void WriteGraphPanel(TSettingsStore& store, const TSettings& s) {
   if (s.FGraphHeight > 0)
     WriteInteger(store, Window, QStringLiteral("GraphHeight"), s.FGraphHeight);
-  if (s.FShowGraph)
-    WriteBoolean(store, Others, QStringLiteral("ShowGraph"), true);
-  else
-    store.DeleteKey(Others, QStringLiteral("ShowGraph"));
+  WriteFlagWhileOn(store, QStringLiteral("ShowGraph"), s.FShowGraph);
 }
 
 void WriteOthers(TSettingsStore& store, const TSettings& s) {
+  WriteFlagWhileOn(store, QStringLiteral("PreferIPv6"), s.FPreferIPv6);
   WriteBoolean(store, Others, QStringLiteral("AutoScroll"), s.FAutoScroll);
   WriteBoolean(store, Others, QStringLiteral("Clear"), s.FClear);
   if (!s.FFolder.isEmpty()) store.WriteString(Others, QStringLiteral("Folder"), s.FFolder);

@@ -93,6 +93,9 @@ struct TSettings {
   // "Others"/"ShowGraph": the statistics panel is shown. Stored only while
   // on, so the file of a user who never opens the panel stays as it was.
   bool FShowGraph = false;
+  // "Others"/"PreferIPv6": a name's IPv6 address is used before its IPv4
+  // one. Stored only while on, as above.
+  bool FPreferIPv6 = false;
 
   bool operator==(const TSettings&) const = default;
 };

@@ -92,7 +92,7 @@ class ViewCommandsTest : public QObject, public TFormFixture {
          "Mark_ExMM 現在位置の記憶(&M) ", "ReMark_ExMM 記憶した位置への移動(&R) ", "-",
          "DeleteAll_ExMM すべて消去(&D) Shift+Del"},
         {"Clear_ChckM 自動消去(&D) ", "AutoScroll_ChckM 自動スクロール(&S) ",
-         "Graph_ChckM グラフ(&G) ", "-", "Font_ExMM フォント(&F) "},
+         "PreferIPv6_ChckM IPv6を優先(&6) ", "Graph_ChckM グラフ(&G) ", "-", "Font_ExMM フォント(&F) "},
         {"Find_ExMM 検索(&F) Ctrl+F", "FindNext_ExMM 次を検索(&N) F3"},
         {"Help_Contents 目次(&C) F1", "Help_Keyword キーワード(&K) ", "-",
          "WinsockInfo_MM Winsock情報 ", "About_MM Ostrekonについて(&A)... "},

@@ -9,20 +9,20 @@
 #include <QDeadlineTimer>
 #include <chrono>
 
+#include "platform/SockAddr.h"
+
 namespace {
-int ListenOnLoopback(quint16* port, const char* dottedAddr = "127.0.0.1") {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(*port);
-  addr.sin_addr.s_addr = ::inet_addr(dottedAddr);
-  socklen_t len = sizeof addr;
-  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0 || ::listen(fd, 8) != 0 ||
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+int ListenOnLoopback(quint16* port, const char* addrText = "127.0.0.1") {
+  const auto addr = TNetAddress::Parse(QString::fromLatin1(addrText));
+  if (!addr) return -1;
+  TSockAddr local = ToSockAddr(*addr, *port);
+  const int fd = ::socket(local.Family(), SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0 || ::bind(fd, local.Get(), local.Length) != 0 || ::listen(fd, 8) != 0 ||
+      ::getsockname(fd, local.Get(), &local.Length) != 0) {
     if (fd >= 0) ::close(fd);
     return -1;
   }
-  *port = ntohs(addr.sin_port);
+  *port = FromSockAddr(local.Get(), local.Length)->Port;
   return fd;
 }
 }  // namespace

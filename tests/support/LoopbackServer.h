@@ -17,8 +17,8 @@ class TLoopbackServer {
   };
 
   TLoopbackServer();
-  // On another loopback address (127.0.0.0/8), at port (0: any free one):
-  // several servers can then share one port.
+  // On another loopback address (127.0.0.0/8, or ::1), at port (0: any free
+  // one): several servers can then share one port.
   TLoopbackServer(const char* dottedAddr, quint16 port);
   ~TLoopbackServer();
 

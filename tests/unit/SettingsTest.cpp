@@ -41,6 +41,7 @@ TSettings Sample() {
   s.FWindow = {12, -8, 700, 500};
   s.FGraphHeight = 180;
   s.FShowGraph = true;
+  s.FPreferIPv6 = true;
   s.FFingerServers = Numbered("ホスト", 25);
   s.FFingerRequests = {"", "user"};
   s.FFingerRelay = "relay.example.jp";
