@@ -1,5 +1,6 @@
 #include "common/QueryText.h"
 
+#include "common/NetAddress.h"
 #include "common/SjisText.h"
 #include "common/Version.h"
 
@@ -34,8 +35,19 @@ QString TraceRouteTitle(const QString& host, int firstHop, int lastHop) {
 }
 
 QString IpScanTitle(const QString& prefix, int first, int last) {
+  if (IsIPv6ScanPrefix(prefix))
+    return QStringLiteral("IP Scan - ") + ScanAddressText(prefix, first) + QStringLiteral(" ～ ") +
+           ScanAddressText(prefix, last);
   return QStringLiteral("IP Scan - ") + prefix + QStringLiteral(".") + Number(first) +
          QStringLiteral(" ～ ") + Number(last);
+}
+
+bool IsIPv6ScanPrefix(const QString& prefix) { return prefix.endsWith(u':'); }
+
+QString ScanAddressText(const QString& prefix, int n) {
+  if (!IsIPv6ScanPrefix(prefix)) return prefix + u'.' + QString::number(n);
+  const auto addr = TNetAddress::Parse(prefix + QString::number(n, 16));
+  return addr && addr->IsIPv6() ? addr->ToString() : QString();
 }
 
 QString RelayQuery(const QString& query, const QString& server) { return query + u'@' + server; }

@@ -19,8 +19,15 @@ QString RelayToolTitle(const QString& tool, const QString& host, const QString& 
 QString PingTitle(const QString& host, int dataSize);
 // "TraceRoute - host - ホップ1 ～ ホップ64".
 QString TraceRouteTitle(const QString& host, int firstHop, int lastHop);
-// "IP Scan - 192.0.2.0 ～ 255".
+// "IP Scan - 192.0.2.0 ～ 255", "IP Scan - 2001:db8::1 ～ 2001:db8::ff".
 QString IpScanTitle(const QString& prefix, int first, int last);
+
+// An IP Scan prefix that ends in ":" is IPv6: its hosts are the last 8 bits.
+bool IsIPv6ScanPrefix(const QString& prefix);
+// The text of host n of a scan: prefix + "." + n for IPv4; for IPv6 the
+// address with n in its last group, as IPv6 text is written (empty when
+// prefix + n is no IPv6 address).
+QString ScanAddressText(const QString& prefix, int n);
 
 // What a relay host is asked: the query for the server, "query@server".
 QString RelayQuery(const QString& query, const QString& server);

@@ -1,6 +1,7 @@
 #include "workers/NsThrd.h"
 
 #include "common/Common.h"
+#include "common/QueryText.h"
 #include "common/SjisText.h"
 
 namespace {
@@ -38,7 +39,10 @@ TIpScanThread::TIpScanThread(std::shared_ptr<TOutputChannel> channel, TLookupSet
 
 void TIpScanThread::Work() {
   quint32 probe = 0;
-  if (!ParseDottedAddress(FPrefix + QStringLiteral(".1"), &probe)) {
+  const bool valid = IsIPv6ScanPrefix(FPrefix)
+                         ? !ScanAddressText(FPrefix, 1).isEmpty()
+                         : ParseDottedAddress(FPrefix + QStringLiteral(".1"), &probe);
+  if (!valid) {
     SyncAddOutput(ToSjis(u"有効なアドレスではありません。"));
     return;
   }
@@ -49,7 +53,7 @@ void TIpScanThread::Work() {
 // lookup's own line and an empty line, or nothing at all with onlyFound.
 void TIpScanThread::ScanOne(int n) {
   THostEntry entry;
-  if (LookupHost(FPrefix + u'.' + QString::number(n), !FOnlyFound, &entry)) {
+  if (LookupHost(ScanAddressText(FPrefix, n), !FOnlyFound, &entry)) {
     for (const QByteArray& line : HostEntryLines(entry)) SyncAddOutput(line);
     SyncAddOutput(QByteArray());
   } else if (!FOnlyFound) {

@@ -88,6 +88,31 @@ class LookupToolsNetTest : public QObject, public TFormFixture {
     qInfo("longest stall %lld ms", stalls.LongestMs());
   }
 
+  // IPv6: after the IPv4 addresses, at most 256 in all; found in reverse;
+  // a scan of a prefix that ends in ":".
+  void ipv6AddressesOfNamesAndScans() {
+    Run(Form().NsLookup, Form().NSServ_CB, "dual.ostrekon.test");
+    QCOMPARE(Body(), (QStringList{QStringLiteral("    ホスト名: dual.ostrekon.test"),
+                                  QStringLiteral("ＩＰアドレス: 192.0.2.20"),
+                                  QStringLiteral("ＩＰアドレス: 2001:db8::20")}));
+    Run(Form().NsLookup, Form().NSServ_CB, "many6.ostrekon.test");
+    QCOMPARE(Body().filter(QStringLiteral("ＩＰアドレス: 2001:db8:6::")).size(), 256);
+    Run(Form().NsLookup, Form().NSServ_CB, "2001:db8:0::10");
+    QCOMPARE(Body().first(), QStringLiteral("    ホスト名: v6only.ostrekon.test"));
+    Form().Ex_UD1->SetPosition(16);
+    Form().Ex_UD2->SetPosition(33);
+    Form().ExAll_ChckB->setChecked(true);
+    Run(Form().NsLookupEx, Form().Ex_CB, "2001:db8::");
+    QCOMPARE(Body(), (QStringList{QStringLiteral("    ホスト名: v6only.ostrekon.test"),
+                                  QStringLiteral("ＩＰアドレス: 2001:db8::10"), "",
+                                  QStringLiteral("    ホスト名: dual.ostrekon.test"),
+                                  QStringLiteral("ＩＰアドレス: 2001:db8::20"), ""}));
+    Form().ExAll_ChckB->setChecked(false);
+    Form().Ex_UD2->SetPosition(17);
+    Run(Form().NsLookupEx, Form().Ex_CB, "2001:db8::");
+    QCOMPARE(Body().last(2), (QStringList{QStringLiteral("2001:db8::11 - 見つかりません"), ""}));
+  }
+
   void fingerServerGivenByName() {
     TLoopbackServer server;
     server.SetReply({{"hello\r\n"}});

@@ -23,6 +23,7 @@ TEST(QueryText, TitlesKeepUserTextAsTyped) {
       {TraceRouteTitle("%1%2", 1, 64), QStringLiteral("TraceRoute - %1%2 - ホップ1 ～ ホップ64")},
       {IpScanTitle("192.0.2", 200, 200), QStringLiteral("IP Scan - 192.0.2.200 ～ 200")},
       {IpScanTitle("%3", 0, 255), QStringLiteral("IP Scan - %3.0 ～ 255")},
+      {IpScanTitle("2001:DB8::", 1, 255), QStringLiteral("IP Scan - 2001:db8::1 ～ 2001:db8::ff")},
       {RelayToolTitle("Finger", "gw", RelayQuery("%1", "srv")), "Finger - gw - %1@srv"},
       {RelayToolTitle("Whois", "srv", ""), "Whois - srv - "},
   };
