@@ -50,9 +50,15 @@ qint64 PingStallMs(const QString& target, bool shown) {
   form.GraphPanel->setVisible(shown);
   form.PageControl->setCurrentWidget(form.Ping);
   form.PngServ_CB->setEditText(target);
-  form.PngReqNum_UD->SetPosition(999);
+  // BENCH_COUNT: another request count, to see how the stall grows with it.
+  const int count = qEnvironmentVariableIntValue("BENCH_COUNT");
+  form.PngReqNum_UD->SetPosition(count > 0 ? count : 999);
   form.PngDelay_UD->SetPosition(100);
   form.PngTout_UD->SetPosition(1);
+  // The panel's first show (layout, fonts) is done before the run is measured.
+  QElapsedTimer settle;
+  settle.start();
+  while (settle.elapsed() < 300) QApplication::processEvents(QEventLoop::AllEvents, 50);
   TStallMeter meter;
   form.Go_Btn->click();
   while (!form.Go_Btn->isEnabled()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);

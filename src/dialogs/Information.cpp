@@ -23,13 +23,13 @@ QLabel* NewLabel(QWidget* parent, const char* name, const QString& text = {}) {
 }  // namespace
 
 TWinsockInfoBox::TWinsockInfoBox(QWidget* owner, const TWsaData& wsaData, bool icmpServiceMode,
-                                 const QString& echoReason)
+                                 const QString& echoReason, const QString& icmp6Report)
     : QDialog(owner) {
   setObjectName(QStringLiteral("TWinsockInfoBox"));
   setWindowTitle(QStringLiteral("Winsock情報"));
   setFont(DialogFont());
   BuildControls();
-  FillValues(wsaData, icmpServiceMode, echoReason);
+  FillValues(wsaData, icmpServiceMode, echoReason, icmp6Report);
   BuildLayout();
   PlaceDialog(this, owner);
 }
@@ -48,6 +48,9 @@ void TWinsockInfoBox::BuildControls() {
   EchoReason_LBL = NewLabel(this, "EchoReason_LBL");
   EchoReason_LBL->setWordWrap(true);
   EchoReason_LBL->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  Icmp6_LBL = NewLabel(this, "Icmp6_LBL");
+  Icmp6_LBL->setWordWrap(true);
+  Icmp6_LBL->setTextInteractionFlags(Qt::TextSelectableByMouse);
   // A long description wraps rather than widening the box off the screen.
   Status_LBL1->setWordWrap(true);
   Status_LBL2->setWordWrap(true);
@@ -84,6 +87,7 @@ void TWinsockInfoBox::BuildLayout() {
   layout->addWidget(Status_LBL2);
   layout->addWidget(Status_LBL3);
   layout->addWidget(EchoReason_LBL);
+  layout->addWidget(Icmp6_LBL);
   layout->addStretch();
   layout->addLayout(button);
   setMinimumWidth(DesignSize.width());
@@ -92,7 +96,7 @@ void TWinsockInfoBox::BuildLayout() {
 }
 
 void TWinsockInfoBox::FillValues(const TWsaData& wsaData, bool icmpServiceMode,
-                                 const QString& echoReason) {
+                                 const QString& echoReason, const QString& icmp6Report) {
   Version_LBL1->setText(VersionText(wsaData.Version));
   Version_LBL2->setText(VersionText(wsaData.HighVersion) + QStringLiteral(" (Highest)"));
   MaxSock_LBL->setText(QString::number(wsaData.MaxSockets));
@@ -102,6 +106,8 @@ void TWinsockInfoBox::FillValues(const TWsaData& wsaData, bool icmpServiceMode,
   Status_LBL3->setText(EchoMethodText(icmpServiceMode));
   EchoReason_LBL->setText(echoReason);
   EchoReason_LBL->setVisible(!echoReason.isEmpty());
+  Icmp6_LBL->setText(icmp6Report);
+  Icmp6_LBL->setVisible(!icmp6Report.isEmpty());
 }
 
 QString TWinsockInfoBox::VersionText(quint16 version) {

@@ -13,8 +13,9 @@ inline constexpr int HelperPairFd = 3;
 inline constexpr std::uint32_t HelperMagic = 0x4f524b31;  // "ORK1"
 inline constexpr std::uint16_t HelperVersion = 1;
 
-// The sockets the helper opens. Raw ICMPv6 would be the next kind.
-enum class THelperSocket : std::uint16_t { RawIcmpV4 = 1 };
+// The sockets the helper opens, numbered by their protocol (ICMP 1,
+// ICMPv6 58); no other number is a kind.
+enum class THelperSocket : std::uint16_t { RawIcmpV4 = 1, RawIcmpV6 = 58 };
 
 // The one request, sent by the window before the helper starts.
 struct THelperRequest {

@@ -1,4 +1,4 @@
-// ostrekon-icmp-helper: opens one raw ICMP socket for the Ostrekon window,
+// ostrekon-icmp-helper: opens one raw ICMP or ICMPv6 socket for the Ostrekon window,
 // hands it over on the socket pair it was started with, and exits.
 //
 // This program, never the window, may carry cap_net_raw (setcap
@@ -106,7 +106,9 @@ int ReadRequest(THelperSocket* kind) {
   THelperRequest request;
   std::memcpy(&request, record, sizeof request);
   if (request.Magic != HelperMagic || request.Version != HelperVersion) return EINVAL;
-  if (request.Kind != std::uint16_t(THelperSocket::RawIcmpV4)) return EAFNOSUPPORT;
+  if (request.Kind != std::uint16_t(THelperSocket::RawIcmpV4) &&
+      request.Kind != std::uint16_t(THelperSocket::RawIcmpV6))
+    return EAFNOSUPPORT;
   *kind = THelperSocket(request.Kind);
   return 0;
 }
@@ -115,6 +117,8 @@ int OpenSocket(THelperSocket kind) {
   switch (kind) {
     case THelperSocket::RawIcmpV4:
       return ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+    case THelperSocket::RawIcmpV6:
+      return ::socket(AF_INET6, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMPV6);
   }
   errno = EAFNOSUPPORT;
   return -1;

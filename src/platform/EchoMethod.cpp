@@ -57,6 +57,22 @@ QString IcmpServiceFailure(int error) {
   return text;
 }
 
+QString ProbeIcmp6Sockets() {
+  QString text = QStringLiteral("ICMPv6: ");
+  const int raw = OpenRawIcmp6();
+  if (raw >= 0) {
+    ::close(raw);
+    text += QStringLiteral("RAWソケットが使えます。");
+  } else {
+    text += RawIcmpFailure(errno);
+  }
+  text += QStringLiteral("\nICMPv6: ");
+  const TIcmpHandle handle = Icmp6CreateFile();
+  if (handle == InvalidHandleValue) return text + IcmpServiceFailure(errno);
+  IcmpCloseHandle(handle);
+  return text + QStringLiteral("データグラムソケットが使えます。");
+}
+
 TEchoMethod ProbeEchoMethod() {
   const int raw = OpenRawIcmp();
   if (raw >= 0) {

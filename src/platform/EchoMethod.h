@@ -17,3 +17,7 @@ TEchoMethod ProbeEchoMethod();
 // would fix it.
 QString RawIcmpFailure(int error);
 QString IcmpServiceFailure(int error);
+
+// Whether a raw and a datagram ICMPv6 socket can be opened now: one line
+// each, with the reason and its fix when not.
+QString ProbeIcmp6Sockets();

@@ -17,12 +17,16 @@
 
 #include "common/Common.h"
 #include "platform/RawIcmp.h"
+#include "platform/SockAddr.h"
 
 TIcmpHandleSlot IcmpHandle;
 
 namespace {
 
 using TClock = std::chrono::steady_clock;
+
+constexpr quint8 Icmp6EchoRequestType = 128;
+constexpr quint8 Icmp6EchoReplyType = 129;
 
 // A queue never holds more than this many stale datagrams worth reading.
 constexpr int MaxDiscards = 256;
@@ -33,12 +37,13 @@ constexpr int MaxDiscards = 256;
 // number is never touched.
 class TEchoSocket {
  public:
-  explicit TEchoSocket(int fd) : FFd(fd) {}
+  TEchoSocket(int fd, TAddressFamily family) : FFd(fd), FFamily(family) {}
   ~TEchoSocket() { ::close(FFd); }
   TEchoSocket(const TEchoSocket&) = delete;
   TEchoSocket& operator=(const TEchoSocket&) = delete;
 
   int Fd() const { return FFd; }
+  TAddressFamily Family() const { return FFamily; }
   bool Closed() const { return FClosed.load(); }
   // Shutting the socket down wakes a waiting poll at once; the flag tells it
   // why. Order matters: the flag first, so the woken waiter sees it.
@@ -52,6 +57,7 @@ class TEchoSocket {
 
  private:
   const int FFd;
+  const TAddressFamily FFamily;
   std::atomic<bool> FClosed{false};
   std::mutex FSendLock;
   quint16 FNextSequence = 1;
@@ -101,9 +107,10 @@ TRegistry& Registry() {
 
 // What answered a request.
 struct TAnswer {
-  quint32 Address = 0;
+  TNetAddress Address;
   quint32 Status = IpSuccess;
   quint8 Ttl = 0;
+  quint32 Mtu = 0;           // packet too big: ee_info
   std::vector<quint8> Data;  // echoed data, echo replies only
 };
 
@@ -112,14 +119,26 @@ bool SetIntOption(int fd, int level, int name, int value) {
 }
 
 // Without options: the system's time-to-live (-1) and fragmentation allowed.
-bool ApplyOptions(int fd, const TIpOptionInformation* options) {
+bool ApplyOptions(int fd, TAddressFamily family, const TIpOptionInformation* options) {
   const int ttl = options ? options->Ttl : -1;
   const bool dontFragment = options && (options->Flags & IpFlagDontFragment);
   const int tos = options ? options->Tos : 0;
-  return ttl != 0 && SetIntOption(fd, IPPROTO_IP, IP_TTL, ttl) &&
-         SetIntOption(fd, IPPROTO_IP, IP_TOS, tos) &&
+  if (ttl == 0) return false;
+  if (family == TAddressFamily::IPv6)
+    return SetIntOption(fd, IPPROTO_IPV6, IPV6_UNICAST_HOPS, ttl) &&
+           SetIntOption(fd, IPPROTO_IPV6, IPV6_TCLASS, tos) &&
+           SetIntOption(fd, IPPROTO_IPV6, IPV6_DONTFRAG, dontFragment ? 1 : 0);
+  return SetIntOption(fd, IPPROTO_IP, IP_TTL, ttl) && SetIntOption(fd, IPPROTO_IP, IP_TOS, tos) &&
          SetIntOption(fd, IPPROTO_IP, IP_MTU_DISCOVER,
                       dontFragment ? IP_PMTUDISC_DO : IP_PMTUDISC_DONT);
+}
+
+quint8 EchoRequestType(TAddressFamily family) {
+  return family == TAddressFamily::IPv6 ? Icmp6EchoRequestType : IcmpEchoRequest;
+}
+
+quint8 EchoReplyType(TAddressFamily family) {
+  return family == TAddressFamily::IPv6 ? Icmp6EchoReplyType : IcmpEchoReply;
 }
 
 // Drops what earlier requests left behind: late replies, late errors and a
@@ -139,9 +158,10 @@ void DiscardPending(int fd) {
 
 // The echo request as the system wants it: type 8, code 0, sequence in
 // network byte order. The system fills in checksum and identifier.
-std::vector<quint8> EchoMessage(quint16 sequence, const void* data, quint16 size) {
+std::vector<quint8> EchoMessage(TAddressFamily family, quint16 sequence, const void* data,
+                                quint16 size) {
   std::vector<quint8> message(IcmpHeaderSize + size_t(size), 0);
-  message[0] = IcmpEchoRequest;
+  message[0] = EchoRequestType(family);
   message[6] = quint8(sequence >> 8);
   message[7] = quint8(sequence);
   if (size > 0) std::memcpy(message.data() + IcmpHeaderSize, data, size);
@@ -149,7 +169,7 @@ std::vector<quint8> EchoMessage(quint16 sequence, const void* data, quint16 size
 }
 
 // errno of the send, or 0 when it went out whole.
-int SendMessage(int fd, quint32 destAddr, const std::vector<quint8>& message) {
+int SendMessage(int fd, const TNetAddress& destAddr, const std::vector<quint8>& message) {
   errno = 0;
   if (SendIcmp(fd, destAddr, message)) return 0;
   return errno != 0 ? errno : EMSGSIZE;
@@ -157,10 +177,12 @@ int SendMessage(int fd, quint32 destAddr, const std::vector<quint8>& message) {
 
 quint16 SequenceOf(const quint8* icmp) { return quint16((icmp[6] << 8) | icmp[7]); }
 
-// The received time-to-live from the IP_TTL control message, 0 without one.
+// The received time-to-live from the IP_TTL (or IPv6 hop limit) control
+// message, 0 without one.
 quint8 ReceivedTtl(msghdr& message) {
   for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
-    if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL) {
+    if ((c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL) ||
+        (c->cmsg_level == IPPROTO_IPV6 && c->cmsg_type == IPV6_HOPLIMIT)) {
       int ttl = 0;
       std::memcpy(&ttl, CMSG_DATA(c), sizeof ttl);
       return quint8(ttl);
@@ -193,10 +215,12 @@ constexpr quint32 UnreachableStatuses[] = {
 
 // Reads the socket's replies until one answers sequence. Replies to earlier
 // requests (the system already filtered by identifier) are skipped.
-bool ReadEchoReplies(int fd, quint16 sequence, quint16 dataSize, TAnswer& answer) {
+bool ReadEchoReplies(const TEchoSocket& socket, quint16 sequence, quint16 dataSize,
+                     TAnswer& answer) {
+  const int fd = socket.Fd();
   std::vector<quint8> buffer(IcmpHeaderSize + size_t(dataSize));
   for (int i = 0; i < MaxDiscards; ++i) {
-    sockaddr_in source{};
+    sockaddr_storage source{};
     iovec part{buffer.data(), buffer.size()};
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))];
     msghdr message{};
@@ -210,9 +234,11 @@ bool ReadEchoReplies(int fd, quint16 sequence, quint16 dataSize, TAnswer& answer
     if (received < 0 && errno == EINTR) continue;
     // 0 bytes: shut down by a close; the caller sees the flag.
     if (received < IcmpHeaderSize) return false;
-    if (buffer[0] != IcmpEchoReply || SequenceOf(buffer.data()) != sequence) continue;
+    if (buffer[0] != EchoReplyType(socket.Family()) || SequenceOf(buffer.data()) != sequence)
+      continue;
     const size_t echoed = std::min(size_t(received), buffer.size()) - IcmpHeaderSize;
-    answer.Address = source.sin_addr.s_addr;
+    const auto from = FromSockAddr(reinterpret_cast<const sockaddr*>(&source), message.msg_namelen);
+    answer.Address = from ? from->Address : TNetAddress();
     answer.Status = IpSuccess;
     answer.Ttl = ReceivedTtl(message);
     answer.Data.assign(buffer.begin() + IcmpHeaderSize, buffer.begin() + IcmpHeaderSize + echoed);
@@ -223,27 +249,38 @@ bool ReadEchoReplies(int fd, quint16 sequence, quint16 dataSize, TAnswer& answer
 
 // An ICMP error from the error queue that answers sequence: its quote starts
 // with our request's ICMP header.
-bool AnswersSequence(const sock_extended_err& error, const quint8* quote, ssize_t quoteLength,
+// The status an error queue entry means: 0 for one that is no ICMP message
+// of this socket's family.
+quint32 ErrorStatus(TAddressFamily family, const sock_extended_err& error) {
+  if (family == TAddressFamily::IPv6)
+    return error.ee_origin == SO_EE_ORIGIN_ICMP6 ? Icmp6ErrorStatus(error.ee_type, error.ee_code)
+                                                 : IpSuccess;
+  return error.ee_origin == SO_EE_ORIGIN_ICMP ? IcmpErrorStatus(error.ee_type, error.ee_code)
+                                              : IpSuccess;
+}
+
+bool AnswersSequence(TAddressFamily family, const quint8* quote, ssize_t quoteLength,
                      quint16 sequence) {
-  return error.ee_origin == SO_EE_ORIGIN_ICMP && quoteLength >= IcmpHeaderSize &&
-         quote[0] == IcmpEchoRequest && SequenceOf(quote) == sequence &&
-         IcmpErrorStatus(error.ee_type, error.ee_code) != IpSuccess;
+  return quoteLength >= IcmpHeaderSize && quote[0] == EchoRequestType(family) &&
+         SequenceOf(quote) == sequence;
 }
 
 const sock_extended_err* ExtendedError(msghdr& message) {
   for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
-    if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_RECVERR)
+    if ((c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_RECVERR) ||
+        (c->cmsg_level == IPPROTO_IPV6 && c->cmsg_type == IPV6_RECVERR))
       return reinterpret_cast<const sock_extended_err*>(CMSG_DATA(c));
   }
   return nullptr;
 }
 
 // Reads the error queue until an entry answers sequence; others are dropped.
-bool ReadErrorQueue(int fd, quint16 sequence, TAnswer& answer) {
+bool ReadErrorQueue(const TEchoSocket& socket, quint16 sequence, TAnswer& answer) {
+  const int fd = socket.Fd();
   for (int i = 0; i < MaxDiscards; ++i) {
     quint8 quote[64];
     iovec part{quote, sizeof quote};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(sock_extended_err) + sizeof(sockaddr_in)) +
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(sock_extended_err) + sizeof(sockaddr_in6)) +
                                   CMSG_SPACE(sizeof(int))];
     msghdr message{};
     message.msg_iov = &part;
@@ -254,11 +291,19 @@ bool ReadErrorQueue(int fd, quint16 sequence, TAnswer& answer) {
     if (received < 0 && errno == EINTR) continue;
     if (received < 0) break;
     const sock_extended_err* error = ExtendedError(message);
-    if (!error || !AnswersSequence(*error, quote, received, sequence)) continue;
-    sockaddr_in offender;
-    std::memcpy(&offender, SO_EE_OFFENDER(error), sizeof offender);
-    answer.Address = offender.sin_addr.s_addr;
-    answer.Status = IcmpErrorStatus(error->ee_type, error->ee_code);
+    if (!error) continue;
+    const quint32 status = ErrorStatus(socket.Family(), *error);
+    if (status == IpSuccess || !AnswersSequence(socket.Family(), quote, received, sequence))
+      continue;
+    // The offender follows the record, as long as the socket's family wants.
+    sockaddr_storage offender{};
+    const socklen_t offenderLength =
+        socket.Family() == TAddressFamily::IPv6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+    std::memcpy(&offender, SO_EE_OFFENDER(error), offenderLength);
+    const auto from = FromSockAddr(reinterpret_cast<const sockaddr*>(&offender), offenderLength);
+    answer.Address = from ? from->Address : TNetAddress();
+    answer.Status = status;
+    if (status == IpPacketTooBig) answer.Mtu = error->ee_info;
     answer.Ttl = ReceivedTtl(message);
     return true;
   }
@@ -283,8 +328,8 @@ bool AwaitAnswer(TEchoSocket& socket, quint16 sequence, quint16 dataSize,
     const int rc = ::poll(&ready, 1, RemainingMs(deadline));
     if (socket.Closed()) return false;
     if (rc < 0 && errno != EINTR) return false;
-    if ((ready.revents & POLLERR) && ReadErrorQueue(socket.Fd(), sequence, answer)) return true;
-    if ((ready.revents & POLLIN) && ReadEchoReplies(socket.Fd(), sequence, dataSize, answer))
+    if ((ready.revents & POLLERR) && ReadErrorQueue(socket, sequence, answer)) return true;
+    if ((ready.revents & POLLIN) && ReadEchoReplies(socket, sequence, dataSize, answer))
       return true;
     if (rc == 0 || TClock::now() >= deadline) return false;
   }
@@ -302,7 +347,7 @@ void WriteReply(const TAnswer& answer, quint32 roundTrip, void* replyBuffer, qui
   const size_t room = replySize - sizeof(TIcmpEchoReply);
   const size_t echoed = std::min({answer.Data.size(), room, size_t(0xFFFF)});
   TIcmpEchoReply reply;
-  reply.Address = answer.Address;
+  reply.Address = answer.Address.IPv4NetOrder();
   reply.Status = answer.Status;
   reply.RoundTripTime = roundTrip;
   reply.DataSize = quint16(echoed);
@@ -317,45 +362,80 @@ bool ValidRequest(const void* requestData, quint16 requestSize, const void* repl
   return (requestData || requestSize == 0) && replyBuffer && replySize >= sizeof(TIcmpEchoReply);
 }
 
-}  // namespace
-
-TIcmpHandle IcmpCreateFile() {
-  const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_ICMP);
+// One echo service socket of a family. Errors (time-to-live expiry,
+// unreachable) arrive only through the error queue, with the router's
+// address; without it the service is useless.
+TIcmpHandle CreateService(TAddressFamily family) {
+  const bool v6 = family == TAddressFamily::IPv6;
+  const int fd = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK,
+                          v6 ? int(IPPROTO_ICMPV6) : int(IPPROTO_ICMP));
   if (fd < 0) return InvalidHandleValue;
-  // Errors (time-to-live expiry, unreachable) arrive only through the error
-  // queue, with the router's address; without it the service is useless.
-  if (!SetIntOption(fd, IPPROTO_IP, IP_RECVERR, 1)) {
+  if (!SetIntOption(fd, v6 ? IPPROTO_IPV6 : IPPROTO_IP, v6 ? IPV6_RECVERR : IP_RECVERR, 1)) {
     const int error = errno;
     ::close(fd);
     errno = error;
     return InvalidHandleValue;
   }
-  SetIntOption(fd, IPPROTO_IP, IP_RECVTTL, 1);
-  return Registry().Add(std::make_shared<TEchoSocket>(fd));
+  if (v6)
+    SetIntOption(fd, IPPROTO_IPV6, IPV6_RECVHOPLIMIT, 1);
+  else
+    SetIntOption(fd, IPPROTO_IP, IP_RECVTTL, 1);
+  return Registry().Add(std::make_shared<TEchoSocket>(fd, family));
 }
 
-quint32 IcmpSendEcho(TIcmpHandle handle, quint32 destAddr, const void* requestData,
-                     quint16 requestSize, const TIpOptionInformation* options, void* replyBuffer,
-                     quint32 replySize, quint32 timeoutMs) {
-  if (!ValidRequest(requestData, requestSize, replyBuffer, replySize)) return 0;
+// One request and its answer; false for none. The destination must be of
+// the handle's family.
+bool SendEcho(TIcmpHandle handle, const TNetAddress& dest, const void* requestData,
+              quint16 requestSize, const TIpOptionInformation* options, quint32 timeoutMs,
+              TAnswer& answer, quint32& roundTrip) {
   const TEchoSocketRef socket = Registry().Find(handle);
-  if (!socket) return 0;
+  if (!socket || socket->Family() != dest.Family()) return false;
   std::lock_guard lock(socket->SendLock());
-  if (socket->Closed() || !ApplyOptions(socket->Fd(), options)) return 0;
+  if (socket->Closed() || !ApplyOptions(socket->Fd(), socket->Family(), options)) return false;
   DiscardPending(socket->Fd());
   const quint16 sequence = socket->NextSequence();
   const TClock::time_point start = TClock::now();
-  const int sendError =
-      SendMessage(socket->Fd(), destAddr, EchoMessage(sequence, requestData, requestSize));
-  TAnswer answer;
+  const int sendError = SendMessage(
+      socket->Fd(), dest, EchoMessage(socket->Family(), sequence, requestData, requestSize));
   if (sendError == EMSGSIZE && options && (options->Flags & IpFlagDontFragment)) {
     // Larger than the known path allows, and it may not be fragmented.
     answer.Status = IpPacketTooBig;
   } else if (sendError != 0 || !AwaitAnswer(*socket, sequence, requestSize,
                                             start + std::chrono::milliseconds(timeoutMs), answer)) {
-    return 0;
+    return false;
   }
-  WriteReply(answer, ElapsedMs(start), replyBuffer, replySize);
+  roundTrip = ElapsedMs(start);
+  return true;
+}
+
+}  // namespace
+
+TIcmpHandle IcmpCreateFile() { return CreateService(TAddressFamily::IPv4); }
+
+TIcmpHandle Icmp6CreateFile() { return CreateService(TAddressFamily::IPv6); }
+
+quint32 IcmpSendEcho(TIcmpHandle handle, quint32 destAddr, const void* requestData,
+                     quint16 requestSize, const TIpOptionInformation* options, void* replyBuffer,
+                     quint32 replySize, quint32 timeoutMs) {
+  if (!ValidRequest(requestData, requestSize, replyBuffer, replySize)) return 0;
+  TAnswer answer;
+  quint32 roundTrip = 0;
+  if (!SendEcho(handle, TNetAddress::FromIPv4(destAddr), requestData, requestSize, options,
+                timeoutMs, answer, roundTrip))
+    return 0;
+  WriteReply(answer, roundTrip, replyBuffer, replySize);
+  return 1;
+}
+
+quint32 Icmp6SendEcho(TIcmpHandle handle, const TNetAddress& dest, const void* requestData,
+                      quint16 requestSize, const TIpOptionInformation* options,
+                      TIcmp6EchoReply* reply, quint32 timeoutMs) {
+  if (!reply || (!requestData && requestSize != 0)) return 0;
+  TAnswer answer;
+  quint32 roundTrip = 0;
+  if (!SendEcho(handle, dest, requestData, requestSize, options, timeoutMs, answer, roundTrip))
+    return 0;
+  *reply = {answer.Address, answer.Status, roundTrip, answer.Mtu};
   return 1;
 }
 
@@ -376,6 +456,31 @@ quint32 IcmpErrorStatus(quint8 type, quint8 code) {
     case 12:  // parameter problem
       return IpParamProblem;
     default:  // redirect, source quench: the request went on; no answer yet
+      return IpSuccess;
+  }
+}
+
+quint32 Icmp6ErrorStatus(quint8 type, quint8 code) {
+  // RFC 4443's unreachable codes, each onto the nearest status.
+  static constexpr quint32 unreachable[] = {
+      IpDestNetUnreachable,   // 0 no route to destination
+      IpDestHostUnreachable,  // 1 administratively prohibited (as ICMP's 13)
+      IpDestHostUnreachable,  // 2 beyond scope of source address
+      IpDestHostUnreachable,  // 3 address unreachable
+      IpDestPortUnreachable,  // 4 port unreachable
+      IpDestHostUnreachable,  // 5 source address failed ingress/egress policy
+      IpDestNetUnreachable,   // 6 reject route to destination
+  };
+  switch (type) {
+    case 1:
+      return code < std::size(unreachable) ? unreachable[code] : IpDestHostUnreachable;
+    case 2:
+      return IpPacketTooBig;
+    case 3:  // time exceeded: hop limit, or fragment reassembly
+      return code == 1 ? IpTtlExpiredReassem : IpTtlExpiredTransit;
+    case 4:
+      return IpParamProblem;
+    default:
       return IpSuccess;
   }
 }

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "common/NetAddress.h"
+
 // The ICMP echo service for users without raw-socket privilege: echo requests
 // over unprivileged ICMP datagram sockets (SOCK_DGRAM, IPPROTO_ICMP; allowed
 // for the groups in net.ipv4.ping_group_range). The system builds the packet
@@ -67,6 +69,26 @@ quint32 IcmpSendEcho(TIcmpHandle handle, quint32 destAddr, const void* requestDa
                      quint16 requestSize, const TIpOptionInformation* options, void* replyBuffer,
                      quint32 replySize, quint32 timeoutMs);
 
+// The same over ICMPv6 datagram sockets (SOCK_DGRAM, IPPROTO_ICMPV6, which
+// net.ipv4.ping_group_range allows as well); errors come through
+// IPV6_RECVERR. Ttl is the hop limit, Tos the traffic class, and
+// IpFlagDontFragment sets IPV6_DONTFRAG.
+TIcmpHandle Icmp6CreateFile();
+
+// The reply record of an ICMPv6 request.
+struct TIcmp6EchoReply {
+  TNetAddress Address;  // who answered
+  quint32 Status = 0;
+  quint32 RoundTripTime = 0;  // milliseconds
+  quint32 Mtu = 0;            // IpPacketTooBig from a router: the path's MTU
+};
+
+// As IcmpSendEcho, for a handle of Icmp6CreateFile and an IPv6 destination;
+// the reply record goes to *reply, without the echoed data.
+quint32 Icmp6SendEcho(TIcmpHandle handle, const TNetAddress& dest, const void* requestData,
+                      quint16 requestSize, const TIpOptionInformation* options,
+                      TIcmp6EchoReply* reply, quint32 timeoutMs);
+
 // Closes the handle; from any thread. A call of IcmpSendEcho waiting on it
 // returns 0 at once. False when the handle is not open (closed already).
 bool IcmpCloseHandle(TIcmpHandle handle);
@@ -74,6 +96,9 @@ bool IcmpCloseHandle(TIcmpHandle handle);
 // The reply status for an ICMP error message: 0 for messages that are no
 // answer to an echo request (redirect, source quench, unknown types).
 quint32 IcmpErrorStatus(quint8 type, quint8 code);
+// The same for ICMPv6 messages: each unreachable code onto the nearest
+// status, packet too big onto IpPacketTooBig.
+quint32 Icmp6ErrorStatus(quint8 type, quint8 code);
 
 // The process-wide slot of the running service worker's handle, so that Stop
 // can end a pending IcmpSendEcho.

@@ -1,6 +1,7 @@
 #include "platform/RawIcmp.h"
 
 #include <linux/icmp.h>
+#include <netinet/icmp6.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <cerrno>
 
 #include "platform/RawIcmpHelper.h"
+#include "platform/SockAddr.h"
 
 namespace {
 
@@ -18,18 +20,48 @@ bool BlockEchoRequests(int fd) {
   return ::setsockopt(fd, SOL_RAW, ICMP_FILTER, &filter, sizeof filter) == 0;
 }
 
+// ICMP6_FILTER: only what answers an echo request gets through; on loopback
+// our own requests, and neighbour discovery everywhere, stay out.
+bool PassEchoAnswers6(int fd) {
+  icmp6_filter filter;
+  ICMP6_FILTER_SETBLOCKALL(&filter);
+  for (const int type :
+       {ICMP6_ECHO_REPLY, ICMP6_DST_UNREACH, ICMP6_PACKET_TOO_BIG, ICMP6_TIME_EXCEEDED})
+    ICMP6_FILTER_SETPASS(type, &filter);
+  return ::setsockopt(fd, IPPROTO_ICMPV6, ICMP6_FILTER, &filter, sizeof filter) == 0;
+}
+
 bool SetIntOption(int fd, int level, int name, int value) {
   return ::setsockopt(fd, level, name, &value, sizeof value) == 0;
+}
+
+bool IsIPv6Socket(int fd) {
+  int domain = AF_UNSPEC;
+  socklen_t size = sizeof domain;
+  return ::getsockopt(fd, SOL_SOCKET, SO_DOMAIN, &domain, &size) == 0 && domain == AF_INET6;
+}
+
+// Keeps the socket when its filter is set; closes it otherwise, keeping errno.
+int Filtered(int fd, bool (*setFilter)(int)) {
+  if (fd < 0 || setFilter(fd)) return fd;
+  const int error = errno;
+  ::close(fd);
+  errno = error;
+  return -1;
 }
 
 // Falls back on the helper for a permission error alone. When the helper
 // cannot even be started, the cause the user can act on is still this
 // process's own errno.
-int RawIcmpSocket() {
-  const int fd = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+int RawIcmpSocket(THelperSocket kind) {
+  const bool v6 = kind == THelperSocket::RawIcmpV6;
+  const int fd = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_RAW | SOCK_CLOEXEC,
+                          v6 ? int(IPPROTO_ICMPV6) : int(IPPROTO_ICMP));
   if (fd >= 0 || !IsPermissionError(errno)) return fd;
   const int error = errno;
-  const int received = AskIcmpHelper(IcmpHelperPath(), THelperRequest{});
+  THelperRequest request;
+  request.Kind = std::uint16_t(kind);
+  const int received = AskIcmpHelper(IcmpHelperPath(), request);
   if (received < 0 && (errno == ENOENT || errno == EACCES || errno == ENOEXEC)) errno = error;
   return received;
 }
@@ -39,16 +71,14 @@ int RawIcmpSocket() {
 bool IsPermissionError(int error) { return error == EPERM || error == EACCES; }
 
 int OpenRawIcmp() {
-  const int fd = RawIcmpSocket();
-  if (fd < 0) return -1;
   // Without the filter Ping of 127.0.0.1 would see its own request first.
-  if (!BlockEchoRequests(fd)) {
-    const int error = errno;
-    ::close(fd);
-    errno = error;
-    return -1;
-  }
-  return fd;
+  return Filtered(RawIcmpSocket(THelperSocket::RawIcmpV4), BlockEchoRequests);
+}
+
+int OpenRawIcmp6() { return Filtered(RawIcmpSocket(THelperSocket::RawIcmpV6), PassEchoAnswers6); }
+
+int OpenRawIcmpFor(TAddressFamily family) {
+  return family == TAddressFamily::IPv6 ? OpenRawIcmp6() : OpenRawIcmp();
 }
 
 bool CanOpenRawIcmp() {
@@ -66,37 +96,49 @@ bool SetReceiveTimeout(int fd, int msecs) {
   return msecs > 0 && ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) == 0;
 }
 
-bool SetTtl(int fd, int ttl) { return SetIntOption(fd, IPPROTO_IP, IP_TTL, ttl); }
+bool SetTtl(int fd, int ttl) {
+  if (IsIPv6Socket(fd)) return SetIntOption(fd, IPPROTO_IPV6, IPV6_UNICAST_HOPS, ttl);
+  return SetIntOption(fd, IPPROTO_IP, IP_TTL, ttl);
+}
 
 bool SetDontFragment(int fd, bool on) {
+  if (IsIPv6Socket(fd)) return SetIntOption(fd, IPPROTO_IPV6, IPV6_DONTFRAG, on ? 1 : 0);
   // The Linux default (IP_PMTUDISC_WANT) sets the flag on every packet that
   // fits the path, so "off" has to be said explicitly.
   return SetIntOption(fd, IPPROTO_IP, IP_MTU_DISCOVER, on ? IP_PMTUDISC_DO : IP_PMTUDISC_DONT);
 }
 
 bool SendIcmp(int fd, quint32 destAddr, std::span<const quint8> message) {
-  sockaddr_in dest{};
-  dest.sin_family = AF_INET;
-  dest.sin_addr.s_addr = destAddr;
+  return SendIcmp(fd, TNetAddress::FromIPv4(destAddr), message);
+}
+
+bool SendIcmp(int fd, const TNetAddress& dest, std::span<const quint8> message) {
+  const TSockAddr to = ToSockAddr(dest, 0);
   ssize_t sent;
   do {
-    sent = ::sendto(fd, message.data(), message.size(), 0, reinterpret_cast<const sockaddr*>(&dest),
-                    sizeof dest);
+    sent = ::sendto(fd, message.data(), message.size(), 0, to.Get(), to.Length);
   } while (sent < 0 && errno == EINTR);
   return sent == ssize_t(message.size());
 }
 
 int ReceiveIcmp(int fd, std::span<quint8> buffer, quint32* sourceAddr) {
-  sockaddr_in source{};
-  socklen_t sourceLength = sizeof source;
+  TNetAddress source;
+  const int received = ReceiveIcmp(fd, buffer, &source);
+  if (received >= 0 && sourceAddr) *sourceAddr = source.IPv4NetOrder();
+  return received;
+}
+
+int ReceiveIcmp(int fd, std::span<quint8> buffer, TNetAddress* source) {
+  TSockAddr from;
+  socklen_t sourceLength = sizeof from.Storage;
   ssize_t received;
   do {
-    received = ::recvfrom(fd, buffer.data(), buffer.size(), 0, reinterpret_cast<sockaddr*>(&source),
-                          &sourceLength);
+    received = ::recvfrom(fd, buffer.data(), buffer.size(), 0, from.Get(), &sourceLength);
   } while (received < 0 && errno == EINTR);
-  // A raw socket always delivers at least an IP header: 0 bytes means the
-  // socket was shut down, which is no datagram at all.
+  // A raw socket always delivers at least an IP header (an ICMPv6 header
+  // on IPv6): 0 bytes means the socket was shut down, which is no datagram.
   if (received <= 0) return -1;
-  if (sourceAddr) *sourceAddr = source.sin_addr.s_addr;
+  const auto peer = FromSockAddr(from.Get(), sourceLength);
+  if (source) *source = peer ? peer->Address : TNetAddress();
   return int(received);
 }

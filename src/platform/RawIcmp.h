@@ -2,6 +2,8 @@
 #include <QtGlobal>
 #include <span>
 
+#include "common/NetAddress.h"
+
 // Raw ICMP sockets for the raw-socket workers: socket(AF_INET, SOCK_RAW,
 // IPPROTO_ICMP). They need CAP_NET_RAW: root opens them itself, an ordinary
 // user gets them from the helper (RawIcmpHelper.h). A datagram comes back
@@ -14,6 +16,14 @@
 // errno when it answered, else this process's own.
 int OpenRawIcmp();
 
+// The same for ICMPv6: socket(AF_INET6, SOCK_RAW, IPPROTO_ICMPV6), with an
+// ICMP6_FILTER that lets through echo replies, destination unreachable,
+// packet too big and time exceeded alone. The kernel computes the checksum;
+// datagrams come back without their IPv6 header.
+int OpenRawIcmp6();
+// The raw socket for a target of this family.
+int OpenRawIcmpFor(TAddressFamily family);
+
 // Whether a socket failed for want of a privilege or permission.
 bool IsPermissionError(int error);
 
@@ -24,18 +34,24 @@ bool CanOpenRawIcmp();
 // refuses it.
 // Every receive waits at most msecs (> 0) milliseconds.
 bool SetReceiveTimeout(int fd, int msecs);
-// Time-to-live of the requests sent from now on (1..255).
+// Time-to-live of the requests sent from now on (1..255); the hop limit
+// (IPV6_UNICAST_HOPS) on an IPv6 socket.
 bool SetTtl(int fd, int ttl);
 // on: the don't-fragment flag is set and nothing is fragmented (a request
 // larger than the path allows fails); off: the flag is clear and large
-// requests are fragmented.
+// requests are fragmented. IPV6_DONTFRAG on an IPv6 socket.
 bool SetDontFragment(int fd, bool on);
 
 // Sends one ICMP message to destAddr (IPv4, network byte order). True when
 // the whole message was handed to the system.
 bool SendIcmp(int fd, quint32 destAddr, std::span<const quint8> message);
 
+// The same to an address of the socket's family.
+bool SendIcmp(int fd, const TNetAddress& dest, std::span<const quint8> message);
+
 // Receives one datagram into buffer (cut short when longer). Returns its byte
 // count and its source address (network byte order) in *sourceAddr when
 // given; -1 on time-out, error, or when the socket was shut down (Stop).
 int ReceiveIcmp(int fd, std::span<quint8> buffer, quint32* sourceAddr = nullptr);
+// The same with the source of either family.
+int ReceiveIcmp(int fd, std::span<quint8> buffer, TNetAddress* source);

@@ -109,10 +109,15 @@ int SocketOption(int fd, int name) {
   return ::getsockopt(fd, SOL_SOCKET, name, &value, &size) == 0 ? value : -1;
 }
 
+// A helper that answers with any other socket is not ours to trust.
 bool IsRequestedSocket(int fd, const THelperRequest& request) {
-  return request.Kind == std::uint16_t(THelperSocket::RawIcmpV4) &&
-         SocketOption(fd, SO_DOMAIN) == AF_INET && SocketOption(fd, SO_TYPE) == SOCK_RAW &&
-         SocketOption(fd, SO_PROTOCOL) == IPPROTO_ICMP;
+  int domain = AF_INET, protocol = IPPROTO_ICMP;
+  if (request.Kind == std::uint16_t(THelperSocket::RawIcmpV6))
+    domain = AF_INET6, protocol = IPPROTO_ICMPV6;
+  else if (request.Kind != std::uint16_t(THelperSocket::RawIcmpV4))
+    return false;
+  return SocketOption(fd, SO_DOMAIN) == domain && SocketOption(fd, SO_TYPE) == SOCK_RAW &&
+         SocketOption(fd, SO_PROTOCOL) == protocol;
 }
 
 // Reads the helper's reply: the socket, or -1 with errno. Anything but one

@@ -20,6 +20,7 @@ QByteArray Number(int n) { return QByteArray::number(n); }
 TEchoVerdict JudgeIcmpError(const TIcmpDatagram& datagram, quint16 identifier, quint16 sequence) {
   if (datagram.FQuote != TQuote::TooShort && !QuotesEchoRequest(datagram, identifier, sequence))
     return TEchoVerdict::KeepWaiting;
+  if (datagram.FMtu != 0) return TEchoVerdict::PacketTooBig;
   return datagram.FType == IcmpDestUnreachable ? TEchoVerdict::Unreachable
                                                : TEchoVerdict::TimeExceeded;
 }
@@ -46,9 +47,34 @@ QString HopStatus(int hop) {
 
 QString ResolvingStatus() { return QStringLiteral("ホスト名解決中..."); }
 
+QString PacketTooBigText(quint32 mtu) {
+  // This host refuses a request larger than a path it knows without a number.
+  if (mtu == 0) return QStringLiteral("パケットが大きすぎます");
+  return QStringLiteral("パケットが大きすぎます(MTU %1)").arg(mtu);
+}
+
+int PingAddressWidth(const TNetAddress& target) {
+  if (!target.IsIPv6()) return IPv4AddressWidth;
+  // Never narrower than the heading "アドレス" above it (8 columns).
+  return qBound(8, int(target.ToLatin1().size()), MaxIPv6AddressWidth);
+}
+
+int TraceAddressWidth(const TNetAddress& target) {
+  return target.IsIPv6() ? MaxIPv6AddressWidth : IPv4AddressWidth;
+}
+
+QString ColumnHeader(int addressWidth) {
+  QString header = QString::fromUtf16(TextColumnHeader);
+  const int extra = addressWidth - IPv4AddressWidth;
+  // The heading "アドレス" is followed by 12 spaces at width 15; it keeps one.
+  const qsizetype after = header.indexOf(u"アドレス") + 4;
+  if (extra > 0) header.insert(after, QString(extra, u' '));
+  if (extra < 0) header.remove(after, qMin(-extra, 11));
+  return header;
+}
+
 QByteArray FormatHopLine(int number, quint32 addr, int ms) {
-  return AlignRight(Number(number), 3) + "  " + AlignLeft(FormatDottedAddress(addr), 15) + "  " +
-         AlignRight(Number(ms), 8) + AlignLeft(" ms", 6);
+  return FormatHopLine(number, TNetAddress::FromIPv4(addr), ms, IPv4AddressWidth);
 }
 
 QByteArray FormatReplyLine(int number, quint32 addr, int ms, const QByteArray& hostText) {
@@ -56,7 +82,21 @@ QByteArray FormatReplyLine(int number, quint32 addr, int ms, const QByteArray& h
 }
 
 QByteArray FormatMessageLine(int number, const QByteArray& message) {
-  return AlignRight(Number(number), 3) + QByteArray(33, ' ') + message;
+  return FormatMessageLine(number, message, IPv4AddressWidth);
+}
+
+QByteArray FormatHopLine(int number, const TNetAddress& addr, int ms, int addressWidth) {
+  return AlignRight(Number(number), 3) + "  " + AlignLeft(addr.ToLatin1(), addressWidth) + "  " +
+         AlignRight(Number(ms), 8) + AlignLeft(" ms", 6);
+}
+
+QByteArray FormatReplyLine(int number, const TNetAddress& addr, int ms, const QByteArray& hostText,
+                           int addressWidth) {
+  return FormatHopLine(number, addr, ms, addressWidth) + hostText;
+}
+
+QByteArray FormatMessageLine(int number, const QByteArray& message, int addressWidth) {
+  return AlignRight(Number(number), 3) + QByteArray(addressWidth + 18, ' ') + message;
 }
 
 TEchoVerdict JudgePingDatagram(const TIcmpDatagram& datagram, quint16 identifier,
@@ -123,6 +163,25 @@ bool ServiceHopEndsTrace(quint32 status, quint32 answerAddr, quint32 targetAddr)
   return status == IpSuccess || answerAddr == targetAddr;
 }
 
+bool ServiceHopEndsTrace(quint32 status, const TNetAddress& answerAddr,
+                         const TNetAddress& targetAddr) {
+  return status == IpSuccess || answerAddr == targetAddr;
+}
+
+TEchoVerdict ServicePing6Verdict(quint32 replies, quint32 status) {
+  if (replies == 0) return TEchoVerdict::NoAnswer;
+  switch (ServiceSampleKind(replies, status)) {
+    case TSampleKind::Reply:
+      return TEchoVerdict::EchoReply;
+    case TSampleKind::TtlExpired:
+      return TEchoVerdict::TimeExceeded;
+    case TSampleKind::Unreachable:
+      return status == IpPacketTooBig ? TEchoVerdict::PacketTooBig : TEchoVerdict::Unreachable;
+    default:
+      return TEchoVerdict::Invalid;
+  }
+}
+
 std::optional<TSampleKind> VerdictSampleKind(TEchoVerdict verdict) {
   switch (verdict) {
     case TEchoVerdict::EchoReply:
@@ -131,6 +190,7 @@ std::optional<TSampleKind> VerdictSampleKind(TEchoVerdict verdict) {
     case TEchoVerdict::LaterRequest:
       return TSampleKind::TimedOut;
     case TEchoVerdict::Unreachable:
+    case TEchoVerdict::PacketTooBig:
       return TSampleKind::Unreachable;
     case TEchoVerdict::TimeExceeded:
       return TSampleKind::TtlExpired;

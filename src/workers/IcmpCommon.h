@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 
+#include "common/NetAddress.h"
 #include "common/PingStats.h"
 #include "common/ToolValues.h"
 #include "platform/Resolver.h"
@@ -48,6 +49,19 @@ inline constexpr char16_t TextNoHandle[] = u"ＩＣＭＰハンドルが取得�
 inline constexpr char16_t TextNoHopName[] = u"検出できません";
 // The column header of the Ping and TraceRoute reports.
 inline constexpr char16_t TextColumnHeader[] = u"  #  アドレス            応答時間  ホスト名";
+// ICMPv6 packet too big, with the path's MTU when known:
+// "パケットが大きすぎます(MTU 1280)".
+QString PacketTooBigText(quint32 mtu);
+
+// Width of the address column: 15 for IPv4, as documented. An IPv6 Ping
+// shows only the target's address, so its text sets the width; a TraceRoute
+// cannot know its hops beforehand and takes the longest IPv6 text, 39.
+inline constexpr int IPv4AddressWidth = 15;
+inline constexpr int MaxIPv6AddressWidth = 39;
+int PingAddressWidth(const TNetAddress& target);
+int TraceAddressWidth(const TNetAddress& target);
+// TextColumnHeader with the address heading padded to that width.
+QString ColumnHeader(int addressWidth);
 
 QString WaitingStatus();           // 応答を待っています...
 QString PauseStatus(int delayMs);  // 1000ミリ秒待っています...
@@ -62,6 +76,12 @@ QByteArray FormatHopLine(int number, quint32 addr, int ms);
 QByteArray FormatReplyLine(int number, quint32 addr, int ms, const QByteArray& hostText);
 // "%3s%33s%-s": number, and the message from column 37, under the host text.
 QByteArray FormatMessageLine(int number, const QByteArray& message);
+// The same for either family with an address column of addressWidth; the
+// columns after it move by as much as it differs from 15.
+QByteArray FormatHopLine(int number, const TNetAddress& addr, int ms, int addressWidth);
+QByteArray FormatReplyLine(int number, const TNetAddress& addr, int ms, const QByteArray& hostText,
+                           int addressWidth);
+QByteArray FormatMessageLine(int number, const QByteArray& message, int addressWidth);
 
 // --- Raw sockets: which datagram ends the wait for one request ---------------
 
@@ -74,6 +94,7 @@ enum class TEchoVerdict : quint8 {
   Unreachable,   // destination unreachable, about this request
   TimeExceeded,  // time exceeded, about this request
   Invalid,       // a broken datagram, or an unexpected message of ours
+  PacketTooBig,  // ICMPv6 packet too big, about this request
 };
 
 // Ping: error messages end the wait only when they quote this request, or
@@ -105,6 +126,11 @@ TServiceVerdict JudgeServiceHop(quint32 replies, quint32 status);
 const char16_t* ServiceMessage(TServiceVerdict verdict);
 // An answered hop ends the trace when the target itself answered.
 bool ServiceHopEndsTrace(quint32 status, quint32 answerAddr, quint32 targetAddr);
+bool ServiceHopEndsTrace(quint32 status, const TNetAddress& answerAddr,
+                         const TNetAddress& targetAddr);
+// An IPv6 Ping through the echo service words its outcomes as the raw
+// socket does, since the status says as much: the verdict of a call.
+TEchoVerdict ServicePing6Verdict(quint32 replies, quint32 status);
 
 // --- The statistics' word for a result ---------------------------------------
 

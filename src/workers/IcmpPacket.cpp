@@ -80,6 +80,44 @@ void DecodeQuote(std::span<const quint8> quote, TIcmpDatagram& datagram) {
   datagram.FQuotedSequence = ReadLsbFirst16(icmp + IcmpSequenceAt);
 }
 
+// The ICMPv6 types the judges know, as the ICMP type of the same meaning;
+// 0xFF for the rest (neighbour discovery and the like), which no judge takes.
+quint8 Icmp6AsIcmpType(quint8 type) {
+  switch (type) {
+    case Icmp6EchoReply:
+      return IcmpEchoReply;
+    case Icmp6EchoRequest:
+      return IcmpEchoRequest;
+    case Icmp6DestUnreachable:
+    case Icmp6PacketTooBig:
+      return IcmpDestUnreachable;
+    case Icmp6TimeExceeded:
+      return IcmpTimeExceeded;
+    default:
+      return 0xFF;
+  }
+}
+
+constexpr quint8 Ip6NextHeaderAt = 6;
+constexpr quint8 Ip6ProtocolIcmp = 58;
+
+// RFC 4443 quotes as much of the offending packet as fits in 1280 bytes.
+void DecodeQuote6(std::span<const quint8> quote, TIcmpDatagram& datagram) {
+  if (quote.size() < size_t(Ip6HeaderSize + IcmpHeaderSize)) {
+    datagram.FQuote = TQuote::TooShort;
+    return;
+  }
+  const quint8* icmp = &quote[Ip6HeaderSize];
+  if ((quote[0] >> 4) != 6 || quote[Ip6NextHeaderAt] != Ip6ProtocolIcmp ||
+      icmp[0] != Icmp6EchoRequest || icmp[1] != 0) {
+    datagram.FQuote = TQuote::OtherPacket;
+    return;
+  }
+  datagram.FQuote = TQuote::EchoRequest;
+  datagram.FQuotedIdentifier = ReadLsbFirst16(icmp + IcmpIdentifierAt);
+  datagram.FQuotedSequence = ReadLsbFirst16(icmp + IcmpSequenceAt);
+}
+
 }  // namespace
 
 quint16 EchoIdentifier() { return quint16(::getpid()); }
@@ -102,6 +140,28 @@ bool BuildEchoRequest(std::span<quint8> buffer, int dataSize, quint32 sequence, 
 
 bool BuildEchoRequest(std::span<quint8> buffer, int dataSize, quint32 sequence) {
   return BuildEchoRequest(buffer, dataSize, sequence, EchoIdentifier(), TickCount());
+}
+
+bool BuildEcho6Request(std::span<quint8> buffer, int dataSize, quint32 sequence) {
+  if (!BuildEchoRequest(buffer, dataSize, sequence)) return false;
+  buffer[0] = Icmp6EchoRequest;
+  WriteLsbFirst16(&buffer[IcmpChecksumAt], 0);
+  return true;
+}
+
+TIcmpDatagram DecodeIcmp6Reply(std::span<const quint8> message) {
+  TIcmpDatagram result;
+  if (message.size() < size_t(IcmpHeaderSize)) return result;
+  const quint8* icmp = message.data();
+  result.FValid = true;
+  result.FType = Icmp6AsIcmpType(icmp[0]);
+  result.FCode = icmp[1];
+  result.FIdentifier = ReadLsbFirst16(icmp + IcmpIdentifierAt);
+  result.FSequence = ReadLsbFirst16(icmp + IcmpSequenceAt);
+  if (icmp[0] == Icmp6PacketTooBig)
+    result.FMtu = quint32(icmp[4] << 24 | icmp[5] << 16 | icmp[6] << 8 | icmp[7]);
+  if (IsIcmpError(result.FType)) DecodeQuote6(message.subspan(size_t(IcmpHeaderSize)), result);
+  return result;
 }
 
 bool IsIcmpError(quint8 type) { return type == IcmpDestUnreachable || type == IcmpTimeExceeded; }

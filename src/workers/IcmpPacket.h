@@ -64,12 +64,36 @@ struct TIcmpDatagram {
   quint32 FQuotedDestAddr = 0;  // network byte order; with OtherPacket, EchoRequest
   quint16 FQuotedIdentifier = 0;
   quint16 FQuotedSequence = 0;
+  // The path MTU of an ICMPv6 packet too big message, which is also an
+  // unreachable destination here; 0 for every other message.
+  quint32 FMtu = 0;
 };
 
 // Decodes the received bytes (exactly the count that the receive returned).
 // The ICMP part is found through the header length, so IP options are
 // skipped; a datagram too short for its headers is not valid.
 TIcmpDatagram DecodeIcmpReply(std::span<const quint8> datagram);
+
+// ICMPv6 as raw and datagram ICMPv6 sockets hand it over: no IP header, and
+// the kernel computes the checksum.
+inline constexpr quint8 Icmp6DestUnreachable = 1;
+inline constexpr quint8 Icmp6PacketTooBig = 2;
+inline constexpr quint8 Icmp6TimeExceeded = 3;
+inline constexpr quint8 Icmp6EchoRequest = 128;
+inline constexpr quint8 Icmp6EchoReply = 129;
+inline constexpr int Ip6HeaderSize = 40;
+
+// An ICMPv6 echo request: as BuildEchoRequest, with type 128 and the
+// checksum left 0 for the kernel.
+bool BuildEcho6Request(std::span<quint8> buffer, int dataSize, quint32 sequence);
+
+// Decodes an ICMPv6 message (no IP header) into the same record the judges
+// read, in ICMP's words: echo reply, destination unreachable (packet too
+// big too, with FMtu), time exceeded; FCode keeps the ICMPv6 code. The quote
+// is an IPv6 header without extension headers and the request's ICMPv6
+// header. FIpHeaderLength and FSourceAddr stay 0: the source comes from the
+// receive call.
+TIcmpDatagram DecodeIcmp6Reply(std::span<const quint8> message);
 
 // True for destination unreachable and time exceeded, the messages that
 // quote the datagram that caused them.

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QDeadlineTimer>
+#include <cerrno>
 #include <cstring>
 
 #include "common/Common.h"
@@ -15,20 +16,13 @@ TIcmpThread::TIcmpThread(std::shared_ptr<TOutputChannel> channel, TLookupSetup l
                          const QString& host)
     : TQueryThread(std::move(channel), std::move(lookup)), FHost(host) {}
 
-bool TIcmpThread::ReachTarget() {
+bool TIcmpThread::ReachTarget(int (*addressWidth)(const TNetAddress&)) {
   const std::optional<TTarget> target = ResolveTarget(FHost);
   if (!target) return false;
-  // Echo requests go over IPv4 alone: a host without an IPv4 address is one
-  // this tool cannot find.
-  const auto v4 = std::find_if(target->Addresses.begin(), target->Addresses.end(),
-                               [](const TNetAddress& a) { return a.IsIPv4(); });
-  if (v4 == target->Addresses.end()) {
-    SyncAddOutput(ToSjis(FHost + QStringLiteral(" - 見つかりません")));
-    return false;
-  }
-  FTargetAddr = v4->IPv4NetOrder();
+  FTarget = target->Addresses.front();
   FHostText = target->HostText;
-  SyncAddOutput(ToSjis(TextColumnHeader));
+  FAddressWidth = addressWidth(FTarget);
+  SyncAddOutput(ToSjis(ColumnHeader(FAddressWidth)));
   return true;
 }
 
@@ -48,7 +42,7 @@ void TIcmpThread::RunWithServiceHandle(int dataSize, int replySize,
 }
 
 bool TIcmpThread::OpenRawSocket(int dataSize) {
-  FRawFd = OpenRawIcmp();
+  FRawFd = OpenRawIcmpFor(FTarget.Family());
   if (FRawFd < 0) {
     SetClosingStatus(RawIcmpFailure(errno));
     return false;
@@ -69,7 +63,7 @@ void TIcmpThread::CloseRawSocket() {
 }
 
 bool TIcmpThread::OpenServiceHandle(int dataSize, int replySize) {
-  FHandle = IcmpCreateFile();
+  FHandle = TargetIsIPv6() ? Icmp6CreateFile() : IcmpCreateFile();
   if (FHandle == InvalidHandleValue) {
     SetClosingStatus(IcmpServiceFailure(errno));
     SyncAddOutput(ToSjis(TextNoHandle));
@@ -96,26 +90,30 @@ void TIcmpThread::ForEachStep(int first, int last, const std::function<bool(int)
 // --- Raw requests -------------------------------------------------------------
 
 bool TIcmpThread::SendRawRequest(quint32 sequence) {
-  if (!BuildEchoRequest(FRequest, FDataSize, sequence)) return false;
+  const bool built = TargetIsIPv6() ? BuildEcho6Request(FRequest, FDataSize, sequence)
+                                    : BuildEchoRequest(FRequest, FDataSize, sequence);
+  if (!built) return false;
   FStartTick = Tick16();
-  return SendIcmp(FRawFd, FTargetAddr, FRequest);
+  return SendIcmp(FRawFd, FTarget, FRequest);
 }
 
 TRawAnswer TIcmpThread::AwaitRawAnswer(quint32 sequence, int timeoutMs, TJudge judge) {
   const QDeadlineTimer deadline(qMax(timeoutMs, 0));
   for (;;) {
     const int ready = WaitFd(FRawFd, POLLIN, int(deadline.remainingTime()));
-    if (ready < 0) return {TEchoVerdict::Stopped};
-    if (ready == 0) return {TEchoVerdict::NoAnswer};
-    quint32 source = 0;
+    if (ready < 0) return {TEchoVerdict::Stopped, {}};
+    if (ready == 0) return {TEchoVerdict::NoAnswer, {}};
+    TNetAddress source;
     const int received = ReceiveIcmp(FRawFd, FReceive, &source);
     // Stop shuts the socket down, which fails the receive: no line then.
-    if (Terminated()) return {TEchoVerdict::Stopped};
-    if (received < 0) return {TEchoVerdict::NoAnswer};
+    if (Terminated()) return {TEchoVerdict::Stopped, {}};
+    if (received < 0) return {TEchoVerdict::NoAnswer, {}};
+    const auto bytes = std::span<const quint8>(FReceive).first(size_t(received));
     const TIcmpDatagram datagram =
-        DecodeIcmpReply(std::span<const quint8>(FReceive).first(size_t(received)));
+        TargetIsIPv6() ? DecodeIcmp6Reply(bytes) : DecodeIcmpReply(bytes);
     const TEchoVerdict verdict = judge(datagram, EchoIdentifier(), quint16(sequence));
-    if (verdict != TEchoVerdict::KeepWaiting) return {verdict, source, ElapsedTick16(FStartTick)};
+    if (verdict != TEchoVerdict::KeepWaiting)
+      return {verdict, source, ElapsedTick16(FStartTick), datagram.FMtu};
   }
 }
 
@@ -126,13 +124,24 @@ TServiceAnswer TIcmpThread::SendServiceEcho(int ttl, bool dontFragment, int time
   options.Ttl = quint8(ttl);
   options.Flags = dontFragment ? IpFlagDontFragment : 0;
   TServiceAnswer answer;
+  if (TargetIsIPv6()) {
+    TIcmp6EchoReply reply;
+    answer.Replies = Icmp6SendEcho(FHandle, FTarget, FRequest.data(), quint16(FRequest.size()),
+                                   &options, &reply, quint32(timeoutMs));
+    answer.Address = reply.Address;
+    answer.Status = reply.Status;
+    answer.RoundTripMs = int(reply.RoundTripTime);
+    answer.Mtu = reply.Mtu;
+    return answer;
+  }
+  const quint32 targetAddr = FTarget.IPv4NetOrder();
   answer.Replies =
-      IcmpSendEcho(FHandle, FTargetAddr, FRequest.data(), quint16(FRequest.size()), &options,
+      IcmpSendEcho(FHandle, targetAddr, FRequest.data(), quint16(FRequest.size()), &options,
                    FReceive.data(), quint32(FReceive.size()), quint32(timeoutMs));
   if (answer.Replies == 0) return answer;
   TIcmpEchoReply reply;
   std::memcpy(&reply, FReceive.data(), sizeof reply);
-  answer.Address = reply.Address;
+  answer.Address = TNetAddress::FromIPv4(reply.Address);
   answer.Status = reply.Status;
   answer.RoundTripMs = int(reply.RoundTripTime);
   return answer;
@@ -141,12 +150,37 @@ TServiceAnswer TIcmpThread::SendServiceEcho(int ttl, bool dontFragment, int time
 // --- What the run shows -------------------------------------------------------------
 
 void TIcmpThread::SyncMessage(int number, const char16_t* message) {
-  SyncAddOutput(FormatMessageLine(number, ToSjis(message)));
+  SyncAddOutput(FormatMessageLine(number, ToSjis(message), FAddressWidth));
 }
 
-void TIcmpThread::SyncResult(int number, TSampleKind kind, quint32 addr, std::optional<int> ms) {
-  const QString address = addr ? QString::fromLatin1(FormatDottedAddress(addr)) : QString();
-  SyncSample({number, address, ms, kind});
+void TIcmpThread::SyncVerdict(int number, TEchoVerdict verdict, quint32 mtu) {
+  if (verdict == TEchoVerdict::PacketTooBig)
+    SyncAddOutput(FormatMessageLine(number, ToSjis(PacketTooBigText(mtu)), FAddressWidth));
+  else if (const char16_t* message = VerdictMessage(verdict))
+    SyncMessage(number, message);
+}
+
+void TIcmpThread::SyncSendFailure(int number, const TNetAddress& addr) {
+  if (TargetIsIPv6() && errno == EMSGSIZE) {
+    SyncVerdict(number, TEchoVerdict::PacketTooBig);
+    SyncResult(number, TSampleKind::Unreachable, addr);
+    return;
+  }
+  SyncMessage(number, TextSendError);
+  SyncResult(number, TSampleKind::Error, addr);
+}
+
+void TIcmpThread::SyncReply(int number, const TNetAddress& addr, int ms) {
+  SyncAddOutput(FormatReplyLine(number, addr, ms, FHostText, FAddressWidth));
+}
+
+void TIcmpThread::SyncResult(int number, TSampleKind kind, const TNetAddress& addr,
+                             std::optional<int> ms) {
+  SyncSample({number, Known(addr) ? addr.ToString() : QString(), ms, kind});
+}
+
+bool TIcmpThread::Known(const TNetAddress& addr) {
+  return !addr.IsNull() && !(addr.IsIPv4() && addr.IPv4NetOrder() == 0);
 }
 
 bool TIcmpThread::PauseBetweenRequests(int delayMs) {
@@ -154,8 +188,8 @@ bool TIcmpThread::PauseBetweenRequests(int delayMs) {
   return PauseMs(delayMs);
 }
 
-void TIcmpThread::SyncHop(int hop, quint32 addr, int ms, bool resolve) {
-  const QByteArray line = FormatHopLine(hop, addr, ms);
+void TIcmpThread::SyncHop(int hop, const TNetAddress& addr, int ms, bool resolve) {
+  const QByteArray line = FormatHopLine(hop, addr, ms, FAddressWidth);
   SyncAddOutput(line);
   if (!resolve) return;
   SyncStatus(ResolvingStatus());
@@ -163,8 +197,8 @@ void TIcmpThread::SyncHop(int hop, quint32 addr, int ms, bool resolve) {
   SyncReplaceLast(line + name);
 }
 
-QByteArray TIcmpThread::HopName(quint32 addr) {
+QByteArray TIcmpThread::HopName(const TNetAddress& addr) {
   THostEntry entry;
-  if (LookupAddr(TNetAddress::FromIPv4(addr), &entry)) return entry.OfficialName;
+  if (LookupAddr(addr, &entry)) return entry.OfficialName;
   return ToSjis(TextNoHopName);
 }

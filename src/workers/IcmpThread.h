@@ -10,16 +10,18 @@
 // What ended the wait for one raw request.
 struct TRawAnswer {
   TEchoVerdict Verdict = TEchoVerdict::NoAnswer;
-  quint32 Source = 0;  // who sent the datagram, network byte order
+  TNetAddress Source;  // who sent the datagram
   int ElapsedMs = 0;   // since the request was sent
+  quint32 Mtu = 0;     // with PacketTooBig
 };
 
 // What one call of the echo service gave.
 struct TServiceAnswer {
   quint32 Replies = 0;  // 0: no answer
-  quint32 Address = 0;
+  TNetAddress Address;
   quint32 Status = 0;
   int RoundTripMs = 0;
+  quint32 Mtu = 0;  // IPv6, packet too big from a router
 };
 
 // Base of the Ping and TraceRoute workers: the raw socket or the echo
@@ -29,12 +31,14 @@ struct TServiceAnswer {
 class TIcmpThread : public TQueryThread {
   Q_OBJECT
  protected:
-  // host is a name or a dotted address.
+  // host is a name or an address of either family.
   TIcmpThread(std::shared_ptr<TOutputChannel> channel, TLookupSetup lookup, const QString& host);
 
-  // Resolves the host and shows the column header of the report; false when
-  // the run ends here (the lookup wrote why, or the run was stopped).
-  bool ReachTarget();
+  // Resolves the host, takes its first address in use order and shows the
+  // column header of the report, its address column as wide as
+  // addressWidth says for that address; false when the run ends here (the
+  // lookup wrote why, or the run was stopped).
+  bool ReachTarget(int (*addressWidth)(const TNetAddress&));
 
   // Runs work with the run's raw socket open and its buffers ready for
   // requests of dataSize bytes, unless the socket cannot be opened (no line;
@@ -54,6 +58,7 @@ class TIcmpThread : public TQueryThread {
   // Raw: waits at most timeoutMs after the send for the datagram that judge
   // says ends the wait. Whatever else arrives is skipped without restarting
   // the time-out, so a busy network cannot make the wait endless.
+  // An IPv6 datagram is decoded into the same record, so one judge serves.
   using TJudge = TEchoVerdict (*)(const TIcmpDatagram&, quint16, quint16);
   TRawAnswer AwaitRawAnswer(quint32 sequence, int timeoutMs, TJudge judge);
 
@@ -61,16 +66,28 @@ class TIcmpThread : public TQueryThread {
   TServiceAnswer SendServiceEcho(int ttl, bool dontFragment, int timeoutMs);
 
   void SyncMessage(int number, const char16_t* message);
+  // The message line of a verdict, when it has one; mtu for PacketTooBig.
+  void SyncVerdict(int number, TEchoVerdict verdict, quint32 mtu = 0);
+  // The line and sample of a raw send that failed: packet too big when an
+  // IPv6 request may not be fragmented on a path known to be narrower.
+  void SyncSendFailure(int number, const TNetAddress& addr);
+  // A reply line of Ping.
+  void SyncReply(int number, const TNetAddress& addr, int ms);
   // The request's result for the statistics, after its line: who answered
   // (or whom we asked), and the round-trip time of a reply.
-  void SyncResult(int number, TSampleKind kind, quint32 addr, std::optional<int> ms = {});
+  void SyncResult(int number, TSampleKind kind, const TNetAddress& addr,
+                  std::optional<int> ms = {});
   // Shows the pause's status text and pauses; true when stopped meanwhile.
   bool PauseBetweenRequests(int delayMs);
   // The hop line; with resolve, then replaced by the same line followed by
   // the hop's name, or by "検出できません" when it has none.
-  void SyncHop(int hop, quint32 addr, int ms, bool resolve);
+  void SyncHop(int hop, const TNetAddress& addr, int ms, bool resolve);
 
-  quint32 FTargetAddr = 0;
+  bool TargetIsIPv6() const { return FTarget.IsIPv6(); }
+  // Whether an answer names who sent it: not null, not 0.0.0.0.
+  static bool Known(const TNetAddress& addr);
+
+  TNetAddress FTarget;
   QByteArray FHostText;  // the target's official name, empty for a dotted address
 
  private:
@@ -78,7 +95,7 @@ class TIcmpThread : public TQueryThread {
   void CloseRawSocket();
   bool OpenServiceHandle(int dataSize, int replySize);
   void CloseServiceHandle();
-  QByteArray HopName(quint32 addr);
+  QByteArray HopName(const TNetAddress& addr);
 
   const QString FHost;
   int FRawFd = -1;
@@ -86,6 +103,7 @@ class TIcmpThread : public TQueryThread {
   TIcmpHandle FHandle = InvalidHandleValue;
   bool FHandlePublished = false;  // in IcmpHandle, where Stop can close it
   int FDataSize = 0;
+  int FAddressWidth = IPv4AddressWidth;
   quint16 FStartTick = 0;
   std::vector<quint8> FRequest;
   std::vector<quint8> FReceive;

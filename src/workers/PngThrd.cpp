@@ -5,7 +5,7 @@ TPingThread::TPingThread(std::shared_ptr<TOutputChannel> channel, TLookupSetup l
     : TIcmpThread(std::move(channel), std::move(lookup), host), FParams(params) {}
 
 void TPingThread::Work() {
-  if (!ReachTarget()) return;
+  if (!ReachTarget(PingAddressWidth)) return;
   RunWithServiceHandle(FParams.DataSize, ServicePingReplySize(FParams.DataSize), [this] {
     ForEachStep(1, FParams.Count, [this](int number) { return PingOnce(number); });
   });
@@ -21,12 +21,21 @@ bool TPingThread::PingOnce(int number) {
 
 void TPingThread::ShowAnswer(int number, const TServiceAnswer& answer) {
   const TSampleKind kind = ServiceSampleKind(answer.Replies, answer.Status);
-  if (const char16_t* message = ServiceMessage(JudgeServicePing(answer.Replies, answer.Status))) {
+  const TNetAddress who = Known(answer.Address) ? answer.Address : FTarget;
+  if (TargetIsIPv6()) {
+    const TEchoVerdict verdict = ServicePing6Verdict(answer.Replies, answer.Status);
+    if (verdict != TEchoVerdict::EchoReply) {
+      SyncVerdict(number, verdict, answer.Mtu);
+      SyncResult(number, kind, who);
+      return;
+    }
+  } else if (const char16_t* message =
+                 ServiceMessage(JudgeServicePing(answer.Replies, answer.Status))) {
     SyncMessage(number, message);
-    SyncResult(number, kind, answer.Address ? answer.Address : FTargetAddr);
+    SyncResult(number, kind, who);
     return;
   }
   // The service matched the reply to our request: the target answered.
-  SyncAddOutput(FormatReplyLine(number, FTargetAddr, answer.RoundTripMs, FHostText));
-  SyncResult(number, kind, FTargetAddr, answer.RoundTripMs);
+  SyncReply(number, FTarget, answer.RoundTripMs);
+  SyncResult(number, kind, FTarget, answer.RoundTripMs);
 }

@@ -7,7 +7,7 @@ TRawPingThread::TRawPingThread(std::shared_ptr<TOutputChannel> channel, TLookupS
     : TIcmpThread(std::move(channel), std::move(lookup), host), FParams(params) {}
 
 void TRawPingThread::Work() {
-  if (!ReachTarget()) return;
+  if (!ReachTarget(PingAddressWidth)) return;
   RunWithRawSocket(FParams.DataSize, [this](int fd) {
     SetOptions(fd);
     ForEachStep(0, FParams.Count - 1, [this](int index) { return PingOnce(index); });
@@ -24,8 +24,7 @@ void TRawPingThread::SetOptions(int fd) {
 // One request with its line; false when the run ends here.
 bool TRawPingThread::PingOnce(int index) {
   if (!SendRawRequest(quint32(index))) {
-    SyncMessage(index + 1, TextSendError);
-    SyncResult(index + 1, TSampleKind::Error, FTargetAddr);
+    SyncSendFailure(index + 1, FTarget);
     return !PauseMs(FParams.DelayMs);
   }
   SyncStatus(WaitingStatus());
@@ -38,13 +37,13 @@ void TRawPingThread::ShowAnswer(int index, const TRawAnswer& answer) {
   const int timeoutMs = FParams.TimeoutSec * 1000;
   if (answer.Verdict == TEchoVerdict::EchoReply && !AnswerTooLate(answer.ElapsedMs, timeoutMs)) {
     // The reply's sequence number equals the index here.
-    SyncAddOutput(FormatReplyLine(index + 1, answer.Source, answer.ElapsedMs, FHostText));
+    SyncReply(index + 1, answer.Source, answer.ElapsedMs);
     SyncResult(index + 1, TSampleKind::Reply, answer.Source, answer.ElapsedMs);
     return;
   }
   const TEchoVerdict verdict =
       answer.Verdict == TEchoVerdict::EchoReply ? TEchoVerdict::NoAnswer : answer.Verdict;
-  if (const char16_t* message = VerdictMessage(verdict)) SyncMessage(index + 1, message);
+  SyncVerdict(index + 1, verdict, answer.Mtu);
   if (const auto kind = VerdictSampleKind(verdict))
-    SyncResult(index + 1, *kind, answer.Source ? answer.Source : FTargetAddr);
+    SyncResult(index + 1, *kind, Known(answer.Source) ? answer.Source : FTarget);
 }

@@ -8,7 +8,7 @@ TRawTraceRouteThread::TRawTraceRouteThread(std::shared_ptr<TOutputChannel> chann
     : TIcmpThread(std::move(channel), std::move(lookup), host), FParams(params) {}
 
 void TRawTraceRouteThread::Work() {
-  if (!ReachTarget()) return;
+  if (!ReachTarget(TraceAddressWidth)) return;
   RunWithRawSocket(RawTraceDataSize, [this](int fd) {
     SetReceiveTimeout(fd, FParams.TimeoutSec * 1000);
     SetDontFragment(fd, false);
@@ -22,8 +22,7 @@ bool TRawTraceRouteThread::TraceHop(int fd, int hop) {
   SyncStatus(HopStatus(hop));
   SetTtl(fd, hop);
   if (!SendRawRequest(quint32(hop))) {
-    SyncMessage(hop, TextSendError);
-    SyncResult(hop, TSampleKind::Error, 0);
+    SyncSendFailure(hop, {});
     return true;
   }
   const TRawAnswer answer =
@@ -41,6 +40,6 @@ void TRawTraceRouteThread::ShowAnswer(int hop, const TRawAnswer& answer) {
     return;
   }
   const TEchoVerdict verdict = answered ? TEchoVerdict::NoAnswer : answer.Verdict;
-  if (const char16_t* message = VerdictMessage(verdict)) SyncMessage(hop, message);
-  if (const auto kind = VerdictSampleKind(verdict)) SyncResult(hop, *kind, 0);
+  SyncVerdict(hop, verdict, answer.Mtu);
+  if (const auto kind = VerdictSampleKind(verdict)) SyncResult(hop, *kind, {});
 }

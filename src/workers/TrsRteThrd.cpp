@@ -5,7 +5,7 @@ TTraceRouteThread::TTraceRouteThread(std::shared_ptr<TOutputChannel> channel, TL
     : TIcmpThread(std::move(channel), std::move(lookup), host), FParams(params) {}
 
 void TTraceRouteThread::Work() {
-  if (!ReachTarget()) return;
+  if (!ReachTarget(TraceAddressWidth)) return;
   RunWithServiceHandle(ServiceTraceDataSize, ServiceTraceReplySize, [this] {
     ForEachStep(FParams.FirstHop, FParams.LastHop, [this](int hop) { return TraceHop(hop); });
   });
@@ -17,10 +17,10 @@ bool TTraceRouteThread::TraceHop(int hop) {
   const TServiceAnswer answer = SendServiceEcho(hop, false, FParams.TimeoutSec * 1000);
   if (const char16_t* message = ServiceMessage(JudgeServiceHop(answer.Replies, answer.Status))) {
     SyncMessage(hop, message);
-    SyncResult(hop, ServiceSampleKind(answer.Replies, answer.Status), 0);
+    SyncResult(hop, ServiceSampleKind(answer.Replies, answer.Status), {});
     return true;
   }
   SyncHop(hop, answer.Address, answer.RoundTripMs, FParams.ResolveNames);
   SyncResult(hop, TSampleKind::Reply, answer.Address, answer.RoundTripMs);
-  return !ServiceHopEndsTrace(answer.Status, answer.Address, FTargetAddr);
+  return !ServiceHopEndsTrace(answer.Status, answer.Address, FTarget);
 }
