@@ -57,7 +57,7 @@ TLookupEnd THostLookup::Lookup(const QString& name, THostEntry* entry) {
   return Run(ToSjis(name), TNetAddress(), StartByName, entry);
 }
 
-TLookupEnd THostLookup::LookupAddr(const TNetAddress& addr, THostEntry* entry) {
+TLookupEnd THostLookup::LookupAddr(TNetAddress addr, THostEntry* entry) {
   return Run(QByteArray(), addr, StartByAddr, entry);
 }
 

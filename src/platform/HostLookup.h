@@ -32,8 +32,8 @@ class THostLookup {
   // An address (IPv4 or IPv6 text) is looked up in reverse, anything else
   // by name.
   TLookupEnd Lookup(const QString& name, THostEntry* entry);
-  // Reverse lookup of an address.
-  TLookupEnd LookupAddr(const TNetAddress& addr, THostEntry* entry);
+  // Reverse lookup of an address: a copy, as it may come from entry itself.
+  TLookupEnd LookupAddr(TNetAddress addr, THostEntry* entry);
 
   // Any thread: the pending lookup and every later one end Stopped at once.
   void Stop();
