@@ -25,10 +25,7 @@ class TIcmp6Workers : public testing::TestWithParam<TMode> {
     FSocketsBefore = OpenSockets();
   }
   void TearDown() override {
-    if (IsSkipped()) return;
-    EXPECT_EQ(OpenSockets(), FSocketsBefore);
-    EXPECT_EQ(ActiveSocket.Current(), -1);
-    EXPECT_EQ(IcmpHandle.Current(), InvalidHandleValue);
+    if (!IsSkipped()) ExpectNothingLeftOpen(FSocketsBefore);
   }
 
   // A finished run's pane, its column header included, and its samples.

@@ -42,6 +42,13 @@ inline int OpenSockets() {
   return n;
 }
 
+// Every run closes what it opened and leaves the slots empty, stopped or not.
+inline void ExpectNothingLeftOpen(int socketsBefore) {
+  EXPECT_EQ(OpenSockets(), socketsBefore);
+  EXPECT_EQ(ActiveSocket.Current(), -1);
+  EXPECT_EQ(IcmpHandle.Current(), InvalidHandleValue);
+}
+
 class TWorkerRun {
  public:
   std::shared_ptr<TOutputChannel> Channel = std::make_shared<TOutputChannel>();

@@ -33,12 +33,8 @@ class TIcmpWorkers : public testing::TestWithParam<TMode> {
     if (!Env("CHAIN_TARGET")) GTEST_SKIP() << "needs the namespaces of chain_netns.sh";
     FSocketsBefore = OpenSockets();
   }
-  // Every run closes what it opened and leaves the slots empty, stopped or not.
   void TearDown() override {
-    if (IsSkipped()) return;
-    EXPECT_EQ(OpenSockets(), FSocketsBefore);
-    EXPECT_EQ(ActiveSocket.Current(), -1);
-    EXPECT_EQ(IcmpHandle.Current(), InvalidHandleValue);
+    if (!IsSkipped()) ExpectNothingLeftOpen(FSocketsBefore);
   }
   TMode Mode() const { return GetParam(); }
   bool Raw() const { return GetParam() == TMode::Raw; }
