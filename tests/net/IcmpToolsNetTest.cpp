@@ -1,5 +1,6 @@
-// Ping and TraceRoute through the window, in both echo methods, against the
-// namespace chain of chain_netns.sh.
+// Ping and TraceRoute through the window, in both echo methods and over IPv4
+// and IPv6, against the namespace chain of chain_netns.sh. Also runs as
+// nobody under helper_user.sh: raw sockets then come from the capable helper.
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -11,12 +12,18 @@
 #include "IcmpLimits.h"
 #include "TestSockets.h"
 #include "TestStores.h"
+#include "platform/RawIcmpHelper.h"
 #include "widgets/UpDown.h"
 
 class IcmpToolsNetTest : public QObject, public TFormFixture {
   Q_OBJECT
  private:
   static QString Env(const char* name) { return qEnvironmentVariable(name); }
+  static bool AsNobody() { return qEnvironmentVariableIsSet("ICMP_HELPER_CAPABLE"); }
+  // A chain address of the row's family: CHAIN_<name> or CHAIN6_<name>.
+  static QString Chain(bool v6, const char* name) {
+    return Env((QByteArray(v6 ? "CHAIN6_" : "CHAIN_") + name).constData());
+  }
   // The whole last run, its header first.
   QStringList Run() const {
     const QStringList pane = Pane();
@@ -29,49 +36,67 @@ class IcmpToolsNetTest : public QObject, public TFormFixture {
   void initTestCase() {
     if (Env("CHAIN_TARGET").isEmpty()) QSKIP("run through chain_netns.sh");
     IsolateSettingsStores();
+    if (AsNobody()) SetIcmpHelperPath(qEnvironmentVariable("ICMP_HELPER_CAPABLE"));
   }
   void init() { QVERIFY(Open()); }
   void cleanup() { QVERIFY(Shut()); }
 
-  void pingInBothModes_data() {
+  // Rows for both echo methods, over IPv4 alone or over both families.
+  static void Modes(bool bothFamilies) {
     QTest::addColumn<bool>("service");
-    QTest::newRow("raw") << false;
-    QTest::newRow("service") << true;
+    QTest::addColumn<bool>("v6");
+    for (const bool v6 : {false, true}) {
+      if (v6 && !bothFamilies) break;
+      QTest::newRow(v6 ? "raw IPv6" : "raw") << false << v6;
+      QTest::newRow(v6 ? "service IPv6" : "service") << true << v6;
+    }
   }
+
+  void pingInBothModes_data() { Modes(true); }
+  // The address column is 15 wide for IPv4 and as wide as the target's text
+  // for IPv6 (2001:db8:3::2, 13), the heading padded to match.
   void pingInBothModes() {
     QFETCH(bool, service);
+    QFETCH(bool, v6);
+    const QString target = Chain(v6, "TARGET");
+    const int width = v6 ? target.size() : 15;
     Form().FIcmpServiceMode = service;
     Form().PngReqNum_UD->SetPosition(3);
     Form().PngDelay_UD->SetPosition(100);
-    Start(Form().Ping, Form().PngServ_CB, Env("CHAIN_TARGET"));
+    Start(Form().Ping, Form().PngServ_CB, target);
     QTRY_VERIFY_WITH_TIMEOUT(Form().Go_Btn->isEnabled(), 10000);
     const QStringList body = Run();
-    QVERIFY(
-        body[0].endsWith("  Ping - " + Env("CHAIN_TARGET") + QStringLiteral(" - 64 バイトデータ")));
-    QCOMPARE(body[2], QStringLiteral("  #  アドレス            応答時間  ホスト名"));
+    QVERIFY(body[0].endsWith("  Ping - " + target + QStringLiteral(" - 64 バイトデータ")));
+    QCOMPARE(body[2], QStringLiteral("  #  アドレス") + QString(width - 3, ' ') +
+                          QStringLiteral("応答時間  ホスト名"));
     QCOMPARE(body.size(), 6);
     for (int i = 1; i <= 3; ++i)
-      QVERIFY2(body[2 + i].startsWith(QString("%1  %2").arg(i, 3).arg(Env("CHAIN_TARGET"), -15)),
+      QVERIFY2(body[2 + i].startsWith(QString("%1  %2  ").arg(i, 3).arg(target, -width)),
                qPrintable(body[2 + i]));
   }
 
   void traceRouteInBothModes_data() { pingInBothModes_data(); }
   void traceRouteInBothModes() {
     QFETCH(bool, service);
+    QFETCH(bool, v6);
+    const QString target = Chain(v6, "TARGET");
     Form().FIcmpServiceMode = service;
     Form().TRMaxHop_UD->SetPosition(10);
-    Start(Form().TraceRoute, Form().TRServ_CB, Env("CHAIN_TARGET"));
+    Start(Form().TraceRoute, Form().TRServ_CB, target);
     QTRY_VERIFY_WITH_TIMEOUT(Form().Go_Btn->isEnabled(), 20000);
     const QStringList body = Run();
     QVERIFY(body[0].endsWith(
-        QStringLiteral("  TraceRoute - %1 - ホップ1 ～ ホップ10").arg(Env("CHAIN_TARGET"))));
+        QStringLiteral("  TraceRoute - %1 - ホップ1 ～ ホップ10").arg(target)));
     QCOMPARE(body.size(), 6);  // header, empty, columns, three hops
-    QVERIFY(body[3].contains(Env("CHAIN_ROUTER1")));
-    QVERIFY(body[4].contains(Env("CHAIN_ROUTER2")));
-    QVERIFY(body[5].contains(Env("CHAIN_TARGET")));
+    const int width = v6 ? 39 : 15;
+    const char* hops[] = {"ROUTER1", "ROUTER2", "TARGET"};
+    for (int i = 1; i <= 3; ++i)
+      QVERIFY2(body[2 + i].startsWith(
+                   QString("%1  %2  ").arg(i, 3).arg(Chain(v6, hops[i - 1]), -width)),
+               qPrintable(body[2 + i]));
   }
 
-  void stopDuringAWaitEndsTheRunAtOnce_data() { pingInBothModes_data(); }
+  void stopDuringAWaitEndsTheRunAtOnce_data() { Modes(false); }
   void stopDuringAWaitEndsTheRunAtOnce() {
     QFETCH(bool, service);
     Form().FIcmpServiceMode = service;
@@ -91,9 +116,10 @@ class IcmpToolsNetTest : public QObject, public TFormFixture {
   // Without raw sockets a run ends without a line, without the echo service
   // with the documented one; either way the status bar then says why, and
   // what would fix it.
-  void withoutICMPTheStatusBarSaysWhy_data() { pingInBothModes_data(); }
+  void withoutICMPTheStatusBarSaysWhy_data() { Modes(false); }
   void withoutICMPTheStatusBarSaysWhy() {
     QFETCH(bool, service);
+    if (AsNobody()) QSKIP("takes capabilities and the ping groups away: root only");
     Form().FIcmpServiceMode = service;
     std::optional<TNoRawSockets> noRaw;
     std::optional<TNoPingGroups> noGroups;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Usage (as root, in chain_netns.sh): helper_user.sh TEST_PROGRAM HELPER [ARG...]
 # Runs TEST_PROGRAM as nobody with ICMP_HELPER_CAPABLE, a copy of HELPER with
-# cap_net_raw, and ICMP_HELPER_PLAIN, one without; ping_group_range shuts nobody out.
+# cap_net_raw, and ICMP_HELPER_PLAIN, one without; ping_group_range shuts nobody
+# out unless HELPER_USER_PING_GROUPS gives a range (of group ids) to admit.
 set -u
 HARNESS=helper_user.sh
 source "$(dirname "${BASH_SOURCE[0]}")/netns_common.sh"
@@ -22,6 +23,7 @@ done
 [[ -n ${dir:-} ]] || skip "no directory that nobody reaches without nosuid"
 trap 'rm -rf "$dir"' EXIT
 setcap cap_net_raw+ep "$dir/capable" || skip "setcap cannot give a capability in $dir"
-sysctl -qw net.ipv4.ping_group_range="0 0" || fail "cannot narrow net.ipv4.ping_group_range"
+range=${HELPER_USER_PING_GROUPS:-0 0}
+sysctl -qw net.ipv4.ping_group_range="$range" || fail "cannot set net.ipv4.ping_group_range"
 
 ICMP_HELPER_CAPABLE=$dir/capable ICMP_HELPER_PLAIN=$dir/plain as_user "$dir/$(basename "$program")" "$@"
