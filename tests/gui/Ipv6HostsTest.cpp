@@ -1,8 +1,9 @@
 // Finger, HTTP and NS Lookup of IPv6 hosts through the window: literals,
 // names with only IPv6 addresses or both families, the next address after a
-// failed connection, and the IPv6を優先 menu item. Servers on 127.0.0.1 and
+// failed connection, an IPv6 relay, and the IPv6を優先 menu item. Servers on 127.0.0.1 and
 // ::1 share one port, so which one was asked tells which address was used.
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -73,6 +74,25 @@ class Ipv6HostsTest : public QObject, public TFormFixture {
     FV6->SetReply({{"from v6\r\n"}});
     if (FV4) FV4->SetReply({{"from v4\r\n"}});
     QCOMPARE(Finger(host), QStringList{"from " + reached});
+  }
+
+  // The relay of the firewall dialog given as an IPv6 host: the query with
+  // the host typed goes to it.
+  void relayMayBeAnIPv6Host_data() {
+    QTest::addColumn<QString>("relay");
+    QTest::newRow("literal") << "::1";
+    QTest::newRow("literal in brackets") << "[::1]";
+    QTest::newRow("name with IPv6 alone") << "v6only.test";
+  }
+  void relayMayBeAnIPv6Host() {
+    QFETCH(QString, relay);
+    QVERIFY(OpenWithServers(false));
+    FV6->SetReply({{"relayed\r\n"}});
+    Form().FFingerRelay = relay;
+    Form().FngrWall_ChckB->setChecked(true);
+    Form().FngrReq_CB->setEditText("user");
+    QCOMPARE(Finger("far.example"), QStringList{"relayed"});
+    QCOMPARE(FV6->LastRequest(), QByteArray("user@far.example\r\n"));
   }
 
   // No address answers: one failure line, after every address was tried.
