@@ -1,4 +1,4 @@
-// IP Scan of a whole /24 through the real window and the real resolver, and
+// IP Scan of a whole /24 (or of an IPv6 /120) through the real window and the real resolver, and
 // how long the event loop went without serving a timer meanwhile.
 // Run it inside the DNS test namespace, for example:
 //   bash tests/net/dns_netns.sh build/bench/ScanBench 203.0.113
@@ -38,7 +38,8 @@ int main(int argc, char** argv) {
   const double ms = t.nsecsElapsed() / 1e6;
   const QStringList lines = form.ExtMemo->Lines();
   const qsizetype named = lines.filter(QStringLiteral("ホスト名: ")).size();
-  std::printf("scan of %s.0-255: %.1f ms, %.3f ms per lookup, %lld named, longest stall %lld ms\n",
-              argv[1], ms, ms / 256, (long long)named, (long long)stalls.LongestMs());
+  const char* range = QByteArray(argv[1]).endsWith(':') ? "0-ff" : ".0-255";
+  std::printf("scan of %s%s: %.1f ms, %.3f ms per lookup, %lld named, longest stall %lld ms\n",
+              argv[1], range, ms, ms / 256, (long long)named, (long long)stalls.LongestMs());
   return 0;
 }
