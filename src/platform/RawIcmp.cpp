@@ -77,10 +77,6 @@ int OpenRawIcmp() {
 
 int OpenRawIcmp6() { return Filtered(RawIcmpSocket(THelperSocket::RawIcmpV6), PassEchoAnswers6); }
 
-int OpenRawIcmpFor(TAddressFamily family) {
-  return family == TAddressFamily::IPv6 ? OpenRawIcmp6() : OpenRawIcmp();
-}
-
 bool CanOpenRawIcmp() {
   const int fd = OpenRawIcmp();
   if (fd < 0) return false;

@@ -21,8 +21,6 @@ int OpenRawIcmp();
 // packet too big and time exceeded alone. The kernel computes the checksum;
 // datagrams come back without their IPv6 header.
 int OpenRawIcmp6();
-// The raw socket for a target of this family.
-int OpenRawIcmpFor(TAddressFamily family);
 
 // Whether a socket failed for want of a privilege or permission.
 bool IsPermissionError(int error);

@@ -5,7 +5,6 @@
 
 #include <QDeadlineTimer>
 #include <cerrno>
-#include <cstring>
 
 #include "common/Common.h"
 #include "common/SjisText.h"
@@ -42,7 +41,8 @@ void TIcmpThread::RunWithServiceHandle(int dataSize, int replySize,
 }
 
 bool TIcmpThread::OpenRawSocket(int dataSize) {
-  FRawFd = OpenRawIcmpFor(FTarget.Family());
+  FRaw = &RawTransportFor(FTarget.Family());
+  FRawFd = FRaw->Open();
   if (FRawFd < 0) {
     SetClosingStatus(RawIcmpFailure(errno));
     return false;
@@ -63,7 +63,8 @@ void TIcmpThread::CloseRawSocket() {
 }
 
 bool TIcmpThread::OpenServiceHandle(int dataSize, int replySize) {
-  FHandle = TargetIsIPv6() ? Icmp6CreateFile() : IcmpCreateFile();
+  FService = &ServiceTransportFor(FTarget.Family());
+  FHandle = FService->Create();
   if (FHandle == InvalidHandleValue) {
     SetClosingStatus(IcmpServiceFailure(errno));
     SyncAddOutput(ToSjis(TextNoHandle));
@@ -90,9 +91,7 @@ void TIcmpThread::ForEachStep(int first, int last, const std::function<bool(int)
 // --- Raw requests -------------------------------------------------------------
 
 bool TIcmpThread::SendRawRequest(quint32 sequence) {
-  const bool built = TargetIsIPv6() ? BuildEcho6Request(FRequest, FDataSize, sequence)
-                                    : BuildEchoRequest(FRequest, FDataSize, sequence);
-  if (!built) return false;
+  if (!FRaw->Build(FRequest, FDataSize, sequence)) return false;
   FStartTick = Tick16();
   return SendIcmp(FRawFd, FTarget, FRequest);
 }
@@ -109,8 +108,7 @@ TRawAnswer TIcmpThread::AwaitRawAnswer(quint32 sequence, int timeoutMs, TJudge j
     if (Terminated()) return {TEchoVerdict::Stopped, {}};
     if (received < 0) return {TEchoVerdict::NoAnswer, {}};
     const auto bytes = std::span<const quint8>(FReceive).first(size_t(received));
-    const TIcmpDatagram datagram =
-        TargetIsIPv6() ? DecodeIcmp6Reply(bytes) : DecodeIcmpReply(bytes);
+    const TIcmpDatagram datagram = FRaw->Decode(bytes);
     const TEchoVerdict verdict = judge(datagram, EchoIdentifier(), quint16(sequence));
     if (verdict != TEchoVerdict::KeepWaiting)
       return {verdict, source, ElapsedTick16(FStartTick), datagram.FMtu};
@@ -123,28 +121,7 @@ TServiceAnswer TIcmpThread::SendServiceEcho(int ttl, bool dontFragment, int time
   TIpOptionInformation options;
   options.Ttl = quint8(ttl);
   options.Flags = dontFragment ? IpFlagDontFragment : 0;
-  TServiceAnswer answer;
-  if (TargetIsIPv6()) {
-    TIcmp6EchoReply reply;
-    answer.Replies = Icmp6SendEcho(FHandle, FTarget, FRequest.data(), quint16(FRequest.size()),
-                                   &options, &reply, quint32(timeoutMs));
-    answer.Address = reply.Address;
-    answer.Status = reply.Status;
-    answer.RoundTripMs = int(reply.RoundTripTime);
-    answer.Mtu = reply.Mtu;
-    return answer;
-  }
-  const quint32 targetAddr = FTarget.IPv4NetOrder();
-  answer.Replies =
-      IcmpSendEcho(FHandle, targetAddr, FRequest.data(), quint16(FRequest.size()), &options,
-                   FReceive.data(), quint32(FReceive.size()), quint32(timeoutMs));
-  if (answer.Replies == 0) return answer;
-  TIcmpEchoReply reply;
-  std::memcpy(&reply, FReceive.data(), sizeof reply);
-  answer.Address = TNetAddress::FromIPv4(reply.Address);
-  answer.Status = reply.Status;
-  answer.RoundTripMs = int(reply.RoundTripTime);
-  return answer;
+  return FService->Echo(FHandle, FTarget, FRequest, options, FReceive, quint32(timeoutMs));
 }
 
 // --- What the run shows -------------------------------------------------------------

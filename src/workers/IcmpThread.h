@@ -5,6 +5,7 @@
 #include "platform/IcmpService.h"
 #include "platform/SocketSlot.h"
 #include "workers/IcmpCommon.h"
+#include "workers/IcmpTransport.h"
 #include "workers/QueryThread.h"
 
 // What ended the wait for one raw request.
@@ -13,15 +14,6 @@ struct TRawAnswer {
   TNetAddress Source;  // who sent the datagram
   int ElapsedMs = 0;   // since the request was sent
   quint32 Mtu = 0;     // with PacketTooBig
-};
-
-// What one call of the echo service gave.
-struct TServiceAnswer {
-  quint32 Replies = 0;  // 0: no answer
-  TNetAddress Address;
-  quint32 Status = 0;
-  int RoundTripMs = 0;
-  quint32 Mtu = 0;  // IPv6, packet too big from a router
 };
 
 // Base of the Ping and TraceRoute workers: the raw socket or the echo
@@ -58,7 +50,7 @@ class TIcmpThread : public TQueryThread {
   // Raw: waits at most timeoutMs after the send for the datagram that judge
   // says ends the wait. Whatever else arrives is skipped without restarting
   // the time-out, so a busy network cannot make the wait endless.
-  // An IPv6 datagram is decoded into the same record, so one judge serves.
+  // The transport decodes either family into the same record.
   using TJudge = TEchoVerdict (*)(const TIcmpDatagram&, quint16, quint16);
   TRawAnswer AwaitRawAnswer(quint32 sequence, int timeoutMs, TJudge judge);
 
@@ -98,6 +90,9 @@ class TIcmpThread : public TQueryThread {
   QByteArray HopName(const TNetAddress& addr);
 
   const QString FHost;
+  // Picked from the target's family when the socket or handle is opened.
+  const TRawTransport* FRaw = nullptr;
+  const TServiceTransport* FService = nullptr;
   int FRawFd = -1;
   TSocketSlot::TToken FRawToken = 0;
   TIcmpHandle FHandle = InvalidHandleValue;
