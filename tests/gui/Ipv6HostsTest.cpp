@@ -1,4 +1,4 @@
-// Finger, HTTP and NS Lookup of IPv6 hosts through the window: literals,
+// Finger, Whois, HTTP and NS Lookup of IPv6 hosts through the window: literals,
 // names with only IPv6 addresses or both families, the next address after a
 // failed connection, an IPv6 relay, and the IPv6を優先 menu item. Servers on 127.0.0.1 and
 // ::1 share one port, so which one was asked tells which address was used.
@@ -26,7 +26,7 @@ class Ipv6HostsTest : public QObject, public TFormFixture {
       if (FV6->Listening() && (!withV4 || FV4->Listening())) break;
     }
     TFormDeps deps = Deps();
-    deps.FingerPort = FV6->Port();
+    deps.FingerPort = deps.WhoisPort = FV6->Port();
     FResolver->FAnswers = {
         {"v6only.test", MakeEntry("v6only.test", {"::1"})},
         {"dual.test", MakeEntry("dual.test", {"127.0.0.1", "::1"})},
@@ -93,6 +93,22 @@ class Ipv6HostsTest : public QObject, public TFormFixture {
     Form().FngrReq_CB->setEditText("user");
     QCOMPARE(Finger("far.example"), QStringList{"relayed"});
     QCOMPARE(FV6->LastRequest(), QByteArray("user@far.example\r\n"));
+  }
+
+  void whoisAsksAnIPv6Server_data() {
+    QTest::addColumn<QString>("server");
+    QTest::newRow("literal in brackets") << "[::1]";
+    QTest::newRow("name with IPv6 alone") << "v6only.test";
+  }
+  void whoisAsksAnIPv6Server() {
+    QFETCH(QString, server);
+    QVERIFY(OpenWithServers(false));
+    FV6->SetReply({{"Domain Name: EXAMPLE.JP\r\n"}});
+    Form().WhoisReq_CB->setEditText("example.jp");
+    Start(Form().Whois, Form().WhoisServ_CB, server);
+    QTRY_VERIFY_WITH_TIMEOUT(Idle(), 5000);
+    QCOMPARE(Body(), QStringList{"Domain Name: EXAMPLE.JP"});
+    QCOMPARE(FV6->LastRequest(), QByteArray("example.jp\r\n"));
   }
 
   // No address answers: one failure line, after every address was tried.
