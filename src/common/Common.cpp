@@ -5,6 +5,8 @@
 #include <climits>
 #include <optional>
 
+bool IsAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+
 // --- URL splitting ---------------------------------------------------------
 
 namespace {
@@ -22,8 +24,6 @@ QString CutAt(const QString& text, QChar c) {
 }
 
 bool HasBlank(const QString& text) { return text.contains(u' '); }
-
-bool IsAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 
 // Optional sign and ASCII digits, nothing else. A value beyond int saturates
 // instead of failing, so "99999999999" is out of range, not "no port".

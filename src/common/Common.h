@@ -3,6 +3,9 @@
 #include <QByteArrayView>
 #include <QString>
 
+// '0' to '9' alone, none of Unicode's other digits.
+bool IsAsciiDigit(QChar c);
+
 // --- URL splitting ---------------------------------------------------------
 // Plain cuts at the first " ", "://", "/", ":" or "#"; no decoding and no
 // validation. An IPv6 address is the host whole: in brackets before an
@@ -61,6 +64,13 @@ inline constexpr quint8 IcmpEchoReply = 0;
 inline constexpr quint8 IcmpDestUnreachable = 3;
 inline constexpr quint8 IcmpEchoRequest = 8;
 inline constexpr quint8 IcmpTimeExceeded = 11;
+// ICMPv6 (RFC 4443).
+inline constexpr quint8 Icmp6DestUnreachable = 1;
+inline constexpr quint8 Icmp6PacketTooBig = 2;
+inline constexpr quint8 Icmp6TimeExceeded = 3;
+inline constexpr quint8 Icmp6ParamProblem = 4;
+inline constexpr quint8 Icmp6EchoRequest = 128;
+inline constexpr quint8 Icmp6EchoReply = 129;
 
 // --- Internet checksum and the 16-bit millisecond clock ---------------------
 // Shared by the ICMP packet code and its workers.

@@ -21,7 +21,16 @@ bool IsMapped(const TBytes& bytes) {
   return std::equal(KMappedPrefix, KMappedPrefix + KMappedPrefixSize, bytes.begin());
 }
 
-bool IsAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+// Decimal digits alone, as a number no greater than max.
+std::optional<quint32> ParseBoundedDecimal(QStringView text, quint32 max) {
+  if (text.isEmpty() || !std::all_of(text.begin(), text.end(), IsAsciiDigit)) return std::nullopt;
+  quint64 value = 0;
+  for (QChar c : text) {
+    value = value * 10 + (c.unicode() - u'0');
+    if (value > max) return std::nullopt;
+  }
+  return quint32(value);
+}
 
 int HexDigitValue(QChar c) {
   const char16_t u = c.unicode();
@@ -52,15 +61,10 @@ std::optional<std::array<quint8, 4>> ParseDottedQuad(QStringView text) {
   std::array<quint8, 4> octets{};
   for (int i = 0; i < 4; ++i) {
     const QStringView part = parts[i];
-    if (part.isEmpty() || part.size() > 3 || (part.size() > 1 && part[0] == u'0'))
-      return std::nullopt;
-    int value = 0;
-    for (QChar c : part) {
-      if (!IsAsciiDigit(c)) return std::nullopt;
-      value = value * 10 + (c.unicode() - u'0');
-    }
-    if (value > 255) return std::nullopt;
-    octets[i] = quint8(value);
+    if (part.size() > 1 && part[0] == u'0') return std::nullopt;
+    const auto value = ParseBoundedDecimal(part, 255);
+    if (!value) return std::nullopt;
+    octets[i] = quint8(*value);
   }
   return octets;
 }
@@ -113,14 +117,8 @@ std::optional<TBytes> ParseIPv6Bytes(QStringView text) {
 // for the caller's lookup, as long as it has no blank or control character.
 std::optional<quint32> ZoneScopeId(QStringView zone, TNetAddress::TZoneLookup zoneLookup) {
   if (zone.isEmpty()) return std::nullopt;
-  if (std::all_of(zone.begin(), zone.end(), IsAsciiDigit)) {
-    quint64 value = 0;
-    for (QChar c : zone) {
-      value = value * 10 + (c.unicode() - u'0');
-      if (value > 0xFFFFFFFFu) return std::nullopt;
-    }
-    return quint32(value);
-  }
+  if (std::all_of(zone.begin(), zone.end(), IsAsciiDigit))
+    return ParseBoundedDecimal(zone, 0xFFFFFFFFu);
   const bool printable =
       std::all_of(zone.begin(), zone.end(), [](QChar c) { return c > u' ' && c.unicode() < 0x7F; });
   if (!printable || !zoneLookup) return std::nullopt;

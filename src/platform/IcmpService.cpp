@@ -25,9 +25,6 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 
-constexpr quint8 Icmp6EchoRequestType = 128;
-constexpr quint8 Icmp6EchoReplyType = 129;
-
 // A queue never holds more than this many stale datagrams worth reading.
 constexpr int MaxDiscards = 256;
 
@@ -118,27 +115,24 @@ bool SetIntOption(int fd, int level, int name, int value) {
   return ::setsockopt(fd, level, name, &value, sizeof value) == 0;
 }
 
-// Without options: the system's time-to-live (-1) and fragmentation allowed.
+// Without options: the system's time-to-live (-1) and fragmentation allowed;
+// both set as on the raw sockets, for either family.
 bool ApplyOptions(int fd, TAddressFamily family, const TIpOptionInformation* options) {
   const int ttl = options ? options->Ttl : -1;
   const bool dontFragment = options && (options->Flags & IpFlagDontFragment);
   const int tos = options ? options->Tos : 0;
-  if (ttl == 0) return false;
-  if (family == TAddressFamily::IPv6)
-    return SetIntOption(fd, IPPROTO_IPV6, IPV6_UNICAST_HOPS, ttl) &&
-           SetIntOption(fd, IPPROTO_IPV6, IPV6_TCLASS, tos) &&
-           SetIntOption(fd, IPPROTO_IPV6, IPV6_DONTFRAG, dontFragment ? 1 : 0);
-  return SetIntOption(fd, IPPROTO_IP, IP_TTL, ttl) && SetIntOption(fd, IPPROTO_IP, IP_TOS, tos) &&
-         SetIntOption(fd, IPPROTO_IP, IP_MTU_DISCOVER,
-                      dontFragment ? IP_PMTUDISC_DO : IP_PMTUDISC_DONT);
+  const bool v6 = family == TAddressFamily::IPv6;
+  return ttl != 0 && SetTtl(fd, ttl) &&
+         SetIntOption(fd, v6 ? IPPROTO_IPV6 : IPPROTO_IP, v6 ? IPV6_TCLASS : IP_TOS, tos) &&
+         SetDontFragment(fd, dontFragment);
 }
 
 quint8 EchoRequestType(TAddressFamily family) {
-  return family == TAddressFamily::IPv6 ? Icmp6EchoRequestType : IcmpEchoRequest;
+  return family == TAddressFamily::IPv6 ? Icmp6EchoRequest : IcmpEchoRequest;
 }
 
 quint8 EchoReplyType(TAddressFamily family) {
-  return family == TAddressFamily::IPv6 ? Icmp6EchoReplyType : IcmpEchoReply;
+  return family == TAddressFamily::IPv6 ? Icmp6EchoReply : IcmpEchoReply;
 }
 
 // Drops what earlier requests left behind: late replies, late errors and a
@@ -472,13 +466,13 @@ quint32 Icmp6ErrorStatus(quint8 type, quint8 code) {
       IpDestNetUnreachable,   // 6 reject route to destination
   };
   switch (type) {
-    case 1:
+    case Icmp6DestUnreachable:
       return code < std::size(unreachable) ? unreachable[code] : IpDestHostUnreachable;
-    case 2:
+    case Icmp6PacketTooBig:
       return IpPacketTooBig;
-    case 3:  // time exceeded: hop limit, or fragment reassembly
+    case Icmp6TimeExceeded:  // hop limit, or fragment reassembly
       return code == 1 ? IpTtlExpiredReassem : IpTtlExpiredTransit;
-    case 4:
+    case Icmp6ParamProblem:
       return IpParamProblem;
     default:
       return IpSuccess;

@@ -32,8 +32,8 @@ bool CanOpenRawIcmp();
 // refuses it.
 // Every receive waits at most msecs (> 0) milliseconds.
 bool SetReceiveTimeout(int fd, int msecs);
-// Time-to-live of the requests sent from now on (1..255); the hop limit
-// (IPV6_UNICAST_HOPS) on an IPv6 socket.
+// Time-to-live of the requests sent from now on (1..255, -1: the system's);
+// the hop limit (IPV6_UNICAST_HOPS) on an IPv6 socket, raw or datagram.
 bool SetTtl(int fd, int ttl);
 // on: the don't-fragment flag is set and nothing is fragmented (a request
 // larger than the path allows fails); off: the flag is clear and large

@@ -160,7 +160,8 @@ const char16_t* ServiceMessage(TServiceVerdict verdict) {
 }
 
 bool ServiceHopEndsTrace(quint32 status, quint32 answerAddr, quint32 targetAddr) {
-  return status == IpSuccess || answerAddr == targetAddr;
+  return ServiceHopEndsTrace(status, TNetAddress::FromIPv4(answerAddr),
+                             TNetAddress::FromIPv4(targetAddr));
 }
 
 bool ServiceHopEndsTrace(quint32 status, const TNetAddress& answerAddr,

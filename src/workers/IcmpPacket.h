@@ -76,11 +76,6 @@ TIcmpDatagram DecodeIcmpReply(std::span<const quint8> datagram);
 
 // ICMPv6 as raw and datagram ICMPv6 sockets hand it over: no IP header, and
 // the kernel computes the checksum.
-inline constexpr quint8 Icmp6DestUnreachable = 1;
-inline constexpr quint8 Icmp6PacketTooBig = 2;
-inline constexpr quint8 Icmp6TimeExceeded = 3;
-inline constexpr quint8 Icmp6EchoRequest = 128;
-inline constexpr quint8 Icmp6EchoReply = 129;
 inline constexpr int Ip6HeaderSize = 40;
 
 // An ICMPv6 echo request: as BuildEchoRequest, with type 128 and the
