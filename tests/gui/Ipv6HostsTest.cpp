@@ -76,39 +76,37 @@ class Ipv6HostsTest : public QObject, public TFormFixture {
     QCOMPARE(Finger(host), QStringList{"from " + reached});
   }
 
-  // The relay of the firewall dialog given as an IPv6 host: the query with
-  // the host typed goes to it.
-  void relayMayBeAnIPv6Host_data() {
-    QTest::addColumn<QString>("relay");
-    QTest::newRow("literal") << "::1";
-    QTest::newRow("literal in brackets") << "[::1]";
-    QTest::newRow("name with IPv6 alone") << "v6only.test";
-  }
-  void relayMayBeAnIPv6Host() {
-    QFETCH(QString, relay);
-    QVERIFY(OpenWithServers(false));
-    FV6->SetReply({{"relayed\r\n"}});
-    Form().FFingerRelay = relay;
-    Form().FngrWall_ChckB->setChecked(true);
-    Form().FngrReq_CB->setEditText("user");
-    QCOMPARE(Finger("far.example"), QStringList{"relayed"});
-    QCOMPARE(FV6->LastRequest(), QByteArray("user@far.example\r\n"));
-  }
-
-  void whoisAsksAnIPv6Server_data() {
+  // An IPv6 host where Finger's relay or the Whois server is named gets
+  // the query: a literal, bare or in brackets, or a name with IPv6 alone.
+  void relayAndWhoisServerMayBeIPv6Hosts_data() {
+    QTest::addColumn<bool>("whois");
     QTest::addColumn<QString>("server");
-    QTest::newRow("literal in brackets") << "[::1]";
-    QTest::newRow("name with IPv6 alone") << "v6only.test";
+    QTest::addColumn<QByteArray>("request");
+    const QByteArray relayed = "user@far.example\r\n", whois = "example.jp\r\n";
+    QTest::newRow("relay literal") << false << "::1" << relayed;
+    QTest::newRow("relay in brackets") << false << "[::1]" << relayed;
+    QTest::newRow("relay with IPv6 alone") << false << "v6only.test" << relayed;
+    QTest::newRow("whois in brackets") << true << "[::1]" << whois;
+    QTest::newRow("whois with IPv6 alone") << true << "v6only.test" << whois;
   }
-  void whoisAsksAnIPv6Server() {
+  void relayAndWhoisServerMayBeIPv6Hosts() {
+    QFETCH(bool, whois);
     QFETCH(QString, server);
+    QFETCH(QByteArray, request);
     QVERIFY(OpenWithServers(false));
-    FV6->SetReply({{"Domain Name: EXAMPLE.JP\r\n"}});
-    Form().WhoisReq_CB->setEditText("example.jp");
-    Start(Form().Whois, Form().WhoisServ_CB, server);
+    FV6->SetReply({{"answer\r\n"}});
+    if (whois) {
+      Form().WhoisReq_CB->setEditText("example.jp");
+      Start(Form().Whois, Form().WhoisServ_CB, server);
+    } else {
+      Form().FFingerRelay = server;
+      Form().FngrWall_ChckB->setChecked(true);
+      Form().FngrReq_CB->setEditText("user");
+      Start(Form().Finger, Form().FngrServ_CB, "far.example");
+    }
     QTRY_VERIFY_WITH_TIMEOUT(Idle(), 5000);
-    QCOMPARE(Body(), QStringList{"Domain Name: EXAMPLE.JP"});
-    QCOMPARE(FV6->LastRequest(), QByteArray("example.jp\r\n"));
+    QCOMPARE(Body(), QStringList{"answer"});
+    QCOMPARE(FV6->LastRequest(), request);
   }
 
   // No address answers: one failure line, after every address was tried.
