@@ -5,6 +5,8 @@
 #include <climits>
 #include <optional>
 
+#include "helper/ProbeWire.h"
+
 bool IsAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 
 // --- URL splitting ---------------------------------------------------------
@@ -169,25 +171,9 @@ QByteArray SjisLeft(const QByteArray& sjis, qsizetype limit) {
 
 #include <chrono>
 
-namespace {
-
-// Adds the carries back in until the sum fits 16 bits (one's complement sum).
-quint32 FoldCarries(quint64 sum) {
-  while (sum >> 16) sum = (sum >> 16) + (sum & 0xFFFF);
-  return quint32(sum);
-}
-
-}  // namespace
-
 quint16 IcmpChecksum(const void* buffer, qint32 length) {
-  const auto* bytes = static_cast<const uchar*>(buffer);
-  // 64 bits: no length that fits a qint32 can overflow it.
-  quint64 sum = 0;
-  qint32 i = 0;
-  for (; i + 1 < length; i += 2) sum += quint32(bytes[i]) | (quint32(bytes[i + 1]) << 8);
-  // The odd last byte is the low half of a word padded with zero.
-  if (i < length) sum += bytes[i];
-  return quint16(~FoldCarries(sum));
+  if (length <= 0) return 0xFFFF;
+  return WireChecksum({static_cast<const quint8*>(buffer), size_t(length)});
 }
 
 quint32 TickCount() {

@@ -18,7 +18,6 @@
 #include "main/OstrekMain.h"
 #include "platform/HostLookup.h"
 #include "platform/HostResolver.h"
-#include "platform/IcmpService.h"
 #include "platform/SocketSlot.h"
 #include "widgets/Animation.h"
 #include "widgets/ExtMemo.h"
@@ -240,11 +239,11 @@ void TOstrekForm::Stop_BtnClick() {
   AddOutput(QStringLiteral("...中止されました"));
   FBusy = false;
   // The worker's flag first: a worker that has just put its socket in the
-  // slot then either sees the flag or has its socket shut down here.
+  // slot then either sees the flag or has its socket shut down here. Ping
+  // and TraceRoute runs wake their own link.
   if (FWorker) FWorker->Stop();
   FWorker = nullptr;
   ActiveSocket.ShutdownAndClear();
-  if (FIcmpServiceMode) IcmpHandle.CloseAndClear();
   FinishQuery();
 }
 

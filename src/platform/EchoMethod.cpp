@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/IcmpLink.h"
 #include "platform/IcmpService.h"
 #include "platform/RawIcmp.h"
 #include "platform/RawIcmpHelper.h"
@@ -59,9 +60,7 @@ QString IcmpServiceFailure(int error) {
 
 QString ProbeIcmp6Sockets() {
   QString text = QStringLiteral("ICMPv6: ");
-  const int raw = OpenRawIcmp6();
-  if (raw >= 0) {
-    ::close(raw);
+  if (OpenRawLink(TAddressFamily::IPv6)) {
     text += QStringLiteral("RAWソケットが使えます。");
   } else {
     text += RawIcmpFailure(errno);
@@ -74,11 +73,7 @@ QString ProbeIcmp6Sockets() {
 }
 
 TEchoMethod ProbeEchoMethod() {
-  const int raw = OpenRawIcmp();
-  if (raw >= 0) {
-    ::close(raw);
-    return {};
-  }
+  if (OpenRawLink(TAddressFamily::IPv4)) return {};
   TEchoMethod method{true, RawIcmpFailure(errno)};
   const TIcmpHandle handle = IcmpCreateFile();
   if (handle == InvalidHandleValue)

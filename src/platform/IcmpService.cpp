@@ -19,8 +19,6 @@
 #include "platform/RawIcmp.h"
 #include "platform/SockAddr.h"
 
-TIcmpHandleSlot IcmpHandle;
-
 namespace {
 
 using TClock = std::chrono::steady_clock;
@@ -116,15 +114,12 @@ bool SetIntOption(int fd, int level, int name, int value) {
 }
 
 // Without options: the system's time-to-live (-1) and fragmentation allowed;
-// both set as on the raw sockets, for either family.
-bool ApplyOptions(int fd, TAddressFamily family, const TIpOptionInformation* options) {
+// all set as on the raw sockets, for either family.
+bool ApplyOptions(int fd, const TIpOptionInformation* options) {
   const int ttl = options ? options->Ttl : -1;
   const bool dontFragment = options && (options->Flags & IpFlagDontFragment);
   const int tos = options ? options->Tos : 0;
-  const bool v6 = family == TAddressFamily::IPv6;
-  return ttl != 0 && SetTtl(fd, ttl) &&
-         SetIntOption(fd, v6 ? IPPROTO_IPV6 : IPPROTO_IP, v6 ? IPV6_TCLASS : IP_TOS, tos) &&
-         SetDontFragment(fd, dontFragment);
+  return ttl != 0 && SetTtl(fd, ttl) && SetTrafficClass(fd, tos) && SetDontFragment(fd, dontFragment);
 }
 
 quint8 EchoRequestType(TAddressFamily family) {
@@ -385,7 +380,7 @@ bool SendEcho(TIcmpHandle handle, const TNetAddress& dest, const void* requestDa
   const TEchoSocketRef socket = Registry().Find(handle);
   if (!socket || socket->Family() != dest.Family()) return false;
   std::lock_guard lock(socket->SendLock());
-  if (socket->Closed() || !ApplyOptions(socket->Fd(), socket->Family(), options)) return false;
+  if (socket->Closed() || !ApplyOptions(socket->Fd(), options)) return false;
   DiscardPending(socket->Fd());
   const quint16 sequence = socket->NextSequence();
   const TClock::time_point start = TClock::now();
@@ -478,21 +473,3 @@ quint32 Icmp6ErrorStatus(quint8 type, quint8 code) {
       return IpSuccess;
   }
 }
-
-bool TIcmpHandleSlot::Put(TIcmpHandle handle) {
-  TIcmpHandle empty = InvalidHandleValue;
-  return FHandle.compare_exchange_strong(empty, handle);
-}
-
-bool TIcmpHandleSlot::Release(TIcmpHandle handle) {
-  TIcmpHandle expected = handle;
-  return handle != InvalidHandleValue &&
-         FHandle.compare_exchange_strong(expected, InvalidHandleValue);
-}
-
-bool TIcmpHandleSlot::CloseAndClear() {
-  const TIcmpHandle handle = FHandle.exchange(InvalidHandleValue);
-  return handle != InvalidHandleValue && IcmpCloseHandle(handle);
-}
-
-TIcmpHandle TIcmpHandleSlot::Current() const { return FHandle.load(); }

@@ -1,6 +1,5 @@
 #pragma once
 #include <QtGlobal>
-#include <atomic>
 #include <cstdint>
 
 #include "common/NetAddress.h"
@@ -99,29 +98,3 @@ quint32 IcmpErrorStatus(quint8 type, quint8 code);
 // The same for ICMPv6 messages: each unreachable code onto the nearest
 // status, packet too big onto IpPacketTooBig.
 quint32 Icmp6ErrorStatus(quint8 type, quint8 code);
-
-// The process-wide slot of the running service worker's handle, so that Stop
-// can end a pending IcmpSendEcho.
-//
-// Worker: h = IcmpCreateFile(); IcmpHandle.Put(h); check the stop flag (Stop
-// sets it before it empties the slot, so either Stop sees h or the worker
-// sees the flag); work; at its end `if (IcmpHandle.Release(h))
-// IcmpCloseHandle(h);`. Stop: set the flag, then IcmpHandle.CloseAndClear().
-// Each handle is closed exactly once, by whichever takes it out first.
-class TIcmpHandleSlot {
- public:
-  // False when the slot still holds another worker's handle, which it keeps:
-  // a late, stopped worker must never push out the running one.
-  bool Put(TIcmpHandle handle);
-  // Empties the slot if it still holds handle; true when it did, and the
-  // caller then closes the handle.
-  bool Release(TIcmpHandle handle);
-  // Takes out whatever the slot holds and closes it. True when there was one.
-  bool CloseAndClear();
-  TIcmpHandle Current() const;
-
- private:
-  std::atomic<TIcmpHandle> FHandle{InvalidHandleValue};
-};
-
-extern TIcmpHandleSlot IcmpHandle;

@@ -8,7 +8,6 @@
 
 #include <cerrno>
 
-#include "platform/RawIcmpHelper.h"
 #include "platform/SockAddr.h"
 
 namespace {
@@ -50,20 +49,9 @@ int Filtered(int fd, bool (*setFilter)(int)) {
   return -1;
 }
 
-// Falls back on the helper for a permission error alone. When the helper
-// cannot even be started, the cause the user can act on is still this
-// process's own errno.
-int RawIcmpSocket(THelperSocket kind) {
-  const bool v6 = kind == THelperSocket::RawIcmpV6;
-  const int fd = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_RAW | SOCK_CLOEXEC,
-                          v6 ? int(IPPROTO_ICMPV6) : int(IPPROTO_ICMP));
-  if (fd >= 0 || !IsPermissionError(errno)) return fd;
-  const int error = errno;
-  THelperRequest request;
-  request.Kind = std::uint16_t(kind);
-  const int received = AskIcmpHelper(IcmpHelperPath(), request);
-  if (received < 0 && (errno == ENOENT || errno == EACCES || errno == ENOEXEC)) errno = error;
-  return received;
+int RawIcmpSocket(bool v6) {
+  return ::socket(v6 ? AF_INET6 : AF_INET, SOCK_RAW | SOCK_CLOEXEC,
+                  v6 ? int(IPPROTO_ICMPV6) : int(IPPROTO_ICMP));
 }
 
 }  // namespace
@@ -72,17 +60,10 @@ bool IsPermissionError(int error) { return error == EPERM || error == EACCES; }
 
 int OpenRawIcmp() {
   // Without the filter Ping of 127.0.0.1 would see its own request first.
-  return Filtered(RawIcmpSocket(THelperSocket::RawIcmpV4), BlockEchoRequests);
+  return Filtered(RawIcmpSocket(false), BlockEchoRequests);
 }
 
-int OpenRawIcmp6() { return Filtered(RawIcmpSocket(THelperSocket::RawIcmpV6), PassEchoAnswers6); }
-
-bool CanOpenRawIcmp() {
-  const int fd = OpenRawIcmp();
-  if (fd < 0) return false;
-  ::close(fd);
-  return true;
-}
+int OpenRawIcmp6() { return Filtered(RawIcmpSocket(true), PassEchoAnswers6); }
 
 bool SetReceiveTimeout(int fd, int msecs) {
   // Linux takes a timeval here, not a count of milliseconds.
@@ -102,6 +83,11 @@ bool SetDontFragment(int fd, bool on) {
   // The Linux default (IP_PMTUDISC_WANT) sets the flag on every packet that
   // fits the path, so "off" has to be said explicitly.
   return SetIntOption(fd, IPPROTO_IP, IP_MTU_DISCOVER, on ? IP_PMTUDISC_DO : IP_PMTUDISC_DONT);
+}
+
+bool SetTrafficClass(int fd, int value) {
+  if (IsIPv6Socket(fd)) return SetIntOption(fd, IPPROTO_IPV6, IPV6_TCLASS, value);
+  return SetIntOption(fd, IPPROTO_IP, IP_TOS, value);
 }
 
 bool SendIcmp(int fd, quint32 destAddr, std::span<const quint8> message) {
@@ -124,12 +110,12 @@ int ReceiveIcmp(int fd, std::span<quint8> buffer, quint32* sourceAddr) {
   return received;
 }
 
-int ReceiveIcmp(int fd, std::span<quint8> buffer, TNetAddress* source) {
+int ReceiveIcmp(int fd, std::span<quint8> buffer, TNetAddress* source, int flags) {
   TSockAddr from;
   socklen_t sourceLength = sizeof from.Storage;
   ssize_t received;
   do {
-    received = ::recvfrom(fd, buffer.data(), buffer.size(), 0, from.Get(), &sourceLength);
+    received = ::recvfrom(fd, buffer.data(), buffer.size(), flags, from.Get(), &sourceLength);
   } while (received < 0 && errno == EINTR);
   // A raw socket always delivers at least an IP header (an ICMPv6 header
   // on IPv6): 0 bytes means the socket was shut down, which is no datagram.

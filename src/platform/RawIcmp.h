@@ -4,16 +4,16 @@
 
 #include "common/NetAddress.h"
 
-// Raw ICMP sockets for the raw-socket workers: socket(AF_INET, SOCK_RAW,
-// IPPROTO_ICMP). They need CAP_NET_RAW: root opens them itself, an ordinary
-// user gets them from the helper (RawIcmpHelper.h). A datagram comes back
-// whole, IPv4 header included.
+#include <QDeadlineTimer>
 
-// Opens a raw ICMP socket (close-on-exec, blocking), itself or, when that is
-// not permitted, through the helper. It never receives echo requests: on
-// loopback the host's own outgoing requests would otherwise arrive before
-// each reply. Returns the descriptor, or -1 with errno set: the helper's
-// errno when it answered, else this process's own.
+// Raw ICMP sockets of this process: socket(AF_INET, SOCK_RAW, IPPROTO_ICMP).
+// They need CAP_NET_RAW, which root has; an ordinary user's runs go through
+// the helper instead (IcmpLink.h). A datagram comes back whole, IPv4 header
+// included.
+
+// Opens a raw ICMP socket (close-on-exec, blocking). It never receives echo
+// requests: on loopback the host's own outgoing requests would otherwise
+// arrive before each reply. Returns the descriptor, or -1 with errno set.
 int OpenRawIcmp();
 
 // The same for ICMPv6: socket(AF_INET6, SOCK_RAW, IPPROTO_ICMPV6), with an
@@ -24,9 +24,6 @@ int OpenRawIcmp6();
 
 // Whether a socket failed for want of a privilege or permission.
 bool IsPermissionError(int error);
-
-// Start-up probe: whether a raw ICMP socket can be opened now.
-bool CanOpenRawIcmp();
 
 // The socket options the workers set; each returns false when the system
 // refuses it.
@@ -40,6 +37,9 @@ bool SetTtl(int fd, int ttl);
 // requests are fragmented. IPV6_DONTFRAG on an IPv6 socket.
 bool SetDontFragment(int fd, bool on);
 
+// Type of service on IPv4, traffic class on IPv6.
+bool SetTrafficClass(int fd, int value);
+
 // Sends one ICMP message to destAddr (IPv4, network byte order). True when
 // the whole message was handed to the system.
 bool SendIcmp(int fd, quint32 destAddr, std::span<const quint8> message);
@@ -51,5 +51,10 @@ bool SendIcmp(int fd, const TNetAddress& dest, std::span<const quint8> message);
 // count and its source address (network byte order) in *sourceAddr when
 // given; -1 on time-out, error, or when the socket was shut down (Stop).
 int ReceiveIcmp(int fd, std::span<quint8> buffer, quint32* sourceAddr = nullptr);
-// The same with the source of either family.
-int ReceiveIcmp(int fd, std::span<quint8> buffer, TNetAddress* source);
+// The same with the source of either family, and recv flags.
+int ReceiveIcmp(int fd, std::span<quint8> buffer, TNetAddress* source, int flags = 0);
+
+// A run's wake descriptor (an eventfd): Wake makes it readable for good.
+void WakeEventFd(int fd);
+// Waits until fd is readable (1), wakeFd is (-1), or the deadline passes (0).
+int WaitReadable(int fd, int wakeFd, const QDeadlineTimer& deadline);

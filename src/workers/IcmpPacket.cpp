@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/Common.h"
+#include "helper/ProbeWire.h"
 
 namespace {
 
@@ -14,21 +15,10 @@ constexpr quint8 IpProtocolIcmp = 1;
 constexpr int IpProtocolAt = 9;
 constexpr int IpSourceAt = 12;
 constexpr int IpDestAt = 16;
-constexpr int IcmpChecksumAt = 2;
 constexpr int IcmpIdentifierAt = 4;
 constexpr int IcmpSequenceAt = 6;
-constexpr int EchoSendTimeAt = 8;
 
 quint16 ReadLsbFirst16(const quint8* at) { return quint16(at[0] | (at[1] << 8)); }
-
-void WriteLsbFirst16(quint8* at, quint16 value) {
-  at[0] = quint8(value);
-  at[1] = quint8(value >> 8);
-}
-
-void WriteLsbFirst32(quint8* at, quint32 value) {
-  for (int i = 0; i < 4; ++i) at[i] = quint8(value >> (8 * i));
-}
 
 // Addresses stay in network byte order: copied, not interpreted.
 quint32 ReadAddress(const quint8* at) {
@@ -98,18 +88,21 @@ quint8 Icmp6AsIcmpType(quint8 type) {
   }
 }
 
-constexpr quint8 Ip6NextHeaderAt = 6;
 constexpr quint8 Ip6ProtocolIcmp = 58;
 
-// RFC 4443 quotes as much of the offending packet as fits in 1280 bytes.
+// RFC 4443 quotes as much of the offending packet as fits in 1280 bytes: the
+// IPv6 header, any extension headers (a Fragment header when the request
+// was larger than the path), and the request's ICMPv6 header.
 void DecodeQuote6(std::span<const quint8> quote, TIcmpDatagram& datagram) {
-  if (quote.size() < size_t(Ip6HeaderSize + IcmpHeaderSize)) {
+  quint8 protocol = 0;
+  const int at = WireIp6PayloadAt(quote, &protocol);
+  if (quote.size() < size_t(Ip6HeaderSize + IcmpHeaderSize) ||
+      (at >= 0 && protocol == Ip6ProtocolIcmp && quote.size() < size_t(at + IcmpHeaderSize))) {
     datagram.FQuote = TQuote::TooShort;
     return;
   }
-  const quint8* icmp = &quote[Ip6HeaderSize];
-  if ((quote[0] >> 4) != 6 || quote[Ip6NextHeaderAt] != Ip6ProtocolIcmp ||
-      icmp[0] != Icmp6EchoRequest || icmp[1] != 0) {
+  const quint8* icmp = at >= 0 ? &quote[size_t(at)] : nullptr;
+  if (!icmp || protocol != Ip6ProtocolIcmp || icmp[0] != Icmp6EchoRequest || icmp[1] != 0) {
     datagram.FQuote = TQuote::OtherPacket;
     return;
   }
@@ -124,18 +117,7 @@ quint16 EchoIdentifier() { return quint16(::getpid()); }
 
 bool BuildEchoRequest(std::span<quint8> buffer, int dataSize, quint32 sequence, quint16 identifier,
                       quint32 sendTime) {
-  if (dataSize < MinEchoDataSize || buffer.size() < size_t(EchoRequestSize(dataSize))) return false;
-  quint8* request = buffer.data();
-  request[0] = IcmpEchoRequest;
-  request[1] = 0;
-  WriteLsbFirst16(request + IcmpChecksumAt, 0);
-  WriteLsbFirst16(request + IcmpIdentifierAt, identifier);
-  WriteLsbFirst16(request + IcmpSequenceAt, quint16(sequence));
-  WriteLsbFirst32(request + EchoSendTimeAt, sendTime);
-  std::memset(request + EchoSendTimeAt + 4, EchoFiller, size_t(dataSize - 4));
-  const qint32 length = EchoRequestSize(dataSize);
-  WriteLsbFirst16(request + IcmpChecksumAt, IcmpChecksum(request, length));
-  return true;
+  return WireBuildEcho(buffer, false, dataSize, identifier, quint16(sequence), sendTime);
 }
 
 bool BuildEchoRequest(std::span<quint8> buffer, int dataSize, quint32 sequence) {
@@ -143,10 +125,7 @@ bool BuildEchoRequest(std::span<quint8> buffer, int dataSize, quint32 sequence) 
 }
 
 bool BuildEcho6Request(std::span<quint8> buffer, int dataSize, quint32 sequence) {
-  if (!BuildEchoRequest(buffer, dataSize, sequence)) return false;
-  buffer[0] = Icmp6EchoRequest;
-  WriteLsbFirst16(&buffer[IcmpChecksumAt], 0);
-  return true;
+  return WireBuildEcho(buffer, true, dataSize, EchoIdentifier(), quint16(sequence), TickCount());
 }
 
 TIcmpDatagram DecodeIcmp6Reply(std::span<const quint8> message) {

@@ -1,8 +1,5 @@
 #include "workers/IcmpThread.h"
 
-#include <poll.h>
-#include <unistd.h>
-
 #include <QDeadlineTimer>
 #include <cerrno>
 
@@ -25,93 +22,107 @@ bool TIcmpThread::ReachTarget(int (*addressWidth)(const TNetAddress&)) {
   return true;
 }
 
-// --- The run's socket or handle ---------------------------------------------
+// --- The run's link ------------------------------------------------------------
 
-void TIcmpThread::RunWithRawSocket(int dataSize, const std::function<void(int fd)>& work) {
-  // Stop sets the flag before it shuts the slot down: checking after the
-  // socket is published means either Stop saw it or we see the flag.
-  if (OpenRawSocket(dataSize) && !Terminated()) work(FRawFd);
-  CloseRawSocket();
+void TIcmpThread::RunWithRawSocket(int dataSize, const std::function<void()>& work) {
+  FDecode = RawDecoderFor(FTarget.Family());
+  std::unique_ptr<TRawLink> link = OpenRawLink(FTarget.Family());
+  if (!link) {
+    SetClosingStatus(RawIcmpFailure(errno));
+    return;
+  }
+  FRawLink = link.get();
+  FDataSize = dataSize;
+  FReceive.assign(size_t(ReceiveBufferSize(dataSize)), 0);
+  if (PublishLink(std::move(link))) work();
+  CloseLink();
 }
 
 void TIcmpThread::RunWithServiceHandle(int dataSize, int replySize,
                                        const std::function<void()>& work) {
-  if (OpenServiceHandle(dataSize, replySize) && !Terminated()) work();
-  CloseServiceHandle();
-}
-
-bool TIcmpThread::OpenRawSocket(int dataSize) {
-  FRaw = &RawTransportFor(FTarget.Family());
-  FRawFd = FRaw->Open();
-  if (FRawFd < 0) {
-    SetClosingStatus(RawIcmpFailure(errno));
-    return false;
-  }
-  FRawToken = ActiveSocket.Put(FRawFd);
-  FDataSize = dataSize;
-  FRequest.assign(size_t(EchoRequestSize(dataSize)), EchoFiller);
-  FReceive.assign(size_t(ReceiveBufferSize(dataSize)), 0);
-  return true;
-}
-
-void TIcmpThread::CloseRawSocket() {
-  if (FRawFd < 0) return;
-  // Stop may have shut it down and emptied the slot; closing is ours alone.
-  ActiveSocket.Release(FRawToken);
-  ::close(FRawFd);
-  FRawFd = -1;
-}
-
-bool TIcmpThread::OpenServiceHandle(int dataSize, int replySize) {
-  FService = &ServiceTransportFor(FTarget.Family());
-  FHandle = FService->Create();
-  if (FHandle == InvalidHandleValue) {
+  std::unique_ptr<TServiceLink> link = TServiceLink::Open(FTarget.Family());
+  if (!link) {
     SetClosingStatus(IcmpServiceFailure(errno));
     SyncAddOutput(ToSjis(TextNoHandle));
-    return false;
+    return;
   }
-  FHandlePublished = IcmpHandle.Put(FHandle);
+  FServiceLink = link.get();
   FRequest.assign(size_t(dataSize), EchoFiller);
   FReceive.assign(size_t(replySize), 0);
-  return true;
+  if (PublishLink(std::move(link))) work();
+  CloseLink();
 }
 
-void TIcmpThread::CloseServiceHandle() {
-  // Unless Stop took the handle out of the slot and closed it already.
-  if (FHandle != InvalidHandleValue && (!FHandlePublished || IcmpHandle.Release(FHandle)))
-    IcmpCloseHandle(FHandle);
-  FHandle = InvalidHandleValue;
+// Stop sets the flag before it wakes the link: checking after the link is
+// published means either Stop saw the link or we see the flag.
+bool TIcmpThread::PublishLink(std::unique_ptr<TIcmpLink> link) {
+  {
+    const std::lock_guard lock(FLinkLock);
+    FLink = std::move(link);
+  }
+  return !Terminated();
+}
+
+void TIcmpThread::WakeTransport() {
+  const std::lock_guard lock(FLinkLock);
+  if (FLink) FLink->Wake();
+}
+
+// Closed outside the lock: ending a helper may take a moment, and Stop must
+// never wait for it.
+void TIcmpThread::CloseLink() {
+  std::unique_ptr<TIcmpLink> link;
+  {
+    const std::lock_guard lock(FLinkLock);
+    link = std::move(FLink);
+  }
+  FRawLink = nullptr;
+  FServiceLink = nullptr;
+}
+
+// A link lost by anything but Stop ends the run, with its reason.
+bool TIcmpThread::LinkLost() {
+  if (!FLost && FRawLink && !FRawLink->Failure().isEmpty()) {
+    FLost = true;
+    SetClosingStatus(FRawLink->Failure());
+  }
+  return FLost;
 }
 
 void TIcmpThread::ForEachStep(int first, int last, const std::function<bool(int)>& step) {
-  for (int n = first; n <= last && !Terminated(); ++n)
+  for (int n = first; n <= last && !Terminated() && !LinkLost(); ++n)
     if (!step(n)) break;
 }
 
 // --- Raw requests -------------------------------------------------------------
 
-bool TIcmpThread::SendRawRequest(quint32 sequence) {
-  if (!FRaw->Build(FRequest, FDataSize, sequence)) return false;
-  FStartTick = Tick16();
-  return SendIcmp(FRawFd, FTarget, FRequest);
+TLinkResult TIcmpThread::SendRawRequest(quint32 sequence, int hopLimit, bool dontFragment) {
+  TEchoProbe probe;
+  probe.Dest = FTarget;
+  probe.Sequence = quint16(sequence);
+  probe.DataSize = FDataSize;
+  probe.HopLimit = hopLimit;
+  probe.DontFragment = dontFragment;
+  const TLinkResult result = FRawLink->Send(probe);
+  if (result == TLinkResult::Lost) LinkLost();
+  return result;
 }
 
 TRawAnswer TIcmpThread::AwaitRawAnswer(quint32 sequence, int timeoutMs, TJudge judge) {
   const QDeadlineTimer deadline(qMax(timeoutMs, 0));
   for (;;) {
-    const int ready = WaitFd(FRawFd, POLLIN, int(deadline.remainingTime()));
-    if (ready < 0) return {TEchoVerdict::Stopped, {}};
-    if (ready == 0) return {TEchoVerdict::NoAnswer, {}};
-    TNetAddress source;
-    const int received = ReceiveIcmp(FRawFd, FReceive, &source);
-    // Stop shuts the socket down, which fails the receive: no line then.
-    if (Terminated()) return {TEchoVerdict::Stopped, {}};
-    if (received < 0) return {TEchoVerdict::NoAnswer, {}};
-    const auto bytes = std::span<const quint8>(FReceive).first(size_t(received));
-    const TIcmpDatagram datagram = FRaw->Decode(bytes);
-    const TEchoVerdict verdict = judge(datagram, EchoIdentifier(), quint16(sequence));
+    TRawArrival arrival;
+    const TLinkResult received =
+        FRawLink->Receive(FReceive, int(deadline.remainingTime()), &arrival);
+    // Stop wakes the link, which ends the wait: no line then.
+    if (Terminated() || (received == TLinkResult::Lost && LinkLost()))
+      return {TEchoVerdict::Stopped, {}};
+    if (received != TLinkResult::Done) return {TEchoVerdict::NoAnswer, {}};
+    const auto bytes = std::span<const quint8>(FReceive).first(size_t(arrival.Size));
+    const TIcmpDatagram datagram = FDecode(bytes);
+    const TEchoVerdict verdict = judge(datagram, FRawLink->Identifier(), quint16(sequence));
     if (verdict != TEchoVerdict::KeepWaiting)
-      return {verdict, source, ElapsedTick16(FStartTick), datagram.FMtu};
+      return {verdict, arrival.Source, arrival.ElapsedMs, datagram.FMtu};
   }
 }
 
@@ -121,7 +132,7 @@ TServiceAnswer TIcmpThread::SendServiceEcho(int ttl, bool dontFragment, int time
   TIpOptionInformation options;
   options.Ttl = quint8(ttl);
   options.Flags = dontFragment ? IpFlagDontFragment : 0;
-  return FService->Echo(FHandle, FTarget, FRequest, options, FReceive, quint32(timeoutMs));
+  return FServiceLink->Echo(FTarget, FRequest, options, FReceive, quint32(timeoutMs));
 }
 
 // --- What the run shows -------------------------------------------------------------

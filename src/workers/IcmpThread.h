@@ -1,9 +1,11 @@
 #pragma once
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <vector>
 
+#include "platform/IcmpLink.h"
 #include "platform/IcmpService.h"
-#include "platform/SocketSlot.h"
 #include "workers/IcmpCommon.h"
 #include "workers/IcmpTransport.h"
 #include "workers/QueryThread.h"
@@ -16,10 +18,11 @@ struct TRawAnswer {
   quint32 Mtu = 0;     // with PacketTooBig
 };
 
-// Base of the Ping and TraceRoute workers: the raw socket or the echo
-// service handle of the run, published for Stop and closed exactly once; the
-// wait for a raw answer with its filtering; the lines, the pause and the hop
-// names. The workers themselves only say what to send and what to show.
+// Base of the Ping and TraceRoute workers: the run's link (its own raw
+// socket, the helper, or the echo service's handle), which Stop wakes and
+// the run alone closes; the wait for a raw answer with its filtering; the
+// lines, the pause and the hop names. The workers themselves only say what
+// to send and what to show.
 class TIcmpThread : public TQueryThread {
   Q_OBJECT
  protected:
@@ -32,25 +35,26 @@ class TIcmpThread : public TQueryThread {
   // lookup wrote why, or the run was stopped).
   bool ReachTarget(int (*addressWidth)(const TNetAddress&));
 
-  // Runs work with the run's raw socket open and its buffers ready for
-  // requests of dataSize bytes, unless the socket cannot be opened (no line;
+  // Runs work with the run's raw link open and its buffers ready for
+  // requests of dataSize bytes, unless the link cannot be opened (no line;
   // the status bar tells why) or the run is stopped first; then closes it.
-  void RunWithRawSocket(int dataSize, const std::function<void(int fd)>& work);
+  void RunWithRawSocket(int dataSize, const std::function<void()>& work);
   // The same with an echo service handle; without one the run shows the
   // one line that says so, and the status bar why.
   void RunWithServiceHandle(int dataSize, int replySize, const std::function<void()>& work);
 
-  // Calls step(n) for n = first..last until it returns false or the run
-  // stops. Nothing when last < first.
+  // Calls step(n) for n = first..last until it returns false, the run
+  // stops or its link is lost. Nothing when last < first.
   void ForEachStep(int first, int last, const std::function<bool(int)>& step);
 
-  // Raw: builds the echo request with this sequence number, notes the start
-  // time and sends it to the target. False when the send failed.
-  bool SendRawRequest(quint32 sequence);
+  // Raw: sends the echo request with this sequence number to the target.
+  // Failed (errno says why) gets its line from the caller; Lost ends the
+  // run without one, the status bar saying why.
+  TLinkResult SendRawRequest(quint32 sequence, int hopLimit, bool dontFragment);
   // Raw: waits at most timeoutMs after the send for the datagram that judge
   // says ends the wait. Whatever else arrives is skipped without restarting
   // the time-out, so a busy network cannot make the wait endless.
-  // The transport decodes either family into the same record.
+  // The link's datagrams of either family are decoded into the same record.
   using TJudge = TEchoVerdict (*)(const TIcmpDatagram&, quint16, quint16);
   TRawAnswer AwaitRawAnswer(quint32 sequence, int timeoutMs, TJudge judge);
 
@@ -83,23 +87,25 @@ class TIcmpThread : public TQueryThread {
   QByteArray FHostText;  // the target's official name, empty for a dotted address
 
  private:
-  bool OpenRawSocket(int dataSize);
-  void CloseRawSocket();
-  bool OpenServiceHandle(int dataSize, int replySize);
-  void CloseServiceHandle();
+  void WakeTransport() final;
+  // Hands the run's link to Stop's reach; false when the run was stopped
+  // already, and then the link is closed.
+  bool PublishLink(std::unique_ptr<TIcmpLink> link);
+  void CloseLink();
+  bool LinkLost();
   QByteArray HopName(const TNetAddress& addr);
 
   const QString FHost;
-  // Picked from the target's family when the socket or handle is opened.
-  const TRawTransport* FRaw = nullptr;
-  const TServiceTransport* FService = nullptr;
-  int FRawFd = -1;
-  TSocketSlot::TToken FRawToken = 0;
-  TIcmpHandle FHandle = InvalidHandleValue;
-  bool FHandlePublished = false;  // in IcmpHandle, where Stop can close it
+  // The run's link, opened for the target's family. Stop reaches it under
+  // the lock; the run uses it through the typed pointer of its kind.
+  std::mutex FLinkLock;
+  std::unique_ptr<TIcmpLink> FLink;
+  TRawLink* FRawLink = nullptr;
+  TServiceLink* FServiceLink = nullptr;
+  TRawDecoder FDecode = nullptr;
+  bool FLost = false;
   int FDataSize = 0;
   int FAddressWidth = IPv4AddressWidth;
-  quint16 FStartTick = 0;
   std::vector<quint8> FRequest;
   std::vector<quint8> FReceive;
 };

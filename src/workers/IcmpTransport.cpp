@@ -2,13 +2,7 @@
 
 #include <cstring>
 
-#include "platform/RawIcmp.h"
-
 namespace {
-
-bool BuildEcho4(std::span<quint8> request, int dataSize, quint32 sequence) {
-  return BuildEchoRequest(request, dataSize, sequence);
-}
 
 TServiceAnswer Echo4(TIcmpHandle handle, const TNetAddress& dest, std::span<const quint8> data,
                      const TIpOptionInformation& options, std::span<quint8> reply,
@@ -26,7 +20,7 @@ TServiceAnswer Echo4(TIcmpHandle handle, const TNetAddress& dest, std::span<cons
 }
 
 TServiceAnswer Echo6(TIcmpHandle handle, const TNetAddress& dest, std::span<const quint8> data,
-                     const TIpOptionInformation& options, std::span<quint8>, quint32 timeoutMs) {
+                     const TIpOptionInformation& options, quint32 timeoutMs) {
   TIcmp6EchoReply record;
   TServiceAnswer answer;
   answer.Replies = Icmp6SendEcho(handle, dest, data.data(), quint16(data.size()), &options,
@@ -38,17 +32,27 @@ TServiceAnswer Echo6(TIcmpHandle handle, const TNetAddress& dest, std::span<cons
   return answer;
 }
 
-constexpr TRawTransport Raw4{OpenRawIcmp, BuildEcho4, DecodeIcmpReply};
-constexpr TRawTransport Raw6{OpenRawIcmp6, BuildEcho6Request, DecodeIcmp6Reply};
-constexpr TServiceTransport Service4{IcmpCreateFile, Echo4};
-constexpr TServiceTransport Service6{Icmp6CreateFile, Echo6};
-
 }  // namespace
 
-const TRawTransport& RawTransportFor(TAddressFamily family) {
-  return family == TAddressFamily::IPv6 ? Raw6 : Raw4;
+TRawDecoder RawDecoderFor(TAddressFamily family) {
+  return family == TAddressFamily::IPv6 ? DecodeIcmp6Reply : DecodeIcmpReply;
 }
 
-const TServiceTransport& ServiceTransportFor(TAddressFamily family) {
-  return family == TAddressFamily::IPv6 ? Service6 : Service4;
+std::unique_ptr<TServiceLink> TServiceLink::Open(TAddressFamily family) {
+  const TIcmpHandle handle =
+      family == TAddressFamily::IPv6 ? Icmp6CreateFile() : IcmpCreateFile();
+  if (handle == InvalidHandleValue) return nullptr;
+  return std::unique_ptr<TServiceLink>(new TServiceLink(handle, family));
+}
+
+// Closed once either way: a handle closed by Wake is no longer open here.
+TServiceLink::~TServiceLink() { IcmpCloseHandle(FHandle); }
+
+void TServiceLink::Wake() { IcmpCloseHandle(FHandle); }
+
+TServiceAnswer TServiceLink::Echo(const TNetAddress& dest, std::span<const quint8> data,
+                                  const TIpOptionInformation& options, std::span<quint8> reply,
+                                  quint32 timeoutMs) const {
+  if (FFamily == TAddressFamily::IPv6) return Echo6(FHandle, dest, data, options, timeoutMs);
+  return Echo4(FHandle, dest, data, options, reply, timeoutMs);
 }

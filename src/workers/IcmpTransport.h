@@ -1,22 +1,20 @@
 #pragma once
+#include <memory>
 #include <span>
 
 #include "common/NetAddress.h"
+#include "platform/IcmpLink.h"
 #include "platform/IcmpService.h"
 #include "workers/IcmpPacket.h"
 
-// How a run reaches ICMP: a raw socket or the echo service, over IPv4 or
-// IPv6. A worker picks its transport once, from the target's family, when
-// the run starts; after that nothing in it asks for the family.
+// How a run reaches ICMP: a raw link (IcmpLink.h) or the echo service, over
+// IPv4 or IPv6. A worker opens its run's link once, for the target's
+// family, when the run starts; after that nothing in it asks for the family.
 
-// Raw sockets: the worker builds each request and judges what arrives.
-struct TRawTransport {
-  int (*Open)();  // the raw socket, or -1 with errno set
-  // Fills one echo request; false when dataSize does not fit the buffer.
-  bool (*Build)(std::span<quint8> request, int dataSize, quint32 sequence);
-  // A received datagram in ICMP's words, so that one judge serves both.
-  TIcmpDatagram (*Decode)(std::span<const quint8> received);
-};
+// Raw links hand back whole datagrams; this reads those of a family in
+// ICMP's words, so that one judge serves both.
+using TRawDecoder = TIcmpDatagram (*)(std::span<const quint8> received);
+TRawDecoder RawDecoderFor(TAddressFamily family);
 
 // What one call of the echo service gave.
 struct TServiceAnswer {
@@ -27,15 +25,26 @@ struct TServiceAnswer {
   quint32 Mtu = 0;  // IPv6, packet too big from a router
 };
 
-// The echo service over ICMP datagram sockets: the system builds the
-// requests and matches the replies; the answer is the service's status.
-struct TServiceTransport {
-  TIcmpHandle (*Create)();  // InvalidHandleValue with errno set
-  // One request with data to dest; reply is room for the service's record.
-  TServiceAnswer (*Echo)(TIcmpHandle handle, const TNetAddress& dest,
-                         std::span<const quint8> data, const TIpOptionInformation& options,
-                         std::span<quint8> reply, quint32 timeoutMs);
-};
+// The echo service over ICMP datagram sockets, for one run: the system
+// builds the requests and matches the replies; the answer is the service's
+// status. Waking closes the run's handle, which ends a pending call at once.
+class TServiceLink : public TIcmpLink {
+ public:
+  // The run's handle for family; null with errno set.
+  static std::unique_ptr<TServiceLink> Open(TAddressFamily family);
+  ~TServiceLink() override;
+  TServiceLink(const TServiceLink&) = delete;
+  TServiceLink& operator=(const TServiceLink&) = delete;
 
-const TRawTransport& RawTransportFor(TAddressFamily family);
-const TServiceTransport& ServiceTransportFor(TAddressFamily family);
+  void Wake() override;
+  // One request with data to dest; reply is room for the service's record.
+  TServiceAnswer Echo(const TNetAddress& dest, std::span<const quint8> data,
+                      const TIpOptionInformation& options, std::span<quint8> reply,
+                      quint32 timeoutMs) const;
+
+ private:
+  TServiceLink(TIcmpHandle handle, TAddressFamily family) : FHandle(handle), FFamily(family) {}
+
+  const TIcmpHandle FHandle;
+  const TAddressFamily FFamily;
+};

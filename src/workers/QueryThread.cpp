@@ -49,6 +49,7 @@ void TQueryThread::Stop() {
     const std::uint64_t one = 1;
     [[maybe_unused]] auto n = ::write(FWakeFd, &one, sizeof one);
   }
+  WakeTransport();
 }
 
 bool TQueryThread::WaitForAll(int msecs) {

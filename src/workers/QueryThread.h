@@ -69,6 +69,10 @@ class TQueryThread : public QThread {
   // Interruptible pause: true when stopped during (or before) the pause.
   bool PauseMs(int msecs);
 
+  // Stop, on the main thread, after the flag is set: wakes what the worker
+  // waits on besides its own waits and lookups.
+  virtual void WakeTransport() {}
+
  private:
   void run() final;
 

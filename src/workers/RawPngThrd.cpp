@@ -1,6 +1,5 @@
 #include "workers/RawPngThrd.h"
 
-#include "platform/RawIcmp.h"
 
 TRawPingThread::TRawPingThread(std::shared_ptr<TOutputChannel> channel, TLookupSetup lookup,
                                const QString& host, const TPingParams& params)
@@ -8,22 +7,16 @@ TRawPingThread::TRawPingThread(std::shared_ptr<TOutputChannel> channel, TLookupS
 
 void TRawPingThread::Work() {
   if (!ReachTarget(PingAddressWidth)) return;
-  RunWithRawSocket(FParams.DataSize, [this](int fd) {
-    SetOptions(fd);
+  RunWithRawSocket(FParams.DataSize, [this] {
     ForEachStep(0, FParams.Count - 1, [this](int index) { return PingOnce(index); });
   });
 }
 
-// A refused option leaves the system's default; the requests still go out.
-void TRawPingThread::SetOptions(int fd) {
-  SetReceiveTimeout(fd, FParams.TimeoutSec * 1000);
-  SetTtl(fd, FParams.Ttl);
-  SetDontFragment(fd, FParams.DontFragment);
-}
-
 // One request with its line; false when the run ends here.
 bool TRawPingThread::PingOnce(int index) {
-  if (!SendRawRequest(quint32(index))) {
+  const TLinkResult sent = SendRawRequest(quint32(index), FParams.Ttl, FParams.DontFragment);
+  if (sent == TLinkResult::Lost) return false;
+  if (sent == TLinkResult::Failed) {
     SyncSendFailure(index + 1, FTarget);
     return !PauseMs(FParams.DelayMs);
   }

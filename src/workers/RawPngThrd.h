@@ -15,7 +15,6 @@ class TRawPingThread : public TIcmpThread {
   void Work() override;
 
  private:
-  void SetOptions(int fd);
   bool PingOnce(int index);
   void ShowAnswer(int index, const TRawAnswer& answer);
 

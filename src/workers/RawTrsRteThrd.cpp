@@ -1,6 +1,5 @@
 #include "workers/RawTrsRteThrd.h"
 
-#include "platform/RawIcmp.h"
 
 TRawTraceRouteThread::TRawTraceRouteThread(std::shared_ptr<TOutputChannel> channel,
                                            TLookupSetup lookup, const QString& host,
@@ -9,19 +8,17 @@ TRawTraceRouteThread::TRawTraceRouteThread(std::shared_ptr<TOutputChannel> chann
 
 void TRawTraceRouteThread::Work() {
   if (!ReachTarget(TraceAddressWidth)) return;
-  RunWithRawSocket(RawTraceDataSize, [this](int fd) {
-    SetReceiveTimeout(fd, FParams.TimeoutSec * 1000);
-    SetDontFragment(fd, false);
-    ForEachStep(FParams.FirstHop, FParams.LastHop,
-                [this, fd](int hop) { return TraceHop(fd, hop); });
+  RunWithRawSocket(RawTraceDataSize, [this] {
+    ForEachStep(FParams.FirstHop, FParams.LastHop, [this](int hop) { return TraceHop(hop); });
   });
 }
 
 // One hop; false when the trace ends here.
-bool TRawTraceRouteThread::TraceHop(int fd, int hop) {
+bool TRawTraceRouteThread::TraceHop(int hop) {
   SyncStatus(HopStatus(hop));
-  SetTtl(fd, hop);
-  if (!SendRawRequest(quint32(hop))) {
+  const TLinkResult sent = SendRawRequest(quint32(hop), hop, false);
+  if (sent == TLinkResult::Lost) return false;
+  if (sent == TLinkResult::Failed) {
     SyncSendFailure(hop, {});
     return true;
   }

@@ -15,7 +15,7 @@ class TRawTraceRouteThread : public TIcmpThread {
   void Work() override;
 
  private:
-  bool TraceHop(int fd, int hop);
+  bool TraceHop(int hop);
   void ShowAnswer(int hop, const TRawAnswer& answer);
 
   const TTraceParams FParams;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/SjisText.h"
+#include "helper/ProbeWire.h"
 #include "platform/IcmpService.h"
 #include "workers/IcmpCommon.h"
 
@@ -13,15 +14,17 @@ namespace {
 using TBytes = std::vector<quint8>;
 
 // An ICMPv6 message, bytes 4..7 as word, then an IPv6 header with this next
-// header quoting our request with this sequence (cut to quoteBytes).
+// header and these extension headers quoting our request with this sequence
+// (cut to quoteBytes).
 TBytes Message(quint8 type, quint8 code, quint32 word, quint16 sequence, quint8 next = 58,
-               size_t quoteBytes = 80) {
+               size_t quoteBytes = 80, const TBytes& extensions = {}) {
   TBytes m{type,        code, 0, 0, quint8(word >> 24), quint8(word >> 16), quint8(word >> 8),
            quint8(word)};
   TBytes quote(Ip6HeaderSize, 0), request(size_t(EchoRequestSize(32)));
   quote[0] = 0x60;
   quote[6] = next;
   EXPECT_TRUE(BuildEcho6Request(request, 32, sequence));
+  quote.insert(quote.end(), extensions.begin(), extensions.end());
   quote.insert(quote.end(), request.begin(), request.end());
   m.insert(m.end(), quote.begin(), quote.begin() + qMin(quoteBytes, quote.size()));
   return m;
@@ -32,42 +35,67 @@ TBytes Reply(quint16 id, quint16 sequence) {
           quint8(sequence >> 8)};
 }
 
-// Which message ends the wait for request 5, and how, for Ping and TraceRoute.
+// Extension headers a quote may carry: a Fragment header (offset in 8-byte
+// units) and an 8-byte hop-by-hop header, each naming the next.
+TBytes Fragment(quint8 next, quint16 offset) {
+  return {next, 0, quint8(offset >> 5), quint8((offset << 3) | 1), 0, 0, 0, 7};
+}
+TBytes HopByHop(quint8 next) { return {next, 0, 1, 4, 0, 0, 0, 0}; }
+TBytes Join(TBytes a, const TBytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// Which message ends the wait for request 5, and how, for Ping and
+// TraceRoute; and whether the helper, which sent requests 0..9, passes it on.
 TEST(Icmp6Judges, WhichMessageEndsTheWait) {
   const quint16 id = EchoIdentifier();
   const struct {
     const char* Name;
     TBytes Bytes;
     TEchoVerdict Ping, Trace;
+    bool Passed;
   } cases[] = {
-      {"our reply", Reply(id, 5), TEchoVerdict::EchoReply, TEchoVerdict::EchoReply},
-      {"an earlier reply", Reply(id, 4), TEchoVerdict::KeepWaiting, TEchoVerdict::KeepWaiting},
-      {"a later reply", Reply(id, 6), TEchoVerdict::LaterRequest, TEchoVerdict::LaterRequest},
-      {"another's reply", Reply(id + 1, 5), TEchoVerdict::KeepWaiting, TEchoVerdict::KeepWaiting},
-      {"unreachable", Message(1, 3, 0, 5), TEchoVerdict::Unreachable, TEchoVerdict::KeepWaiting},
+      {"our reply", Reply(id, 5), TEchoVerdict::EchoReply, TEchoVerdict::EchoReply, true},
+      {"an earlier reply", Reply(id, 4), TEchoVerdict::KeepWaiting, TEchoVerdict::KeepWaiting,
+       true},
+      {"a later reply", Reply(id, 6), TEchoVerdict::LaterRequest, TEchoVerdict::LaterRequest, true},
+      {"another's reply", Reply(id + 1, 5), TEchoVerdict::KeepWaiting, TEchoVerdict::KeepWaiting,
+       false},
+      {"unreachable", Message(1, 3, 0, 5), TEchoVerdict::Unreachable, TEchoVerdict::KeepWaiting,
+       true},
       {"unreachable, not ours", Message(1, 3, 0, 4), TEchoVerdict::KeepWaiting,
-       TEchoVerdict::KeepWaiting},
+       TEchoVerdict::KeepWaiting, true},
       {"unreachable quoting UDP", Message(1, 4, 0, 5, 17), TEchoVerdict::KeepWaiting,
-       TEchoVerdict::KeepWaiting},
+       TEchoVerdict::KeepWaiting, false},
       {"time exceeded", Message(3, 0, 0, 5), TEchoVerdict::TimeExceeded,
-       TEchoVerdict::TimeExceeded},
+       TEchoVerdict::TimeExceeded, true},
       {"time exceeded, quote cut short", Message(3, 0, 0, 9, 58, 44), TEchoVerdict::TimeExceeded,
-       TEchoVerdict::TimeExceeded},
+       TEchoVerdict::TimeExceeded, false},
+      {"time exceeded, first fragment quoted", Message(3, 0, 0, 5, 44, 200, Fragment(58, 0)),
+       TEchoVerdict::TimeExceeded, TEchoVerdict::TimeExceeded, true},
+      {"unreachable, hop-by-hop and fragment",
+       Message(1, 3, 0, 5, 0, 200, Join(HopByHop(44), Fragment(58, 0))),
+       TEchoVerdict::Unreachable, TEchoVerdict::KeepWaiting, true},
+      {"time exceeded, a later fragment", Message(3, 0, 0, 5, 44, 200, Fragment(58, 185)),
+       TEchoVerdict::KeepWaiting, TEchoVerdict::KeepWaiting, false},
       {"packet too big", Message(2, 0, 1280, 5), TEchoVerdict::PacketTooBig,
-       TEchoVerdict::PacketTooBig},
+       TEchoVerdict::PacketTooBig, true},
       {"packet too big, not ours", Message(2, 0, 1280, 3), TEchoVerdict::KeepWaiting,
-       TEchoVerdict::KeepWaiting},
+       TEchoVerdict::KeepWaiting, true},
       {"neighbour solicitation", Message(135, 0, 0, 5), TEchoVerdict::KeepWaiting,
-       TEchoVerdict::KeepWaiting},
+       TEchoVerdict::KeepWaiting, false},
       {"shorter than a header",
        {Icmp6EchoReply, 0, 0},
        TEchoVerdict::Invalid,
-       TEchoVerdict::Invalid},
+       TEchoVerdict::Invalid,
+       false},
   };
   for (const auto& c : cases) {
     const TIcmpDatagram d = DecodeIcmp6Reply(c.Bytes);
     EXPECT_EQ(JudgePingDatagram(d, id, 5), c.Ping) << c.Name;
     EXPECT_EQ(JudgeTraceDatagram(d, id, 5), c.Trace) << c.Name;
+    EXPECT_EQ(WireReadEcho(c.Bytes, true, id).Kind != TWireKind::Other, c.Passed) << c.Name;
   }
   EXPECT_EQ(DecodeIcmp6Reply(Message(2, 0, 1280, 5)).FMtu, 1280u);
 }

@@ -1,4 +1,4 @@
-// The raw-socket helper, and the window's side of it (AskIcmpHelper).
+// The raw-socket helper's start, and the window's side of it.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -8,34 +8,51 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <cstring>
 
 #include "TestSockets.h"
 #include "platform/RawIcmpHelper.h"
 
 namespace {
 
-// The built helper gives a raw ICMP socket for a well-formed request alone
-// (EPERM when run without the capability), and only when started as the window
-// starts it; stand-ins that fail the window give it no socket, and the errno
-// says how. Each is reaped, nothing leaks.
-TEST(IcmpHelperTest, TheSocketComesOnlyFromAWellFormedExchange) {
+// Sends the helper at path an open record of one's own making and reads its
+// answer: 0 for a run opened, else the errno it answered with, EPROTO for
+// anything else.
+int OpenWith(const QString& path, const THelperOpen& open) {
+  pid_t pid = -1;
+  const int pair = StartIcmpHelper(path, &pid);
+  if (pair < 0) return errno;
+  THelperReady ready;
+  ready.Magic = 0;
+  ::send(pair, &open, sizeof open, MSG_NOSIGNAL);
+  const bool answered = ::recv(pair, &ready, sizeof ready, 0) == ssize_t(sizeof ready);
+  EndIcmpHelper(pair, pid);
+  return answered && ready.Magic == HelperMagic ? ready.Error : EPROTO;
+}
+
+// The built helper opens a run for a well-formed open record alone (EPERM
+// when run without the capability), and only when started as the window
+// starts it; stand-ins that fail the window open no run, and the errno says
+// how. Each is reaped, nothing leaks.
+TEST(IcmpHelperTest, ARunOpensOnlyFromAWellFormedExchange) {
   const int probe = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
   if (probe >= 0) ::close(probe);
+  const THelperOpen good;
   const struct {
     const char* Script;  // a stand-in's shell script; nullptr: the helper as built
-    THelperRequest Request;
+    THelperOpen Open;
     int Error;
   } cases[] = {
-      {nullptr, {}, probe >= 0 ? 0 : EPERM},
+      {nullptr, good, probe >= 0 ? 0 : EPERM},
       {nullptr, {HelperMagic ^ 1}, EINVAL},
-      {nullptr, {HelperMagic, HelperVersion + 1}, EINVAL},
+      {nullptr, {HelperMagic, HelperVersion - 1}, EINVAL},
       {nullptr, {HelperMagic, HelperVersion, 2}, EAFNOSUPPORT},
-      {"", {}, ENOENT},
-      {"exit 0", {}, EPROTO},                                       // no reply
-      {"printf 'XXXX\\001\\000\\000\\000' >&3", {}, EPROTO},        // not its magic
-      {"printf '1KRO\\000\\000\\000\\000' >&3", {}, EPROTO},        // no socket with it
-      {"exec /bin/sleep 60", {}, ETIMEDOUT},                        // killed
-      {"exec '" OSTREKON_ICMP_HELPER "' /etc/passwd", {}, EPROTO},  // refused: an argument
+      {"", good, ENOENT},
+      {"exit 0", good, EPROTO},                                            // no answer
+      {"printf 'XXXX\\000\\000\\000\\000\\001\\000\\000\\000' >&3", good, EPROTO},  // not its magic
+      {"printf '2KRO\\000\\000\\000\\000' >&3", good, EPROTO},     // cut short
+      {"exec /bin/sleep 60", good, ETIMEDOUT},                             // killed
+      {"exec '" OSTREKON_ICMP_HELPER "' /etc/passwd", good, EPROTO},       // refused: an argument
   };
   const int sockets = OpenSocketCount();
   QTemporaryDir dir;
@@ -49,12 +66,15 @@ TEST(IcmpHelperTest, TheSocketComesOnlyFromAWellFormedExchange) {
       helper.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
     }
     errno = -1;  // a failure must set errno
-    const int fd =
-        AskIcmpHelper(helper.fileName(), c.Request, c.Error == ETIMEDOUT ? 300 : IcmpHelperWaitMs);
-    const int error = fd >= 0 ? 0 : errno;
+    int error;
+    if (std::memcmp(&c.Open, &good, sizeof good) != 0) {
+      error = OpenWith(helper.fileName(), c.Open);
+    } else {
+      const auto link = OpenHelperLink(helper.fileName(), TAddressFamily::IPv4,
+                                       c.Error == ETIMEDOUT ? 300 : IcmpHelperWaitMs);
+      error = link ? 0 : errno;
+    }
     EXPECT_EQ(error, c.Error) << "row " << row << ": " << strerror(error);
-    EXPECT_TRUE(fd < 0 || (::fcntl(fd, F_GETFD) & FD_CLOEXEC));
-    if (fd >= 0) ::close(fd);
   }
   EXPECT_TRUE(::waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD) << "a helper was left";
   EXPECT_EQ(OpenSocketCount(), sockets);
@@ -65,8 +85,8 @@ TEST(IcmpHelperTest, TheSocketComesOnlyFromAWellFormedExchange) {
 TEST(IcmpHelperTest, RefusesAnyDescriptorButItsPair) {
   int ends[2];
   ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
-  const THelperRequest request;
-  ::send(ends[0], &request, sizeof request, 0);
+  const THelperOpen open;
+  ::send(ends[0], &open, sizeof open, 0);
   const pid_t pid = ::fork();
   if (pid == 0 && ::dup2(ends[1], HelperPairFd) == HelperPairFd)
     ::execl(OSTREKON_ICMP_HELPER, IcmpHelperName, nullptr);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/Common.h"
+#include "helper/ProbeWire.h"
 #include "workers/IcmpPacket.h"
 
 namespace {
@@ -274,6 +275,67 @@ TEST(DecodeIcmpReplyTest, QuotesOfOtherPackets) {
   const TIcmpDatagram r = Decode(IpDatagram(5, Join(IcmpHeader(IcmpTimeExceeded, 0, 0, 0), reply)));
   EXPECT_EQ(r.FQuote, TQuote::OtherPacket);
   EXPECT_FALSE(QuotesEchoRequest(r, OurId, 3));
+}
+
+// What the raw-socket helper passes on to the window: echo replies of its
+// identifier, and error messages quoting one of its requests, whole; the
+// sequence comes along to time the answer. (The ICMPv6 rows stand beside
+// the ICMPv6 judges.)
+TEST(ProbeWireTest, TheHelperPassesOnlyAnswersToItsOwnRequests) {
+  TBytes laterFragment = ErrorQuoting(IcmpTimeExceeded, OurId, 3, 8);
+  laterFragment[28 + 6] = 0x01;  // quoted fragment offset 256 * 8
+  const struct {
+    const char* Name;
+    TBytes Bytes;
+    TWireKind Kind;
+  } cases[] = {
+      {"our reply", IpDatagram(5, IcmpHeader(IcmpEchoReply, 0, OurId, 3)), TWireKind::EchoReply},
+      {"our reply, IP options", IpDatagram(15, IcmpHeader(IcmpEchoReply, 0, OurId, 3)),
+       TWireKind::EchoReply},
+      {"another's reply", IpDatagram(5, IcmpHeader(IcmpEchoReply, 0, 0x3412, 3)), TWireKind::Other},
+      {"our own request", IpDatagram(5, IcmpHeader(IcmpEchoRequest, 0, OurId, 3)), TWireKind::Other},
+      {"time exceeded", ErrorQuoting(IcmpTimeExceeded, OurId, 3, 8, 7), TWireKind::Error},
+      {"unreachable, long quote", ErrorQuoting(IcmpDestUnreachable, OurId, 3, 40), TWireKind::Error},
+      {"parameter problem", ErrorQuoting(12, OurId, 3, 8), TWireKind::Error},
+      {"redirect", ErrorQuoting(5, OurId, 3, 8), TWireKind::Other},
+      {"another's request quoted", ErrorQuoting(IcmpTimeExceeded, 0x3412, 3, 8), TWireKind::Other},
+      {"quote too short to tell", ErrorQuoting(IcmpTimeExceeded, OurId, 3, 7), TWireKind::Other},
+      {"a later fragment quoted", laterFragment, TWireKind::Other},
+      {"UDP quoted", IpDatagram(5, Join(IcmpHeader(3, 3, 0, 0), IpDatagram(5, TBytes(8, 0), 17))),
+       TWireKind::Other},
+      {"not ICMP", IpDatagram(5, IcmpHeader(0, 0, OurId, 3), 17), TWireKind::Other},
+      {"cut", {0x45, 0, 0}, TWireKind::Other},
+  };
+  for (const auto& c : cases) {
+    const TWireEcho echo = WireReadEcho(c.Bytes, false, OurId);
+    EXPECT_EQ(echo.Kind, c.Kind) << c.Name;
+    if (c.Kind != TWireKind::Other) {
+      EXPECT_EQ(echo.Sequence, 3) << c.Name;
+    }
+  }
+}
+
+// The destinations the helper sends to: one host, never a group.
+TEST(ProbeWireTest, OnlyUnicastDestinations) {
+  const struct {
+    const char* Address;
+    bool Unicast;
+  } cases[] = {
+      {"192.0.2.1", true},  {"127.0.0.1", true},     {"223.255.255.254", true},
+      {"0.0.0.0", false},   {"255.255.255.255", false}, {"224.0.0.1", false},
+      {"239.1.2.3", false}, {"240.0.0.1", false},    {"2001:db8::1", true},
+      {"::1", true},        {"fe80::1", true},       {"::", false},
+      {"ff02::1", false},   {"ff05::2", false},
+  };
+  for (const auto& c : cases) {
+    quint8 bytes[16];
+    const bool v6 = std::strchr(c.Address, ':') != nullptr;
+    ASSERT_EQ(::inet_pton(v6 ? AF_INET6 : AF_INET, c.Address, bytes), 1);
+    EXPECT_EQ(WireIsUnicast({bytes, v6 ? 16u : 4u}), c.Unicast) << c.Address;
+  }
+  // An IPv6 socket is not to reach IPv4 hosts round its own checks.
+  quint8 mapped[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 127, 0, 0, 1};
+  EXPECT_FALSE(WireIsUnicast(mapped));
 }
 
 }  // namespace

@@ -49,32 +49,6 @@ TEST(IcmpServiceTest, HandlesThatAreNotOpenGiveNoReply) {
   }
 }
 
-TEST(IcmpHandleSlotTest, EachHandleIsTakenOutOnce) {
-  TIcmpHandleSlot slot;
-  EXPECT_EQ(slot.Current(), InvalidHandleValue);
-  EXPECT_FALSE(slot.CloseAndClear());  // empty: nothing to close
-
-  slot.Put(7);
-  EXPECT_FALSE(slot.Release(8));  // a later worker's handle is not ours
-  EXPECT_EQ(slot.Current(), 7);
-  EXPECT_TRUE(slot.Release(7));
-  EXPECT_FALSE(slot.Release(7));  // Stop or the worker, never both
-  EXPECT_EQ(slot.Current(), InvalidHandleValue);
-
-  // Stop took it first: the worker must not close it again.
-  slot.Put(9);
-  slot.CloseAndClear();  // 9 is not open: nothing to close, but the slot empties
-  EXPECT_EQ(slot.Current(), InvalidHandleValue);
-  EXPECT_FALSE(slot.Release(9));
-  EXPECT_FALSE(slot.Release(InvalidHandleValue));
-
-  // A stopped worker's late Put keeps the running worker's handle in place.
-  EXPECT_TRUE(slot.Put(11));
-  EXPECT_FALSE(slot.Put(12));
-  EXPECT_FALSE(slot.Release(12));
-  EXPECT_EQ(slot.Current(), 11);
-}
-
 // A failure names its cause and, where a privilege or setting is missing,
 // the one that would fix it: for raw sockets the helper's capability, never
 // the program's.
