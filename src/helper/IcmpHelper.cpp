@@ -142,6 +142,12 @@ ssize_t ReceiveRecord(void* record, size_t size) {
   return received;
 }
 
+void DiscardWaitingRecords() {
+  unsigned char scrap[sizeof(THelperProbe) + 1];
+  while (::recv(HelperPairFd, scrap, sizeof scrap, MSG_DONTWAIT) > 0) {
+  }
+}
+
 // --- The run's socket ---------------------------------------------------------
 
 // Reads the open record: 0 when it asks for a socket this helper knows, else
@@ -312,6 +318,9 @@ bool ServeRequest(TRun& run) {
     answer.Event = std::uint16_t(THelperEvent::Refused);
     answer.Error = std::int32_t(refusal);
     SendRecord(&answer, sizeof answer);
+    // Records left unread when a Unix socket closes turn into ECONNRESET on
+    // the other side, which can then lose the refusal before reading it.
+    DiscardWaitingRecords();
     return false;
   }
   const int error = SendProbe(run, probe);

@@ -211,20 +211,27 @@ void ExpectStopped(TWorkerRun& run) {
   EXPECT_FALSE(run.Worker->isRunning());
 }
 
+// Two runs wait at once, as when a stopped run's worker is still ending as
+// the next one starts: Stop reaches the run it is meant for, and that alone.
 TEST_P(TIcmpWorkers, StopWhileWaitingForAnAnswer) {
   const char* blackhole = Env("CHAIN_BLACKHOLE");
   for (bool trace : {false, true}) {
-    TWorkerRun run;
-    // A minute's time-out: only Stop ends these waits in time.
-    if (trace)
-      run.StartTrace(Mode(), blackhole, {60, 3, 3, false});
-    else
-      run.StartPing(Mode(), blackhole, "", {60, 3, 100, 32, 64, false});
-    ASSERT_TRUE(run.CollectUntilStatus(trace ? HopStatus(3) : WaitingStatus())) << trace;
+    TWorkerRun first, second;
+    for (TWorkerRun* run : {&first, &second}) {
+      // A minute's time-out: only Stop ends these waits in time.
+      if (trace)
+        run->StartTrace(Mode(), blackhole, {60, 3, 3, false});
+      else
+        run->StartPing(Mode(), blackhole, "", {60, 3, 100, 32, 64, false});
+      ASSERT_TRUE(run->CollectUntilStatus(trace ? HopStatus(3) : WaitingStatus())) << trace;
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(50));  // into the wait
-    run.Stop();
-    ExpectStopped(run);
-    EXPECT_TRUE(run.Lines().isEmpty()) << trace;
+    first.Stop();
+    ExpectStopped(first);
+    EXPECT_TRUE(second.Worker->isRunning()) << trace;
+    second.Stop();
+    ExpectStopped(second);
+    EXPECT_TRUE(first.Lines().isEmpty() && second.Lines().isEmpty()) << trace;
   }
 }
 
