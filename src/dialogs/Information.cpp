@@ -23,13 +23,14 @@ QLabel* NewLabel(QWidget* parent, const char* name, const QString& text = {}) {
 }  // namespace
 
 TWinsockInfoBox::TWinsockInfoBox(QWidget* owner, const TWsaData& wsaData, bool icmpServiceMode,
-                                 const QString& echoReason, const QString& icmp6Report)
+                                 const QString& echoReason, const QString& icmp6Report,
+                                 bool serviceUsable)
     : QDialog(owner) {
   setObjectName(QStringLiteral("TWinsockInfoBox"));
   setWindowTitle(QStringLiteral("Winsock情報"));
   setFont(DialogFont());
   BuildControls();
-  FillValues(wsaData, icmpServiceMode, echoReason, icmp6Report);
+  FillValues(wsaData, icmpServiceMode, echoReason, icmp6Report, serviceUsable);
   BuildLayout();
   PlaceDialog(this, owner);
 }
@@ -96,14 +97,15 @@ void TWinsockInfoBox::BuildLayout() {
 }
 
 void TWinsockInfoBox::FillValues(const TWsaData& wsaData, bool icmpServiceMode,
-                                 const QString& echoReason, const QString& icmp6Report) {
+                                 const QString& echoReason, const QString& icmp6Report,
+                                 bool serviceUsable) {
   Version_LBL1->setText(VersionText(wsaData.Version));
   Version_LBL2->setText(VersionText(wsaData.HighVersion) + QStringLiteral(" (Highest)"));
   MaxSock_LBL->setText(QString::number(wsaData.MaxSockets));
   MaxSize_LBL->setText(QString::number(wsaData.MaxUdpDg));
   Status_LBL1->setText(SjisToUnicode(WsaRecordText(wsaData.Description)));
   Status_LBL2->setText(SjisToUnicode(WsaRecordText(wsaData.SystemStatus)));
-  Status_LBL3->setText(EchoMethodText(icmpServiceMode));
+  Status_LBL3->setText(EchoMethodText(icmpServiceMode, serviceUsable));
   EchoReason_LBL->setText(echoReason);
   EchoReason_LBL->setVisible(!echoReason.isEmpty());
   Icmp6_LBL->setText(icmp6Report);
@@ -114,7 +116,8 @@ QString TWinsockInfoBox::VersionText(quint16 version) {
   return QStringLiteral("%1.%2").arg(VersionMajor(version)).arg(VersionMinor(version));
 }
 
-QString TWinsockInfoBox::EchoMethodText(bool icmpServiceMode) {
-  return icmpServiceMode ? QStringLiteral("ICMP.DLLがロードされています。")
-                         : QStringLiteral("RAWソケットがサポートされています。");
+QString TWinsockInfoBox::EchoMethodText(bool icmpServiceMode, bool serviceUsable) {
+  if (!icmpServiceMode) return QStringLiteral("RAWソケットがサポートされています。");
+  return serviceUsable ? QStringLiteral("ICMP.DLLがロードされています。")
+                       : QStringLiteral("ICMP.DLL Load Error");
 }

@@ -15,13 +15,16 @@ class QPushButton;
 class TWinsockInfoBox : public QDialog {
   Q_OBJECT
  public:
+  // serviceUsable: whether the echo service could open its socket at start-up.
   TWinsockInfoBox(QWidget* owner, const TWsaData& wsaData, bool icmpServiceMode,
-                  const QString& echoReason = {}, const QString& icmp6Report = ProbeIcmp6Sockets());
+                  const QString& echoReason = {}, const QString& icmp6Report = ProbeIcmp6Sockets(),
+                  bool serviceUsable = true);
 
   // "major.minor" of a version word.
   static QString VersionText(quint16 version);
-  // Which way ICMP echo requests go.
-  static QString EchoMethodText(bool icmpServiceMode);
+  // Which way ICMP echo requests go; in service mode, the load error when
+  // the service cannot open its socket either.
+  static QString EchoMethodText(bool icmpServiceMode, bool serviceUsable = true);
 
   QLabel *Info_Lbl2, *Info_Lbl3, *Info_Lbl4;
   QLabel *Version_LBL1, *Version_LBL2, *MaxSock_LBL, *MaxSize_LBL;
@@ -34,5 +37,5 @@ class TWinsockInfoBox : public QDialog {
   void BuildControls();
   void BuildLayout();
   void FillValues(const TWsaData& wsaData, bool icmpServiceMode, const QString& echoReason,
-                  const QString& icmp6Report);
+                  const QString& icmp6Report, bool serviceUsable);
 };

@@ -27,7 +27,8 @@ void TOstrekForm::FireWall_BtnClick() {
 }
 
 void TOstrekForm::WinsockInfo_MMClick() {
-  TWinsockInfoBox box(this, FWsaData, FIcmpServiceMode, FEchoReason);
+  TWinsockInfoBox box(this, FWsaData, FIcmpServiceMode, FEchoReason, ProbeIcmp6Sockets(),
+                      FIcmpServiceUsable);
   box.exec();
 }
 

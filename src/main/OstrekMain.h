@@ -119,6 +119,7 @@ class TOstrekForm : public QMainWindow {
   QString FLogPrefix;
   bool FIcmpServiceMode = false;
   QString FEchoReason;  // why raw ICMP sockets (or the echo service) cannot be used
+  bool FIcmpServiceUsable = true;  // the echo service could open its socket
   bool WindowShown = false;
   int MarkPosition = 0;  // a character position of the pane
   int AnimFrame = 1;     // the activity picture's frame

@@ -74,6 +74,7 @@ void TOstrekForm::FormCreate() {
   const TEchoMethod method = ProbeEchoMethod();
   FIcmpServiceMode = method.ServiceMode;
   FEchoReason = method.Reason;
+  FIcmpServiceUsable = method.ServiceUsable;
 }
 
 void TOstrekForm::AddToHistory(QComboBox* box) {

@@ -76,7 +76,8 @@ TEchoMethod ProbeEchoMethod() {
   if (OpenRawLink(TAddressFamily::IPv4)) return {};
   TEchoMethod method{true, RawIcmpFailure(errno)};
   const TIcmpHandle handle = IcmpCreateFile();
-  if (handle == InvalidHandleValue)
+  method.ServiceUsable = handle != InvalidHandleValue;
+  if (!method.ServiceUsable)
     method.Reason += u'\n' + IcmpServiceFailure(errno);
   else
     IcmpCloseHandle(handle);

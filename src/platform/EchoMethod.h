@@ -4,8 +4,9 @@
 // How Ping and TraceRoute reach ICMP, decided once at start-up, and why the
 // better way is closed, in words the user can act on.
 struct TEchoMethod {
-  bool ServiceMode = false;  // no raw ICMP socket: the ICMP echo service
-  QString Reason;            // empty while raw sockets work
+  bool ServiceMode = false;   // no raw ICMP socket: the ICMP echo service
+  QString Reason;             // empty while raw sockets work
+  bool ServiceUsable = true;  // in service mode: whether it could open its socket
 };
 
 // Tries a raw ICMP socket, and when that fails the echo service's datagram

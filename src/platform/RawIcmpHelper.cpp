@@ -351,8 +351,10 @@ std::unique_ptr<TRawLink> OpenHelperLink(const QString& helper, TAddressFamily f
   if (family == TAddressFamily::IPv6) open.Kind = quint16(THelperSocket::RawIcmpV6);
   THelperReady ready;
   const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (wake < 0 || ::send(pair, &open, sizeof open, MSG_NOSIGNAL) != ssize_t(sizeof open) ||
-      !ReceiveReady(pair, QDeadlineTimer(timeoutMs), &ready)) {
+  // A helper that ended at once fails the send; what it said before it
+  // ended, if anything, still decides.
+  if (wake >= 0) ::send(pair, &open, sizeof open, MSG_NOSIGNAL);
+  if (wake < 0 || !ReceiveReady(pair, QDeadlineTimer(timeoutMs), &ready)) {
     const int error = errno;
     EndIcmpHelper(pair, pid);
     if (wake >= 0) ::close(wake);

@@ -339,6 +339,9 @@ class DialogsTest : public QObject {
     QCOMPARE(raw.Status_LBL3->text(), QStringLiteral("RAWソケットがサポートされています。"));
     QCOMPARE(TWinsockInfoBox(nullptr, record, true).Status_LBL3->text(),
              QStringLiteral("ICMP.DLLがロードされています。"));
+    // Not "loaded" when the service could not open its socket either.
+    QCOMPARE(TWinsockInfoBox(nullptr, record, true, {}, {}, false).Status_LBL3->text(),
+             QStringLiteral("ICMP.DLL Load Error"));
     // Why the raw sockets are closed, and what would open them, below.
     QVERIFY(raw.EchoReason_LBL->isHidden());
     TWinsockInfoBox service(nullptr, record, true, RawIcmpFailure(EPERM));

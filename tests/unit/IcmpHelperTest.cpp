@@ -7,10 +7,13 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstring>
 
 #include "TestSockets.h"
+#include "common/ProgramDir.h"
 #include "platform/RawIcmpHelper.h"
 
 namespace {
@@ -96,6 +99,29 @@ TEST(IcmpHelperTest, RefusesAnyDescriptorButItsPair) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2);
   ::close(ends[0]);
   ::close(ends[1]);
+}
+
+// The installed helper, in its libexec directory, wins; the one beside the
+// program is taken only without it (a build tree).
+TEST(IcmpHelperTest, FoundInstalledOrElseBesideTheProgram) {
+  QTemporaryDir dir;
+  const QString bin = dir.filePath(QStringLiteral("bin"));
+  ASSERT_TRUE(QDir().mkpath(bin));
+  SetProgramDir(bin);
+  const QString installed = IcmpHelperPath(), beside = bin + u'/' + IcmpHelperName;
+  ASSERT_NE(installed, beside);
+  ASSERT_TRUE(QDir().mkpath(QFileInfo(installed).path()));
+  const struct {
+    bool Installed, Beside, FindsBeside;
+  } cases[] = {{false, false, false}, {false, true, true}, {true, false, false}, {true, true, false}};
+  for (const auto& c : cases) {
+    for (const auto& [path, present] : {std::pair{installed, c.Installed}, {beside, c.Beside}}) {
+      QFile file(path);
+      ASSERT_TRUE(present ? file.open(QIODevice::WriteOnly) : !file.exists() || file.remove());
+    }
+    EXPECT_EQ(IcmpHelperPath(), c.FindsBeside ? beside : installed) << int(&c - cases);
+  }
+  SetProgramDir({});
 }
 
 }  // namespace
