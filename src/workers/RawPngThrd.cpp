@@ -21,8 +21,12 @@ bool TRawPingThread::PingOnce(int index) {
     return !PauseMs(FParams.DelayMs);
   }
   SyncStatus(WaitingStatus());
-  ShowAnswer(index, AwaitRawAnswer(quint32(index), FParams.TimeoutSec * 1000, JudgePingDatagram));
-  if (Terminated() || index == FParams.Count - 1) return false;
+  const TRawAnswer answer =
+      AwaitRawAnswer(quint32(index), FParams.TimeoutSec * 1000, JudgePingDatagram);
+  ShowAnswer(index, answer);
+  // Stopped: by Stop, or the link was lost; no pause before the end then.
+  if (answer.Verdict == TEchoVerdict::Stopped || Terminated() || index == FParams.Count - 1)
+    return false;
   return !PauseBetweenRequests(FParams.DelayMs);
 }
 
