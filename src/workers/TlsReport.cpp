@@ -150,6 +150,11 @@ QString DaysLeftText(int days) {
                    : QStringLiteral("%1 日前に終了").arg(-days);
 }
 
+QString TlsSetupReason(TTlsSetupFault fault) {
+  return fault == TTlsSetupFault::Name ? QStringLiteral("このホスト名は TLS で使えません")
+                                       : QStringLiteral("接続先のアドレスを証明書と照合できません");
+}
+
 QStringList TlsSessionReport(SSL* ssl) {
   QStringList lines;
   lines << QStringLiteral("TLS: ") + QString::fromLatin1(SSL_get_version(ssl)) +

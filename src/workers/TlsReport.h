@@ -27,6 +27,12 @@ QString TlsHandshakeLine(const QString& reason);
 // "残り N 日" or "N 日前に終了".
 QString DaysLeftText(int days);
 
+// Why a session could not be made ready to check the server, before any
+// byte was sent: its name cannot be sent or checked, or the address the
+// socket is connected to cannot be checked.
+enum class TTlsSetupFault { Name, PeerAddress };
+QString TlsSetupReason(TTlsSetupFault fault);
+
 // The report of an established session, verdict last: protocol and cipher
 // suite, each certificate the server sent (the server's own in full).
 QStringList TlsSessionReport(SSL* ssl);
