@@ -8,6 +8,11 @@
 
 namespace {
 constexpr int MaxAltNames = 10;
+// Every text a certificate carries is shown as RFC 2253 escapes it (control
+// characters as "\0D", separators as "\,"), UTF-8 kept: a name can then
+// neither break a line of the report nor pass for two names.
+constexpr unsigned long CertStringFlags = ASN1_STRFLGS_RFC2253 & ~ASN1_STRFLGS_ESC_MSB;
+constexpr unsigned long CertNameFlags = XN_FLAG_RFC2253 & ~ASN1_STRFLGS_ESC_MSB;
 
 QString BioText(BIO* bio) {
   char* data = nullptr;
@@ -18,7 +23,7 @@ QString BioText(BIO* bio) {
 // A name as RFC 2253 writes it (most specific part first), UTF-8 kept.
 QString NameText(const X509_NAME* name) {
   BIO* bio = BIO_new(BIO_s_mem());
-  X509_NAME_print_ex(bio, name, 0, XN_FLAG_RFC2253 & ~ASN1_STRFLGS_ESC_MSB);
+  X509_NAME_print_ex(bio, name, 0, CertNameFlags);
   const QString text = BioText(bio);
   BIO_free(bio);
   return text;
@@ -39,8 +44,11 @@ int DaysUntil(const ASN1_TIME* time) {
 }
 
 QString StringText(const ASN1_STRING* s) {
-  return QString::fromUtf8(reinterpret_cast<const char*>(ASN1_STRING_get0_data(s)),
-                           ASN1_STRING_length(s));
+  BIO* bio = BIO_new(BIO_s_mem());
+  ASN1_STRING_print_ex(bio, s, CertStringFlags);
+  const QString text = BioText(bio);
+  BIO_free(bio);
+  return text;
 }
 
 QString AltNameText(const GENERAL_NAME* name) {

@@ -85,6 +85,9 @@ class HttpsTest : public QObject, public TFormFixture {
     QTest::newRow("IPv6") << "valid" << true << "[::1]" << "検証 OK";
     QTest::newRow("subject alone") << "nosan" << true << "srv.test"
                                    << "検証 NG: 名前が一致しません (hostname mismatch)";
+    QTest::newRow("ten names") << "wrongname" << true << "srv.test"
+        << "  別名: DNS:other.test, IP:177.0.0.1, IP:::ffff:127.0.0.1, DNS:b1, DNS:b2, DNS:b3, "
+           "DNS:b4, DNS:b5, DNS:b6, DNS:x\\0D\\0A\\1BOK";
     QTest::newRow("no name left") << "valid" << true << "."
                                   << ". - TLS ハンドシェイク失敗: このホスト名は TLS で使えません";
   }

@@ -7,7 +7,7 @@
 #                     (for other.test), selfsigned (signed by itself), nosan (no SAN)
 # valid.crt names 13 hosts, so a report shows 10 and the count of the rest;
 # those and the others' second names are the hosts of web_netns.sh.
-# wrongname.crt also names 127.0.0.1 misread: 177.0.0.1, its mapped 16-byte form.
+# wrongname.crt names 10: 127.0.0.1 misread, and one with CR, LF and ESC.
 set -eu
 out=$1
 mkdir -p "$out/new"
@@ -55,6 +55,9 @@ SAN=x sign chain ca inter "$now" "$year"
 names="DNS:srv.test,IP:127.0.0.1"
 for host in chain leaf tls12 tls13 a1 a2 a3 a4 a5 a6; do names="$names,DNS:$host.srv.test"; done
 wrong="DNS:other.test,IP:177.0.0.1,IP:::ffff:127.0.0.1"
+for host in b1 b2 b3 b4 b5 b6; do wrong="$wrong,DNS:$host"; done
+# Last: openssl takes the rest of the list from a CR on as one name.
+wrong="$wrong,DNS:x$(printf '\r\n\033')OK"
 for leaf in valid expired notyet wrongname nosan; do key $leaf; done
 csr valid srv.test && SAN=$names,IP:::1 sign valid chain leaf "$now" "$year"
 csr expired srv.test && SAN=DNS:srv.test,DNS:expired.srv.test sign expired chain leaf 20200101000000Z 20200201000000Z
