@@ -54,6 +54,18 @@ QString WithLibraryText(QString reason, unsigned long error) {
     reason += QStringLiteral(" (") + QString::fromUtf8(text) + u')';
   return reason;
 }
+
+// Notes each problem the certificate check finds and lets the check go on,
+// so that the verdict names them all, not the first alone.
+int NoteVerifyProblem(int ok, X509_STORE_CTX* store) {
+  if (ok) return 1;
+  auto* ssl =
+      static_cast<SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
+  auto* problems = static_cast<QList<long>*>(SSL_get_app_data(ssl));
+  const long error = X509_STORE_CTX_get_error(store);
+  if (problems && !problems->contains(error)) problems->append(error);
+  return 1;
+}
 }  // namespace
 
 void TTlsLink::SetTrustFile(const QString& path) {
@@ -72,11 +84,11 @@ std::optional<QString> TTlsLink::SetUp(int fd, const QString& host) {
   FCtx = SSL_CTX_new(TLS_client_method());
   if (!FCtx || !LoadTrust(FCtx)) return WithLibraryText(TlsHandshakeReason(-1), TakeLastError());
   // The verdict is reported, not enforced: the request carries no secret.
-  SSL_CTX_set_verify(FCtx, SSL_VERIFY_NONE, nullptr);
+  SSL_CTX_set_verify(FCtx, SSL_VERIFY_NONE, NoteVerifyProblem);
   // HTTP/1.0 ends the reply by closing; many servers skip close_notify.
   SSL_CTX_set_options(FCtx, SSL_OP_IGNORE_UNEXPECTED_EOF);
   FSsl = SSL_new(FCtx);
-  if (!FSsl || SSL_set_fd(FSsl, fd) != 1)
+  if (!FSsl || SSL_set_fd(FSsl, fd) != 1 || SSL_set_app_data(FSsl, &FProblems) != 1)
     return WithLibraryText(TlsHandshakeReason(-1), TakeLastError());
   // As browsers do: a certificate names its hosts in its alternative names,
   // never in its subject's common name alone.
@@ -117,6 +129,13 @@ std::optional<QString> TTlsLink::CheckPeerAddress(int fd) {
   if (X509_VERIFY_PARAM_set1_ip(SSL_get0_param(FSsl), bytes, size) != 1)
     return WithLibraryText(TlsSetupReason(TTlsSetupFault::PeerAddress), TakeLastError());
   return std::nullopt;
+}
+
+QList<long> TTlsLink::VerifyProblems() const {
+  // A check that ended without reaching the callback still has its result.
+  const long result = FSsl ? SSL_get_verify_result(FSsl) : X509_V_OK;
+  if (FProblems.isEmpty() && result != X509_V_OK) return {result};
+  return FProblems;
 }
 
 TTlsLink::~TTlsLink() {

@@ -1,5 +1,6 @@
 #pragma once
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -37,6 +38,9 @@ class TTlsLink {
   qsizetype Read(char* buffer, qsizetype size);
 
   SSL* Session() const { return FSsl; }
+  // After the handshake: what the certificate check found (X509_V_ERR_*),
+  // each problem once, in the order found; empty when it passed.
+  QList<long> VerifyProblems() const;
 
   // Tests: trust the certificates of this PEM file instead of the system's
   // trust store (empty: the system's again).
@@ -55,4 +59,5 @@ class TTlsLink {
   TWait FWait;
   bool FStopped = false;
   std::optional<QString> FSetUpFailure;
+  QList<long> FProblems;  // filled by the check as it goes
 };

@@ -122,10 +122,18 @@ QString TlsVerifyReason(long result, int sent) {
   }
 }
 
-QString TlsVerdictLine(long result, int sent, const QString& libraryText) {
-  if (result == X509_V_OK) return QStringLiteral("検証 OK");
-  return QStringLiteral("検証 NG: ") + TlsVerifyReason(result, sent) + QStringLiteral(" (") +
-         libraryText + u')';
+QString TlsVerdictLine(const QList<long>& results, int sent) {
+  if (results.isEmpty()) return QStringLiteral("検証 OK");
+  QStringList reasons, problems;
+  for (const long result : results) {
+    const QString reason = TlsVerifyReason(result, sent);
+    // One missing issuer comes as several results: each reason is named once.
+    if (reasons.contains(reason)) continue;
+    reasons << reason;
+    problems << reason + QStringLiteral(" (") +
+                    QString::fromUtf8(X509_verify_cert_error_string(result)) + u')';
+  }
+  return QStringLiteral("検証 NG: ") + problems.join(u'、');
 }
 
 QString TlsHandshakeReason(int reasonCode) {
@@ -163,7 +171,7 @@ QString TlsSetupReason(TTlsSetupFault fault) {
                                        : QStringLiteral("接続先のアドレスを証明書と照合できません");
 }
 
-QStringList TlsSessionReport(SSL* ssl) {
+QStringList TlsSessionReport(SSL* ssl, const QList<long>& problems) {
   QStringList lines;
   lines << QStringLiteral("TLS: ") + QString::fromLatin1(SSL_get_version(ssl)) +
                QStringLiteral("  暗号スイート: ") +
@@ -172,7 +180,6 @@ QStringList TlsSessionReport(SSL* ssl) {
   const int sent = chain ? sk_X509_num(chain) : 0;
   for (int i = 0; i < sent; ++i) AddCertificate(lines, sk_X509_value(chain, i), i + 1, i == 0);
   if (sent == 0) lines << QStringLiteral("証明書: なし");
-  const long result = SSL_get_verify_result(ssl);
-  lines << TlsVerdictLine(result, sent, QString::fromUtf8(X509_verify_cert_error_string(result)));
+  lines << TlsVerdictLine(problems, sent);
   return lines;
 }

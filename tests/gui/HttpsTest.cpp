@@ -72,7 +72,7 @@ class HttpsTest : public QObject, public TFormFixture {
   }
 
   // An address is checked by the bytes the socket reached, a name against its
-  // alternative names alone.
+  // alternative names alone; every problem is named.
   void verdictForTheHostAsTyped_data() {
     QTest::addColumn<QString>("cert");
     QTest::addColumn<bool>("chain");
@@ -85,6 +85,9 @@ class HttpsTest : public QObject, public TFormFixture {
     QTest::newRow("IPv6") << "valid" << true << "[::1]" << "検証 OK";
     QTest::newRow("subject alone") << "nosan" << true << "srv.test"
                                    << "検証 NG: 名前が一致しません (hostname mismatch)";
+    QTest::newRow("expired, leaf alone") << "expired" << false << "srv.test"
+        << "検証 NG: 中間証明書が足りません (unable to get local issuer certificate)、"
+           "有効期限切れ (certificate has expired)";
     QTest::newRow("ten names") << "wrongname" << true << "srv.test"
         << "  別名: DNS:other.test, IP:177.0.0.1, IP:::ffff:127.0.0.1, DNS:b1, DNS:b2, DNS:b3, "
            "DNS:b4, DNS:b5, DNS:b6, DNS:x\\0D\\0A\\1BOK";
