@@ -8,6 +8,7 @@
 
 namespace {
 constexpr int MaxAltNames = 10;
+constexpr qint64 SecondsPerDay = 86400;
 // Every text a certificate carries is shown as RFC 2253 escapes it (control
 // characters as "\0D", separators as "\,"), UTF-8 kept: a name can then
 // neither break a line of the report nor pass for two names.
@@ -37,10 +38,22 @@ QString TimeText(const ASN1_TIME* time) {
   return HeaderTime(utc.toLocalTime());
 }
 
-int DaysUntil(const ASN1_TIME* time) {
+// The days and the seconds beyond them: neither alone says which side of
+// the time now is.
+qint64 SecondsUntil(const ASN1_TIME* time) {
   int days = 0, seconds = 0;
   ASN1_TIME_diff(&days, &seconds, nullptr, time);
-  return days;
+  return days * SecondsPerDay + seconds;
+}
+
+// Where now stands in the validity period: "N 日後に開始" before it, "残り
+// N 日" within it, "N 日前に終了" after it; N counts whole days.
+QString ValidityLeftText(const ASN1_TIME* notBefore, const ASN1_TIME* notAfter) {
+  const qint64 untilStart = SecondsUntil(notBefore);
+  const qint64 untilEnd = SecondsUntil(notAfter);
+  if (untilStart > 0) return QStringLiteral("%1 日後に開始").arg(untilStart / SecondsPerDay);
+  if (untilEnd >= 0) return QStringLiteral("残り %1 日").arg(untilEnd / SecondsPerDay);
+  return QStringLiteral("%1 日前に終了").arg(-untilEnd / SecondsPerDay);
 }
 
 QString StringText(const ASN1_STRING* s) {
@@ -86,10 +99,11 @@ QString AltNamesText(X509* cert) {
 void AddCertificate(QStringList& lines, X509* cert, int number, bool own) {
   lines << QStringLiteral("証明書 %1: ").arg(number) + NameText(X509_get_subject_name(cert));
   lines << QStringLiteral("  発行者: ") + NameText(X509_get_issuer_name(cert));
+  const ASN1_TIME* notBefore = X509_get0_notBefore(cert);
   const ASN1_TIME* notAfter = X509_get0_notAfter(cert);
-  lines << QStringLiteral("  有効期間: ") + TimeText(X509_get0_notBefore(cert)) +
-               QStringLiteral(" ～ ") + TimeText(notAfter) + QStringLiteral(" (") +
-               DaysLeftText(DaysUntil(notAfter)) + u')';
+  lines << QStringLiteral("  有効期間: ") + TimeText(notBefore) + QStringLiteral(" ～ ") +
+               TimeText(notAfter) + QStringLiteral(" (") + ValidityLeftText(notBefore, notAfter) +
+               u')';
   if (!own) return;
   const QString altNames = AltNamesText(cert);
   if (!altNames.isEmpty()) lines << QStringLiteral("  別名: ") + altNames;
@@ -159,11 +173,6 @@ QString TlsHandshakeReason(int reasonCode) {
 
 QString TlsHandshakeLine(const QString& reason) {
   return QStringLiteral(" - TLS ハンドシェイク失敗: ") + reason;
-}
-
-QString DaysLeftText(int days) {
-  return days >= 0 ? QStringLiteral("残り %1 日").arg(days)
-                   : QStringLiteral("%1 日前に終了").arg(-days);
 }
 
 QString TlsSetupReason(TTlsSetupFault fault) {

@@ -26,9 +26,6 @@ QString TlsHandshakeReason(int reasonCode);
 // failure lines of the TCP tools.
 QString TlsHandshakeLine(const QString& reason);
 
-// "残り N 日" or "N 日前に終了".
-QString DaysLeftText(int days);
-
 // Why a session could not be made ready to check the server, before any
 // byte was sent: its name cannot be sent or checked, or the address the
 // socket is connected to cannot be checked.

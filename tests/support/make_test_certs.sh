@@ -60,8 +60,8 @@ for host in b1 b2 b3 b4 b5 b6; do wrong="$wrong,DNS:$host"; done
 wrong="$wrong,DNS:x$(printf '\r\n\033')OK"
 for leaf in valid expired notyet wrongname nosan; do key $leaf; done
 csr valid srv.test && SAN=$names,IP:::1 sign valid chain leaf "$now" "$year"
-csr expired srv.test && SAN=DNS:srv.test,DNS:expired.srv.test sign expired chain leaf 20200101000000Z 20200201000000Z
-csr notyet srv.test && SAN=DNS:srv.test,DNS:notyet.srv.test sign notyet chain leaf 20900101000000Z 20900201000000Z
+csr expired srv.test && SAN=DNS:srv.test,DNS:expired.srv.test sign expired chain leaf 20200101000000Z "$(date -u -d '-5 hours' +%Y%m%d%H%M%SZ)"
+csr notyet srv.test && SAN=DNS:srv.test,DNS:notyet.srv.test sign notyet chain leaf "$(date -u -d '+1484 days 5 hours' +%Y%m%d%H%M%SZ)" 20900201000000Z
 csr wrongname other.test && SAN=$wrong sign wrongname chain leaf "$now" "$year"
 csr nosan srv.test && SAN=x sign nosan chain bare "$now" "$year"
 key selfsigned

@@ -29,10 +29,4 @@ TEST(TlsReport, ReasonOfEachVerificationResult) {
   }
 }
 
-TEST(TlsReport, DaysLeftCountsDownThenSaysWhenItEnded) {
-  EXPECT_EQ(DaysLeftText(30), QStringLiteral("残り 30 日"));
-  EXPECT_EQ(DaysLeftText(0), QStringLiteral("残り 0 日"));
-  EXPECT_EQ(DaysLeftText(-3), QStringLiteral("3 日前に終了"));
-}
-
 }  // namespace
