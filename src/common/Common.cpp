@@ -65,11 +65,20 @@ THostPort SplitHostPort(const QString& hostPort) {
   return {hostPort.left(colon), hostPort.mid(colon + 1)};
 }
 
+// Where what stands after the scheme mark stops naming the host and port:
+// at the path, the query or the fragment, whichever comes first.
+qsizetype HostPortLength(const QString& rest) {
+  for (qsizetype i = 0; i < rest.size(); ++i)
+    if (rest[i] == u'/' || rest[i] == u'?' || rest[i] == u'#') return i;
+  return rest.size();
+}
+
 // Only what stands before the path names the host and port: neither the
 // host itself ("http://8080/") nor a colon in the path ("/page:2") may
-// become a port.
+// become a port, and a port ends where a query begins ("srv:8448?x=1").
 THostPort UrlHostPort(const QString& text) {
-  return SplitHostPort(CutAt(AfterSchemeMark(text), u'/'));
+  const QString rest = AfterSchemeMark(text);
+  return SplitHostPort(rest.left(HostPortLength(rest)));
 }
 
 }  // namespace
@@ -83,8 +92,9 @@ QString ExtractUrlPath(const QString& text) {
   if (HasBlank(text)) return QString();
   // The fragment goes first, so a "/" inside it is not taken for the path.
   const QString rest = CutAt(AfterSchemeMark(text), u'#');
-  const qsizetype slash = rest.indexOf(u'/');
-  return slash < 0 ? QStringLiteral("/") : rest.mid(slash);
+  const QString path = rest.mid(HostPortLength(rest));
+  // A query right after the host asks for the root's: "srv?q=1" is "/?q=1".
+  return path.startsWith(u'/') ? path : u'/' + path;
 }
 
 QString ExtractUrlScheme(const QString& text) {

@@ -7,18 +7,20 @@
 bool IsAsciiDigit(QChar c);
 
 // --- URL splitting ---------------------------------------------------------
-// Plain cuts at the first " ", "://", "/", ":" or "#"; no decoding and no
-// validation. An IPv6 address is the host whole: in brackets before an
-// optional port ("[2001:db8::1]:8080"), or bare (two or more ":" and no
-// brackets), when it has no port. A text with a blank is not a URL: host,
-// path and scheme are empty for it.
+// Plain cuts at the first " ", "://", "/", "?", ":" or "#"; no decoding and
+// no validation. The host and port end at the first "/", "?" or "#". An IPv6
+// address is the host whole: in brackets before an optional port
+// ("[2001:db8::1]:8080"), or bare (two or more ":" and no brackets), when it
+// has no port. A text with a blank is not a URL: host, path and scheme are
+// empty for it.
 
 // The host part of a URL or of a host text ("http://srv:80/x" -> "srv",
 // "http://[2001:db8::1]:80/x" -> "2001:db8::1", without the brackets).
 QString ExtractUrlHost(const QString& text);
 
-// The path from the first "/" after the host on, without the fragment; "/"
-// when there is none.
+// What follows the host and port, without the fragment: the path, with a
+// "/" put in front of a query that follows the host ("srv?q=1" -> "/?q=1");
+// "/" when there is nothing.
 QString ExtractUrlPath(const QString& text);
 
 // Everything before the first "://", letter case unchanged; empty without one.

@@ -116,7 +116,8 @@ void TTCPThread::ExchangeOverTls(int fd, const TTarget& target, const QByteArray
     return;
   }
   if (link.Stopped() || Terminated()) return;
-  for (const QString& line : TlsSessionReport(link.Session())) SyncAddOutput(ToSjis(line));
+  for (const QString& line : TlsSessionReport(link.Session(), link.VerifyProblems()))
+    SyncAddOutput(ToSjis(line));
   SyncStatus(QStringLiteral("取得中..."));
   if (!link.Write(request)) {
     if (!link.Stopped()) SyncAddOutput(target.HostText + ToSjis(u" - 送信できません"));

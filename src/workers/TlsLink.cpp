@@ -7,10 +7,13 @@
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/socket.h>
 
+#include <cerrno>
+#include <cstring>
 #include <mutex>
 
-#include "common/Common.h"
+#include "platform/SockAddr.h"
 #include "workers/TlsReport.h"
 
 namespace {
@@ -20,6 +23,12 @@ QString TrustFile;  // empty: the system's trust store
 QString TrustFileNow() {
   std::lock_guard lock(TrustLock);
   return TrustFile;
+}
+
+bool LoadTrust(SSL_CTX* ctx) {
+  const QString trust = TrustFileNow();
+  if (trust.isEmpty()) return SSL_CTX_set_default_verify_paths(ctx) == 1;
+  return SSL_CTX_load_verify_locations(ctx, trust.toLocal8Bit().constData(), nullptr) == 1;
 }
 
 // OpenSSL writes with write(), which raises SIGPIPE when the peer has gone.
@@ -38,6 +47,25 @@ unsigned long TakeLastError() {
   while (const unsigned long e = ERR_get_error()) last = e;
   return last;
 }
+
+// reason, with the library's text of error in brackets when it has one.
+QString WithLibraryText(QString reason, unsigned long error) {
+  if (const char* text = error ? ERR_reason_error_string(error) : nullptr)
+    reason += QStringLiteral(" (") + QString::fromUtf8(text) + u')';
+  return reason;
+}
+
+// Notes each problem the certificate check finds and lets the check go on,
+// so that the verdict names them all, not the first alone.
+int NoteVerifyProblem(int ok, X509_STORE_CTX* store) {
+  if (ok) return 1;
+  auto* ssl =
+      static_cast<SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
+  auto* problems = static_cast<QList<long>*>(SSL_get_app_data(ssl));
+  const long error = X509_STORE_CTX_get_error(store);
+  if (problems && !problems->contains(error)) problems->append(error);
+  return 1;
+}
 }  // namespace
 
 void TTlsLink::SetTrustFile(const QString& path) {
@@ -48,28 +76,66 @@ void TTlsLink::SetTrustFile(const QString& path) {
 TTlsLink::TTlsLink(int fd, const QString& host, TWait wait) : FWait(std::move(wait)) {
   BlockSigPipeOnThisThread();
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+  FSetUpFailure = SetUp(fd, host);
+}
+
+std::optional<QString> TTlsLink::SetUp(int fd, const QString& host) {
+  ERR_clear_error();
   FCtx = SSL_CTX_new(TLS_client_method());
-  if (!FCtx) return;
-  const QString trust = TrustFileNow();
-  if (trust.isEmpty())
-    SSL_CTX_set_default_verify_paths(FCtx);
-  else
-    SSL_CTX_load_verify_locations(FCtx, trust.toLocal8Bit().constData(), nullptr);
+  if (!FCtx || !LoadTrust(FCtx)) return WithLibraryText(TlsHandshakeReason(-1), TakeLastError());
   // The verdict is reported, not enforced: the request carries no secret.
-  SSL_CTX_set_verify(FCtx, SSL_VERIFY_NONE, nullptr);
+  SSL_CTX_set_verify(FCtx, SSL_VERIFY_NONE, NoteVerifyProblem);
   // HTTP/1.0 ends the reply by closing; many servers skip close_notify.
   SSL_CTX_set_options(FCtx, SSL_OP_IGNORE_UNEXPECTED_EOF);
   FSsl = SSL_new(FCtx);
-  if (!FSsl) return;
-  SSL_set_fd(FSsl, fd);
-  const QByteArray name = host.toUtf8();
-  quint32 addr = 0;
-  if (ParseDottedAddress(host, &addr) || host.contains(u':')) {
-    X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(FSsl), name.constData());
-  } else {
-    SSL_set_tlsext_host_name(FSsl, name.constData());
-    SSL_set1_host(FSsl, name.constData());
-  }
+  if (!FSsl || SSL_set_fd(FSsl, fd) != 1 || SSL_set_app_data(FSsl, &FProblems) != 1)
+    return WithLibraryText(TlsHandshakeReason(-1), TakeLastError());
+  // As browsers do: a certificate names its hosts in its alternative names,
+  // never in its subject's common name alone.
+  X509_VERIFY_PARAM_set_hostflags(SSL_get0_param(FSsl), X509_CHECK_FLAG_NEVER_CHECK_SUBJECT);
+  return ParseHostAddress(host) ? CheckPeerAddress(fd) : CheckName(host);
+}
+
+// "srv.test." is the host srv.test: a certificate and SNI carry names
+// without the final dot. An empty name would clear the check, not set it.
+std::optional<QString> TTlsLink::CheckName(QString name) {
+  if (name.endsWith(u'.')) name.chop(1);
+  const QByteArray bytes = name.toUtf8();
+  // With its length, the check refuses a name with a NUL in it before SNI
+  // could send the part in front of the NUL.
+  X509_VERIFY_PARAM* param = SSL_get0_param(FSsl);
+  if (bytes.isEmpty() ||
+      X509_VERIFY_PARAM_set1_host(param, bytes.constData(), size_t(bytes.size())) != 1 ||
+      SSL_set_tlsext_host_name(FSsl, bytes.constData()) != 1)
+    return WithLibraryText(TlsSetupReason(TTlsSetupFault::Name), TakeLastError());
+  return std::nullopt;
+}
+
+// The address the socket is connected to is checked by its bytes: the text
+// typed may be any form the socket layer takes ("127.1", "0177.0.0.1",
+// "fe80::1%lo"), which the library's own parser reads otherwise or not at
+// all. A mapped IPv4 peer is checked as the IPv4 address it is.
+std::optional<QString> TTlsLink::CheckPeerAddress(int fd) {
+  TSockAddr peer;
+  peer.Length = sizeof peer.Storage;
+  if (::getpeername(fd, peer.Get(), &peer.Length) != 0)
+    return TlsSetupReason(TTlsSetupFault::PeerAddress) +
+           QStringLiteral(" (%1)").arg(QString::fromLatin1(strerrorname_np(errno)));
+  const std::optional<TAddressPort> connected = FromSockAddr(peer.Get(), peer.Length);
+  if (!connected) return TlsSetupReason(TTlsSetupFault::PeerAddress);
+  // The 16 bytes hold an IPv4 address in its mapped form: the last four.
+  const size_t size = connected->Address.IsIPv4() ? 4 : 16;
+  const quint8* bytes = connected->Address.Bytes().data() + 16 - size;
+  if (X509_VERIFY_PARAM_set1_ip(SSL_get0_param(FSsl), bytes, size) != 1)
+    return WithLibraryText(TlsSetupReason(TTlsSetupFault::PeerAddress), TakeLastError());
+  return std::nullopt;
+}
+
+QList<long> TTlsLink::VerifyProblems() const {
+  // A check that ended without reaching the callback still has its result.
+  const long result = FSsl ? SSL_get_verify_result(FSsl) : X509_V_OK;
+  if (FProblems.isEmpty() && result != X509_V_OK) return {result};
+  return FProblems;
 }
 
 TTlsLink::~TTlsLink() {
@@ -95,7 +161,7 @@ bool TTlsLink::WaitFor(int rc) {
 }
 
 std::optional<QString> TTlsLink::Handshake() {
-  if (!FSsl) return TlsHandshakeReason(-1);
+  if (FSetUpFailure) return FSetUpFailure;
   ERR_clear_error();
   for (;;) {
     const int rc = SSL_connect(FSsl);
@@ -104,11 +170,8 @@ std::optional<QString> TTlsLink::Handshake() {
     if (WaitFor(rc)) continue;
     if (FStopped) return std::nullopt;
     const unsigned long last = TakeLastError();
-    const int reason = error == SSL_ERROR_SSL ? ERR_GET_REASON(last) : 0;
-    const char* text = last ? ERR_reason_error_string(last) : nullptr;
-    QString line = TlsHandshakeReason(reason);
-    if (text) line += QStringLiteral(" (") + QString::fromUtf8(text) + u')';
-    return line;
+    return WithLibraryText(TlsHandshakeReason(error == SSL_ERROR_SSL ? ERR_GET_REASON(last) : 0),
+                           last);
   }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -12,14 +13,17 @@ typedef struct ssl_ctx_st SSL_CTX;
 // through wait (the worker's interruptible wait), so a Stop ends the
 // handshake, a read or a write at once. The server's certificate is checked
 // (trust store, host name or address) but a failed check does not end the
-// session: the caller reports the verdict and goes on.
+// session: the caller reports the verdict and goes on. A session that cannot
+// be set up to check the server ends at its handshake, with the reason.
 class TTlsLink {
  public:
   // Waits until the socket is ready for the poll events; false when stopped.
   using TWait = std::function<bool(short events)>;
 
-  // host: the name the user asked for (sent as SNI and checked against the
-  // certificate) or a dotted address (checked, never sent).
+  // host: the name the user asked for, sent as SNI and checked against the
+  // certificate's alternative names (without its final dot), or an address
+  // in any form a run takes: then the address the socket is connected to is
+  // checked, never sent.
   TTlsLink(int fd, const QString& host, TWait wait);
   ~TTlsLink();
   TTlsLink(const TTlsLink&) = delete;
@@ -34,12 +38,19 @@ class TTlsLink {
   qsizetype Read(char* buffer, qsizetype size);
 
   SSL* Session() const { return FSsl; }
+  // After the handshake: what the certificate check found (X509_V_ERR_*),
+  // each problem once, in the order found; empty when it passed.
+  QList<long> VerifyProblems() const;
 
   // Tests: trust the certificates of this PEM file instead of the system's
   // trust store (empty: the system's again).
   static void SetTrustFile(const QString& path);
 
  private:
+  // The session, ready to check the server; the reason when it is not.
+  std::optional<QString> SetUp(int fd, const QString& host);
+  std::optional<QString> CheckName(QString name);
+  std::optional<QString> CheckPeerAddress(int fd);
   // Serves SSL_ERROR_WANT_READ/WRITE of rc; false when the call is over.
   bool WaitFor(int rc);
 
@@ -47,4 +58,6 @@ class TTlsLink {
   SSL* FSsl = nullptr;
   TWait FWait;
   bool FStopped = false;
+  std::optional<QString> FSetUpFailure;
+  QList<long> FProblems;  // filled by the check as it goes
 };

@@ -8,6 +8,12 @@
 
 namespace {
 constexpr int MaxAltNames = 10;
+constexpr qint64 SecondsPerDay = 86400;
+// Every text a certificate carries is shown as RFC 2253 escapes it (control
+// characters as "\0D", separators as "\,"), UTF-8 kept: a name can then
+// neither break a line of the report nor pass for two names.
+constexpr unsigned long CertStringFlags = ASN1_STRFLGS_RFC2253 & ~ASN1_STRFLGS_ESC_MSB;
+constexpr unsigned long CertNameFlags = XN_FLAG_RFC2253 & ~ASN1_STRFLGS_ESC_MSB;
 
 QString BioText(BIO* bio) {
   char* data = nullptr;
@@ -18,7 +24,7 @@ QString BioText(BIO* bio) {
 // A name as RFC 2253 writes it (most specific part first), UTF-8 kept.
 QString NameText(const X509_NAME* name) {
   BIO* bio = BIO_new(BIO_s_mem());
-  X509_NAME_print_ex(bio, name, 0, XN_FLAG_RFC2253 & ~ASN1_STRFLGS_ESC_MSB);
+  X509_NAME_print_ex(bio, name, 0, CertNameFlags);
   const QString text = BioText(bio);
   BIO_free(bio);
   return text;
@@ -32,15 +38,30 @@ QString TimeText(const ASN1_TIME* time) {
   return HeaderTime(utc.toLocalTime());
 }
 
-int DaysUntil(const ASN1_TIME* time) {
+// The days and the seconds beyond them: neither alone says which side of
+// the time now is.
+qint64 SecondsUntil(const ASN1_TIME* time) {
   int days = 0, seconds = 0;
   ASN1_TIME_diff(&days, &seconds, nullptr, time);
-  return days;
+  return days * SecondsPerDay + seconds;
+}
+
+// Where now stands in the validity period: "N 日後に開始" before it, "残り
+// N 日" within it, "N 日前に終了" after it; N counts whole days.
+QString ValidityLeftText(const ASN1_TIME* notBefore, const ASN1_TIME* notAfter) {
+  const qint64 untilStart = SecondsUntil(notBefore);
+  const qint64 untilEnd = SecondsUntil(notAfter);
+  if (untilStart > 0) return QStringLiteral("%1 日後に開始").arg(untilStart / SecondsPerDay);
+  if (untilEnd >= 0) return QStringLiteral("残り %1 日").arg(untilEnd / SecondsPerDay);
+  return QStringLiteral("%1 日前に終了").arg(-untilEnd / SecondsPerDay);
 }
 
 QString StringText(const ASN1_STRING* s) {
-  return QString::fromUtf8(reinterpret_cast<const char*>(ASN1_STRING_get0_data(s)),
-                           ASN1_STRING_length(s));
+  BIO* bio = BIO_new(BIO_s_mem());
+  ASN1_STRING_print_ex(bio, s, CertStringFlags);
+  const QString text = BioText(bio);
+  BIO_free(bio);
+  return text;
 }
 
 QString AltNameText(const GENERAL_NAME* name) {
@@ -78,10 +99,11 @@ QString AltNamesText(X509* cert) {
 void AddCertificate(QStringList& lines, X509* cert, int number, bool own) {
   lines << QStringLiteral("証明書 %1: ").arg(number) + NameText(X509_get_subject_name(cert));
   lines << QStringLiteral("  発行者: ") + NameText(X509_get_issuer_name(cert));
+  const ASN1_TIME* notBefore = X509_get0_notBefore(cert);
   const ASN1_TIME* notAfter = X509_get0_notAfter(cert);
-  lines << QStringLiteral("  有効期間: ") + TimeText(X509_get0_notBefore(cert)) +
-               QStringLiteral(" ～ ") + TimeText(notAfter) + QStringLiteral(" (") +
-               DaysLeftText(DaysUntil(notAfter)) + u')';
+  lines << QStringLiteral("  有効期間: ") + TimeText(notBefore) + QStringLiteral(" ～ ") +
+               TimeText(notAfter) + QStringLiteral(" (") + ValidityLeftText(notBefore, notAfter) +
+               u')';
   if (!own) return;
   const QString altNames = AltNamesText(cert);
   if (!altNames.isEmpty()) lines << QStringLiteral("  別名: ") + altNames;
@@ -114,10 +136,18 @@ QString TlsVerifyReason(long result, int sent) {
   }
 }
 
-QString TlsVerdictLine(long result, int sent, const QString& libraryText) {
-  if (result == X509_V_OK) return QStringLiteral("検証 OK");
-  return QStringLiteral("検証 NG: ") + TlsVerifyReason(result, sent) + QStringLiteral(" (") +
-         libraryText + u')';
+QString TlsVerdictLine(const QList<long>& results, int sent) {
+  if (results.isEmpty()) return QStringLiteral("検証 OK");
+  QStringList reasons, problems;
+  for (const long result : results) {
+    const QString reason = TlsVerifyReason(result, sent);
+    // One missing issuer comes as several results: each reason is named once.
+    if (reasons.contains(reason)) continue;
+    reasons << reason;
+    problems << reason + QStringLiteral(" (") +
+                    QString::fromUtf8(X509_verify_cert_error_string(result)) + u')';
+  }
+  return QStringLiteral("検証 NG: ") + problems.join(u'、');
 }
 
 QString TlsHandshakeReason(int reasonCode) {
@@ -145,12 +175,12 @@ QString TlsHandshakeLine(const QString& reason) {
   return QStringLiteral(" - TLS ハンドシェイク失敗: ") + reason;
 }
 
-QString DaysLeftText(int days) {
-  return days >= 0 ? QStringLiteral("残り %1 日").arg(days)
-                   : QStringLiteral("%1 日前に終了").arg(-days);
+QString TlsSetupReason(TTlsSetupFault fault) {
+  return fault == TTlsSetupFault::Name ? QStringLiteral("このホスト名は TLS で使えません")
+                                       : QStringLiteral("接続先のアドレスを証明書と照合できません");
 }
 
-QStringList TlsSessionReport(SSL* ssl) {
+QStringList TlsSessionReport(SSL* ssl, const QList<long>& problems) {
   QStringList lines;
   lines << QStringLiteral("TLS: ") + QString::fromLatin1(SSL_get_version(ssl)) +
                QStringLiteral("  暗号スイート: ") +
@@ -159,7 +189,6 @@ QStringList TlsSessionReport(SSL* ssl) {
   const int sent = chain ? sk_X509_num(chain) : 0;
   for (int i = 0; i < sent; ++i) AddCertificate(lines, sk_X509_value(chain, i), i + 1, i == 0);
   if (sent == 0) lines << QStringLiteral("証明書: なし");
-  const long result = SSL_get_verify_result(ssl);
-  lines << TlsVerdictLine(result, sent, QString::fromUtf8(X509_verify_cert_error_string(result)));
+  lines << TlsVerdictLine(problems, sent);
   return lines;
 }

@@ -14,8 +14,10 @@ typedef struct ssl_st SSL;
 // alone is taken for an incomplete chain (servers that leave out their
 // intermediate certificate), otherwise for an unknown issuer.
 QString TlsVerifyReason(long result, int sent);
-// "検証 OK", or "検証 NG: " + reason + " (" + the library's text + ")".
-QString TlsVerdictLine(long result, int sent, const QString& libraryText);
+// "検証 OK" when the check found no problem; otherwise "検証 NG: " and each
+// reason + " (" + the library's text + ")", one after another in the order
+// found, each reason once.
+QString TlsVerdictLine(const QList<long>& results, int sent);
 
 // The Japanese reason of a failed handshake from OpenSSL's reason code
 // (SSL_R_*), 0 when the peer closed without a TLS error.
@@ -24,9 +26,13 @@ QString TlsHandshakeReason(int reasonCode);
 // failure lines of the TCP tools.
 QString TlsHandshakeLine(const QString& reason);
 
-// "残り N 日" or "N 日前に終了".
-QString DaysLeftText(int days);
+// Why a session could not be made ready to check the server, before any
+// byte was sent: its name cannot be sent or checked, or the address the
+// socket is connected to cannot be checked.
+enum class TTlsSetupFault { Name, PeerAddress };
+QString TlsSetupReason(TTlsSetupFault fault);
 
 // The report of an established session, verdict last: protocol and cipher
-// suite, each certificate the server sent (the server's own in full).
-QStringList TlsSessionReport(SSL* ssl);
+// suite, each certificate the server sent (the server's own in full), the
+// verdict on the problems the check found (X509_V_ERR_*).
+QStringList TlsSessionReport(SSL* ssl, const QList<long>& problems);

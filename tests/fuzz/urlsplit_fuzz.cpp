@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } else {
     CHECK(path.startsWith(u'/'));
     CHECK(!path.contains(u'#'));
-    CHECK(path == u"/" || text.contains(path));
+    CHECK(path == u"/" || text.contains(path) || (path[1] == u'?' && text.contains(path.mid(1))));
   }
 
   const QString scheme = ExtractUrlScheme(text);

@@ -39,7 +39,8 @@ class HttpsTest : public QObject, public TFormFixture {
     MarkPortable(FDir.path());
     SetProgramDir(FDir.path());
     QVERIFY(Open());
-    FResolver->FAnswers["srv.test"] = MakeEntry("srv.test", {"127.0.0.1"});
+    for (const char* name : {"srv.test", "srv.test.", "."})
+      FResolver->FAnswers[name] = MakeEntry(name, {"127.0.0.1"});
   }
   void cleanup() { QVERIFY(Shut()); }
 
@@ -50,7 +51,7 @@ class HttpsTest : public QObject, public TFormFixture {
     QCOMPARE(lines.mid(4, 3),
              (QStringList{"  別名: DNS:srv.test, IP:127.0.0.1, DNS:chain.srv.test, DNS:leaf.srv.test, "
                           "DNS:tls12.srv.test, DNS:tls13.srv.test, DNS:a1.srv.test, "
-                          "DNS:a2.srv.test, DNS:a3.srv.test, DNS:a4.srv.test (ほか 2 件)",
+                          "DNS:a2.srv.test, DNS:a3.srv.test, DNS:a4.srv.test (ほか 3 件)",
                           "  公開鍵: EC 256 ビット", "  署名アルゴリズム: ecdsa-with-SHA256"}));
     QCOMPARE(lines.value(10), QString("検証 OK"));  // the intermediate's block is shorter
   }
@@ -63,10 +64,47 @@ class HttpsTest : public QObject, public TFormFixture {
                           {"-servername", "srv.test", "-cert2", dir.filePath("selfsigned.crt"),
                            "-key2", dir.filePath("selfsigned.key")});
     QVERIFY(Get(server.Port()).contains("検証 NG: 自己署名 (self-signed certificate)"));
+    QVERIFY(Get(server.Port(), "srv.test.").contains("検証 NG: 自己署名 (self-signed certificate)"));
     const QStringList byAddress = Get(server.Port(), "127.0.0.1");
     QCOMPARE(byAddress.value(1), QString("証明書 1: CN=other.test"));
     QVERIFY2(byAddress.contains("検証 NG: 名前が一致しません (IP address mismatch)"),
              qPrintable(byAddress.join('\n')));
+  }
+
+  // An address is checked by the bytes the socket reached, a name against its
+  // alternative names alone; every problem is named; days are whole days.
+  void verdictForTheHostAsTyped_data() {
+    QTest::addColumn<QString>("cert");
+    QTest::addColumn<bool>("chain");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("line");
+    const QString mismatch = "検証 NG: 名前が一致しません (IP address mismatch)";
+    QTest::newRow("short form") << "wrongname" << true << "127.1" << mismatch;
+    QTest::newRow("octal") << "wrongname" << true << "0177.0.0.1" << mismatch;
+    QTest::newRow("mapped") << "wrongname" << true << "[::ffff:127.0.0.1]" << mismatch;
+    QTest::newRow("IPv6") << "valid" << true << "[::1]" << "検証 OK";
+    QTest::newRow("subject alone") << "nosan" << true << "srv.test"
+                                   << "検証 NG: 名前が一致しません (hostname mismatch)";
+    QTest::newRow("expired, leaf alone") << "expired" << false << "srv.test"
+        << "検証 NG: 中間証明書が足りません (unable to get local issuer certificate)、"
+           "有効期限切れ (certificate has expired)";
+    QTest::newRow("ended hours ago") << "expired" << true << "srv.test" << "(0 日前に終了)";
+    QTest::newRow("not yet valid") << "notyet" << true << "srv.test" << "(1484 日後に開始)";
+    QTest::newRow("ten names") << "wrongname" << true << "srv.test"
+        << "  別名: DNS:other.test, IP:177.0.0.1, IP:::ffff:127.0.0.1, DNS:b1, DNS:b2, DNS:b3, "
+           "DNS:b4, DNS:b5, DNS:b6, DNS:x\\0D\\0A\\1BOK";
+    QTest::newRow("no name left") << "valid" << true << "."
+                                  << ". - TLS ハンドシェイク失敗: このホスト名は TLS で使えません";
+  }
+  void verdictForTheHostAsTyped() {
+    QFETCH(QString, cert);
+    QFETCH(bool, chain);
+    QFETCH(QString, host);
+    QFETCH(QString, line);
+    const QStringList v6{"-accept", "[::1]:0"};
+    TTlsTestServer server(FCerts.path(), cert, chain, host == "[::1]" ? v6 : QStringList());
+    const QStringList lines = Get(server.Port(), host);
+    QVERIFY2(lines.contains(line) || lines.value(3).endsWith(line), qPrintable(lines.join('\n')));
   }
 
   // A failed handshake writes its one line and ends the run.

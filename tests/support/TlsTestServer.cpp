@@ -22,8 +22,8 @@ TTlsTestServer::TTlsTestServer(const QString& certDir, const QString& name, bool
   if (chain) args << "-cert_chain" << dir.filePath("chain.crt");
   FProcess.setProcessChannelMode(QProcess::MergedChannels);
   FProcess.start(QStringLiteral("openssl"), args + extra);
-  // s_server names the port it got: "ACCEPT 127.0.0.1:port".
-  static const QRegularExpression accept(QStringLiteral("ACCEPT 127\\.0\\.0\\.1:(\\d+)"));
+  // s_server names the port it got: "ACCEPT 127.0.0.1:port", "ACCEPT [::1]:port".
+  static const QRegularExpression accept(QStringLiteral("ACCEPT \\S+:(\\d+)"));
   QByteArray said;
   const QDeadlineTimer limit(10000);
   while (FPort == 0 && !limit.hasExpired() &&

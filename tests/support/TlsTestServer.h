@@ -12,7 +12,7 @@ class TTlsTestServer {
   static bool MakeCertificates(const QString& dir);
 
   // name: the leaf's base name in certDir; chain: send the intermediate too;
-  // extra: more s_server options (protocol versions, ciphers).
+  // extra: more s_server options (protocol versions, ciphers, -accept [::1]:0).
   TTlsTestServer(const QString& certDir, const QString& name, bool chain,
                  const QStringList& extra = {});
   ~TTlsTestServer();

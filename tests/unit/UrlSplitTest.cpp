@@ -32,10 +32,11 @@ const TUrlCase UrlCases[] = {
     {" srv", "", "", "", 80},
     // A user part is not recognised.
     {"http://user@srv/", "user@srv", "/", "http", 80},
-    // The fragment goes before the path is looked for.
-    {"http://srv#a/b", "srv#a", "/", "http", 80},
-    // A query without a path is lost into the host.
-    {"http://srv?q=1", "srv?q=1", "/", "http", 80},
+    // The host and port end at a path, query or fragment; a query is the root's.
+    {"http://srv#a/b", "srv", "/", "http", 80},
+    {"http://srv?q=1", "srv", "/?q=1", "http", 80},
+    {"https://srv.test:8448?x=1", "srv.test", "/?x=1", "https", 8448},
+    {"http://[::1]:8080?x=/y#f", "::1", "/?x=/y", "http", 8080},
     {"://srv/x", "srv", "/x", "", 80},
     {"http://srv://x/y", "srv", "//x/y", "http", 80},
     // An IPv6 address is the host whole, without its brackets.
@@ -102,7 +103,7 @@ const TPortCase PortCases[] = {
     {"http://srv:81 /", 7},
     {"http://srv:0x50/", 7},
     {"http://srv:８０/", 7},
-    {"http://srv:81#top", 7},
+    {"http://srv:81#top", 81},
     {"srv:81:82", 7},
     // Only a colon before the path names a port.
     {"http://8080/", 7},
