@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "common/WhoisReferral.h"
 #include "platform/SocketLayer.h"
 
 class QAction;
@@ -45,7 +46,7 @@ struct TFormDeps {
   // The save dialog: the file chosen, empty when cancelled. Null: Qt's dialog.
   std::function<QString(QWidget* owner, const QString& folder)> ChooseSaveFile;
   int FingerPort = 79;
-  int WhoisPort = 43;
+  int WhoisPort = WhoisServicePort;
 };
 
 // The main window: seven tool pages, start and stop, the shared output pane.
