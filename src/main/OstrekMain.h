@@ -47,6 +47,8 @@ struct TFormDeps {
   std::function<QString(QWidget* owner, const QString& folder)> ChooseSaveFile;
   int FingerPort = 79;
   int WhoisPort = WhoisServicePort;
+  // How long closing waits for the log entries to be written.
+  int LogWaitMs = 10000;
 };
 
 // The main window: seven tool pages, start and stop, the shared output pane.
@@ -70,10 +72,12 @@ class TOstrekForm : public QMainWindow {
   void AddOutput(const QString& text);
   void DeleteLastOutput();
   void WriteQueryLog();
-  // Returns once the log entries of all finished runs are written.
-  void WaitForQueryLog();
+  // Returns once the log entries of all finished runs are written: true, or
+  // false when they still were not after LogWaitMs.
+  bool WaitForQueryLog();
   // One error box for the entries that could not be written since the last.
-  void ReportQueryLogFailures();
+  // unwritten: entries were still being written, which counts as a failure.
+  void ReportQueryLogFailures(bool unwritten = false);
   void Save_ExMMClick();
   void CpAll_ExMMClick();
   void DeleteAll_ExMMClick();
