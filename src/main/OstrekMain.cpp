@@ -148,6 +148,7 @@ TOstrekForm::TOstrekForm(TFormDeps deps, QWidget* parent)
 }
 
 TOstrekForm::~TOstrekForm() {
+  disconnect(GraphPanel, nullptr, this, nullptr);  // it hides as it goes
   if (FBusy) Stop_BtnClick();
   if (FChannel) FChannel->Close();
   TQueryThread::WaitForAll(ShutdownWaitMs);
@@ -285,6 +286,7 @@ void TOstrekForm::showEvent(QShowEvent* event) {
   setAcceptDrops(true);
   WindowShown = true;
   FormResize();
+  KeepPaneLines();
   FitGraphPanel();
   // A user who opens the window and types a host types into the field.
   ActivePage().MainField->setFocus(Qt::OtherFocusReason);

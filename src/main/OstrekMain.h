@@ -292,6 +292,10 @@ class TOstrekForm : public QMainWindow {
   int KeptGraphHeight() const;
 
   void GrowToShowPage();
+  // The height the pane keeps at least; the window's minimum height that
+  // leaves it that much under the page, with the panel at its own minimum.
+  int PaneLinesHeight() const;
+  void KeepPaneLines();
 
   // The activity picture.
   TPictureArea CurrentPictureArea() const;
