@@ -3,14 +3,15 @@
 #include <QDate>
 #include <QList>
 #include <QString>
-#include <condition_variable>
-#include <deque>
+#include <chrono>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <thread>
 
 // Appends the runs' log entries in the order they were handed over, on a
 // thread of its own, so that writing a long run never holds up the window.
+// A log directory on a dead network mount can hold a write up for ever:
+// nobody waits for the writer longer than its bound.
 class TQueryLogWriter {
  public:
   // What WriteQueryLogIn takes, for one run.
@@ -24,9 +25,11 @@ class TQueryLogWriter {
   };
 
   // failed runs on the writer's thread for each entry that could not be
-  // written; it must only post elsewhere.
-  explicit TQueryLogWriter(std::function<void()> failed);
-  // Writes everything handed over, then ends the thread.
+  // written; it must only post elsewhere. bound: the longest wait for it.
+  TQueryLogWriter(std::function<void()> failed, std::chrono::milliseconds bound);
+  // Writes everything handed over, then ends the thread. A write that hangs
+  // past the bound (at once when the last Wait gave up) is left to the
+  // thread, which then reaches nothing of its owner's again.
   ~TQueryLogWriter();
 
   TQueryLogWriter(const TQueryLogWriter&) = delete;
@@ -34,20 +37,18 @@ class TQueryLogWriter {
 
   // The thread starts with the first entry.
   void Post(TEntry entry);
-  // Returns once every entry handed over so far is written.
-  void Wait();
+  // True once every entry handed over so far is written; false when that
+  // took longer than the bound (the writing goes on).
+  bool Wait();
   // How many entries failed since the last call, and starts counting anew.
   int TakeFailures();
 
  private:
-  void Run();
+  struct TShared;
+  static void Run(const std::shared_ptr<TShared>& shared);
 
-  const std::function<void()> FFailed;
-  std::mutex FLock;
-  std::condition_variable FChanged;
-  std::deque<TEntry> FQueue;
-  bool FWriting = false;
-  int FFailures = 0;
-  bool FQuit = false;
+  const std::chrono::milliseconds FBound;
+  const std::shared_ptr<TShared> FShared;
+  bool FGaveUp = false;
   std::thread FThread;
 };

@@ -2,6 +2,9 @@
 
 #include <QStringList>
 
+#include "common/NetAddress.h"
+#include "common/QueryText.h"
+
 namespace {
 enum class TKind { Plain, Url, Registrar };
 
@@ -16,22 +19,37 @@ constexpr TReferralKey Keys[] = {
     {"Registrar WHOIS Server:", TKind::Registrar},
 };
 
+// A name without blanks, slashes or colons, or an IPv6 address in
+// brackets, kept without them.
+std::optional<QString> ServerOf(QByteArrayView text) {
+  if (text.startsWith('[') && text.endsWith(']')) {
+    const QString address = QString::fromLatin1(text.sliced(1, text.size() - 2));
+    const std::optional<TNetAddress> parsed = TNetAddress::Parse(address);
+    if (!parsed || !parsed->IsIPv6() || address.startsWith(u'[')) return std::nullopt;
+    return address;
+  }
+  if (text.isEmpty() || text.contains(' ') || text.contains('\t') || text.contains('/') ||
+      text.contains(':'))
+    return std::nullopt;
+  return QString::fromLatin1(text);
+}
+
 // "host", or "host:port" where a port may be given; the port must be a real
-// one. A host holds no blank.
+// one. An IPv6 address has colons of its own: only one after its "]" starts
+// a port.
 std::optional<TWhoisReferral> HostAndPort(QByteArrayView text, bool withPort) {
   while (text.endsWith('/')) text.chop(1);
   TWhoisReferral referral;
   const qsizetype colon = text.lastIndexOf(':');
-  if (colon >= 0 && withPort) {
+  if (withPort && colon > text.lastIndexOf(']')) {
     bool ok = false;
     referral.Port = text.sliced(colon + 1).toInt(&ok);
     if (!ok || referral.Port < 1 || referral.Port > 65535) return std::nullopt;
     text = text.first(colon);
   }
-  if (text.isEmpty() || text.contains(' ') || text.contains('\t') || text.contains('/') ||
-      text.contains(':'))
-    return std::nullopt;
-  referral.Server = QString::fromLatin1(text);
+  const std::optional<QString> server = ServerOf(text);
+  if (!server) return std::nullopt;
+  referral.Server = *server;
   return referral;
 }
 
@@ -75,4 +93,15 @@ QString WhoisDomainOfQuery(const QString& query) {
   QString domain = words.isEmpty() ? QString() : words.last();
   if (domain.startsWith(u'=')) domain.remove(0, 1);
   return domain;
+}
+
+QString WhoisReferralName(const TWhoisReferral& referral) {
+  const int shownFrom = referral.Rwhois ? 0 : WhoisServicePort;
+  return HostHeaderValue(referral.Server, referral.Port ? referral.Port : shownFrom, shownFrom);
+}
+
+QString WhoisServerKey(const QString& server, int port) {
+  QString name = server.toLower();
+  if (name.endsWith(u'.')) name.chop(1);
+  return name + u':' + QString::number(port);
 }

@@ -4,23 +4,19 @@
 #include <QAction>
 #include <QLayout>
 #include <QPushButton>
+#include <utility>
 
 #include "dialogs/DialogCommon.h"
 #include "main/OstrekMain.h"
-#include "widgets/ExtMemo.h"
 #include "widgets/GraphPanel.h"
-
-namespace {
-// Lines of the pane that showing the panel leaves at least, growing the
-// window where the screen allows.
-constexpr int PaneLinesKept = 4;
-}  // namespace
 
 // Built hidden: a hidden dock takes no room, and the window stays as it was.
 void TOstrekForm::BuildGraphPanel() {
   GraphPanel = new TGraphPanel(this);
   addDockWidget(Qt::BottomDockWidgetArea, GraphPanel);
   GraphPanel->hide();
+  // Shown or hidden, it changes what the window needs at least.
+  connect(GraphPanel, &QDockWidget::visibilityChanged, this, &TOstrekForm::ArrangeActivePage);
   connect(GraphPanel->GraphSave_Btn, &QPushButton::clicked, this,
           &TOstrekForm::GraphSave_ExMMClick);
 }
@@ -50,19 +46,19 @@ void TOstrekForm::ShowGraphPanel(bool on) {
 }
 
 // The panel's first appearance takes its stored height; the window grows
-// when the pane would be left with fewer than a few lines.
+// by what the pane's lines kept from it, where the screen allows.
 void TOstrekForm::FitGraphPanel() {
   if (!WindowShown || GraphPanel->isHidden()) return;
-  if (FGraphHeight > 0) resizeDocks({GraphPanel}, {FGraphHeight}, Qt::Vertical);
-  FGraphHeight = 0;
+  const int wanted = std::exchange(FGraphHeight, 0);
+  if (wanted <= 0) return;
+  resizeDocks({GraphPanel}, {wanted}, Qt::Vertical);
   layout()->activate();
-  const int wanted =
-      ExtMemo->fontMetrics().lineSpacing() * PaneLinesKept + 2 * ExtMemo->frameWidth();
-  const int missing = wanted - ExtMemo->height();
+  const int missing = wanted - GraphPanel->height();
   if (missing <= 0) return;
   const int most = AvailableArea(this).height() - (frameGeometry().height() - height());
   resize(width(), std::max(height(), std::min(height() + missing, most)));
   KeepOnScreen(this);
+  resizeDocks({GraphPanel}, {wanted}, Qt::Vertical);
 }
 
 // The user's height once the panel has been on the screen, the stored one

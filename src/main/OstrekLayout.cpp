@@ -2,6 +2,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -14,6 +15,7 @@
 #include "dialogs/DialogCommon.h"
 #include "main/OstrekMain.h"
 #include "widgets/ExtMemo.h"
+#include "widgets/GraphPanel.h"
 #include "widgets/PageKit.h"
 #include "widgets/UpDown.h"
 
@@ -38,6 +40,7 @@ void TOstrekForm::ArrangeActivePage() {
   ActivePage().Arrange();
   GrowToShowPage();
   FormResize();
+  KeepPaneLines();
 }
 
 namespace {
@@ -61,8 +64,9 @@ int TextButtonWidth(const QPushButton* button) {
 // The layout rules may place the active page's fixed controls past the edge
 // of a narrow window (more so with a large font). What they show sets the
 // window's minimum width, never below the design's, so that no size cuts
-// them off; the tab row only makes the window grow, as the tabs can scroll.
-// Both stay within the screen's available area.
+// them off, and so does the statistics panel's row while it is shown; the
+// tab row only makes the window grow, as the tabs can scroll. Both stay
+// within the screen's available area.
 void TOstrekForm::GrowToShowPage() {
   // Combo boxes stretched to the page and their buttons take what is left.
   QList<const QWidget*> stretched;
@@ -78,10 +82,30 @@ void TOstrekForm::GrowToShowPage() {
                      width() - centralWidget()->width();
   const int most = AvailableArea(this).width() - (frameGeometry().width() - width());
   const QSize before = size();
-  setMinimumWidth(std::clamp(right + around, MinWindowWidth, std::max(MinWindowWidth, most)));
+  const int panel = GraphPanel->isVisible() ? GraphPanel->minimumSizeHint().width() : 0;
+  setMinimumWidth(
+      std::clamp(std::max(right + around, panel), MinWindowWidth, std::max(MinWindowWidth, most)));
   const int tabs = PageControl->tabBar()->sizeHint().width() + around;
   resize(std::max(width(), std::min(tabs, most)), height());
   if (size() != before) KeepOnScreen(this);
+}
+
+int TOstrekForm::PaneLinesHeight() const {
+  constexpr int linesKept = 4;
+  return ExtMemo->fontMetrics().lineSpacing() * linesKept + 2 * ExtMemo->frameWidth();
+}
+
+// At the design's minimum height a larger font, or the statistics panel,
+// would leave the pane no height and cut the panel's row off. The page and
+// the pane's lines are the least the central part takes, also where the
+// panel meets the pane, and the window's minimum height is what its layout
+// then needs, within the screen's available area.
+void TOstrekForm::KeepPaneLines() {
+  if (!WindowShown) return;
+  centralWidget()->setMinimumHeight(PageControl->height() + 4 + PaneLinesHeight() + 2);
+  const int most = AvailableArea(this).height() - (frameGeometry().height() - height());
+  setMinimumHeight(std::clamp(layout()->totalMinimumSize().height(), MinWindowHeight,
+                              std::max(MinWindowHeight, most)));
 }
 
 namespace {

@@ -81,9 +81,12 @@ QFont DesignFont(const char* family) {
 
 TOstrekForm::TOstrekForm(TFormDeps deps, QWidget* parent)
     : QMainWindow(parent), FDeps(std::move(deps)) {
-  FLogWriter = std::make_unique<TQueryLogWriter>([this] {
-    QMetaObject::invokeMethod(this, &TOstrekForm::ReportQueryLogFailures, Qt::QueuedConnection);
-  });
+  FLogWriter = std::make_unique<TQueryLogWriter>(
+      [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { ReportQueryLogFailures(); }, Qt::QueuedConnection);
+      },
+      std::chrono::milliseconds(FDeps.LogWaitMs));
   // A drain that leaves items behind goes on from this timer (OstrekOutput).
   FDrainTimer = new QTimer(this);
   FDrainTimer->setSingleShot(true);
@@ -145,6 +148,7 @@ TOstrekForm::TOstrekForm(TFormDeps deps, QWidget* parent)
 }
 
 TOstrekForm::~TOstrekForm() {
+  disconnect(GraphPanel, nullptr, this, nullptr);  // it hides as it goes
   if (FBusy) Stop_BtnClick();
   if (FChannel) FChannel->Close();
   TQueryThread::WaitForAll(ShutdownWaitMs);
@@ -282,6 +286,7 @@ void TOstrekForm::showEvent(QShowEvent* event) {
   setAcceptDrops(true);
   WindowShown = true;
   FormResize();
+  KeepPaneLines();
   FitGraphPanel();
   // A user who opens the window and types a host types into the field.
   ActivePage().MainField->setFocus(Qt::OtherFocusReason);
@@ -298,9 +303,9 @@ void TOstrekForm::FormClose() {
   WindowShown = false;
   if (FBusy) Stop_BtnClick();
   // The stopped run's log entry is written, and a failure shown, while the
-  // window is still there to show it.
-  WaitForQueryLog();
-  ReportQueryLogFailures();
+  // window is still there to show it. A log that hangs (a dead network
+  // mount) holds the close up only so long, and is reported as failed.
+  ReportQueryLogFailures(!WaitForQueryLog());
   WSACleanup();
   SaveSettingsOnClose();
   // A stopped worker never reaches the window again; still, let it leave

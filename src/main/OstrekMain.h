@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "common/WhoisReferral.h"
 #include "platform/SocketLayer.h"
 
 class QAction;
@@ -45,7 +46,9 @@ struct TFormDeps {
   // The save dialog: the file chosen, empty when cancelled. Null: Qt's dialog.
   std::function<QString(QWidget* owner, const QString& folder)> ChooseSaveFile;
   int FingerPort = 79;
-  int WhoisPort = 43;
+  int WhoisPort = WhoisServicePort;
+  // How long closing waits for the log entries to be written.
+  int LogWaitMs = 10000;
 };
 
 // The main window: seven tool pages, start and stop, the shared output pane.
@@ -69,10 +72,12 @@ class TOstrekForm : public QMainWindow {
   void AddOutput(const QString& text);
   void DeleteLastOutput();
   void WriteQueryLog();
-  // Returns once the log entries of all finished runs are written.
-  void WaitForQueryLog();
+  // Returns once the log entries of all finished runs are written: true, or
+  // false when they still were not after LogWaitMs.
+  bool WaitForQueryLog();
   // One error box for the entries that could not be written since the last.
-  void ReportQueryLogFailures();
+  // unwritten: entries were still being written, which counts as a failure.
+  void ReportQueryLogFailures(bool unwritten = false);
   void Save_ExMMClick();
   void CpAll_ExMMClick();
   void DeleteAll_ExMMClick();
@@ -288,6 +293,10 @@ class TOstrekForm : public QMainWindow {
   int KeptGraphHeight() const;
 
   void GrowToShowPage();
+  // The height the pane keeps at least; the window's minimum height that
+  // leaves it that much under the page, with the panel at its own minimum.
+  int PaneLinesHeight() const;
+  void KeepPaneLines();
 
   // The activity picture.
   TPictureArea CurrentPictureArea() const;

@@ -105,10 +105,10 @@ void TOstrekForm::WriteQueryLog() {
   FQueryLines.clear();
 }
 
-void TOstrekForm::WaitForQueryLog() { FLogWriter->Wait(); }
+bool TOstrekForm::WaitForQueryLog() { return FLogWriter->Wait(); }
 
-void TOstrekForm::ReportQueryLogFailures() {
-  if (FLogWriter->TakeFailures() > 0)
+void TOstrekForm::ReportQueryLogFailures(bool unwritten) {
+  if (FLogWriter->TakeFailures() > 0 || unwritten)
     ShowError(QStringLiteral("ログファイルの書き込みに失敗しました。"));
 }
 

@@ -9,6 +9,7 @@
 
 namespace {
 int WakeFds[2] = {-1, -1};
+const int QuitSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 // Async-signal-safe: one write, errno kept for the interrupted code.
 void OnQuitSignal(int) {
@@ -16,6 +17,12 @@ void OnQuitSignal(int) {
   const char byte = 1;
   [[maybe_unused]] const ssize_t n = ::write(WakeFds[0], &byte, 1);
   errno = saved;
+}
+
+// Once the program is ending, a second signal ends it at once, whatever
+// holds the close up (a log on a dead mount, a box nobody answers).
+void RestoreDefaultActions() {
+  for (int signal : QuitSignals) std::signal(signal, SIG_DFL);
 }
 }  // namespace
 
@@ -27,13 +34,16 @@ bool CloseWindowsOnQuitSignals(QObject* owner) {
     char bytes[16];
     while (::read(WakeFds[1], bytes, sizeof bytes) > 0) {
     }
+    RestoreDefaultActions();
     QApplication::closeAllWindows();
   });
   struct sigaction action {};
   action.sa_handler = OnQuitSignal;
   sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
+  // The same signal again ends the program even before the event loop
+  // gets to the first one, when something holds the main thread up.
+  action.sa_flags = SA_RESTART | SA_RESETHAND;
   bool all = true;
-  for (int signal : {SIGTERM, SIGINT, SIGHUP}) all = ::sigaction(signal, &action, nullptr) == 0 && all;
+  for (int signal : QuitSignals) all = ::sigaction(signal, &action, nullptr) == 0 && all;
   return all;
 }

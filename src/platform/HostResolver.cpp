@@ -113,6 +113,11 @@ QList<TNetAddress> AddressesOf(const ares_addrinfo* info) {
   return (v4 + v6).mid(0, THostResolver::KMaxAddresses);
 }
 
+bool FitsDns(const QByteArray& name) {
+  const qsizetype length = name.endsWith('.') ? name.size() - 1 : name.size();
+  return length <= THostResolver::KMaxNameLength;
+}
+
 // Names as a hosts-file or CNAME answer gives them: the end of the CNAME
 // chain is the official name, every name that pointed there an alias.
 THostEntry ForwardEntryOf(const ares_addrinfo* info) {
@@ -160,7 +165,7 @@ THostResolver::~THostResolver() {
 }
 
 quint64 THostResolver::LookupByName(const QByteArray& name, TCallback cb) {
-  if (name.isEmpty() || name.size() > KMaxNameLength || name.contains('\0')) return 0;
+  if (name.isEmpty() || name.contains('\0')) return 0;
   TSubmission submission;
   submission.Name = name;
   return Enqueue(std::move(submission), std::move(cb));
@@ -279,6 +284,10 @@ void THostResolver::Submit(const TSubmission& submission) {
     // An address for a name: c-ares would send it to the servers.
     std::unique_ptr<TQueryArg> query(arg);
     Finish(std::move(query), ARES_SUCCESS, 0, {submission.Name, {}, {*numeric}});
+  } else if (!FitsDns(submission.Name)) {
+    // No such name can exist: it ends as one not found, without a query.
+    std::unique_ptr<TQueryArg> query(arg);
+    Finish(std::move(query), ARES_EBADNAME, 0, {});
   } else {
     ares_addrinfo_hints hints{};
     hints.ai_family = AF_UNSPEC;

@@ -39,7 +39,8 @@ class THostResolver : public TResolver {
   static constexpr int KTryTimeoutMs = 4400;
   static constexpr int KTries = 4;
   static constexpr int KMaxAddresses = 256;
-  static constexpr int KMaxNameLength = 255;
+  // The longest name DNS carries, a final dot aside.
+  static constexpr int KMaxNameLength = 253;
 
   // Reads /etc/resolv.conf and /etc/hosts like any Linux program.
   THostResolver();
@@ -52,8 +53,9 @@ class THostResolver : public TResolver {
   THostResolver& operator=(const THostResolver&) = delete;
 
   // Forward lookup of IPv4 and IPv6 addresses. Returns the request id; 0
-  // when refused (empty or malformed name, no channel, shutting down), in
-  // which case the callback never runs.
+  // when refused (empty name or one with a NUL, no channel, shutting down),
+  // in which case the callback never runs. A name longer than DNS allows
+  // ends with Error, as one that does not exist.
   quint64 LookupByName(const QByteArray& name, TCallback cb) override;
   // Reverse (PTR) lookup of an address (in-addr.arpa or ip6.arpa).
   using TResolver::LookupByAddr;

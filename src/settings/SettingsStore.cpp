@@ -120,13 +120,16 @@ bool TUserStore::Close() {
 
 QString SettingsIniPath() { return QDir(SettingsDir()).filePath(SettingsFileName()); }
 
-// A user without settings of their own starts from the file beside an
-// installed program: an administrator's defaults, or a read-only portable copy.
+// A user without settings of their own starts from an administrator's
+// defaults in the XDG config directories (/etc/xdg/qmzt/Ostrekon/), never
+// from a file beside an installed program: whoever may write there (root)
+// would take that directory for a portable copy's.
 QString SettingsIniPathToRead() {
   const QString own = SettingsIniPath();
   if (PortableMode() || QFileInfo::exists(own)) return own;
-  const QString beside = QDir(ProgramDir()).filePath(SettingsFileName());
-  return QFileInfo(beside).isFile() ? beside : own;
+  const QString defaults = QStandardPaths::locate(
+      QStandardPaths::GenericConfigLocation, QStringLiteral("qmzt/Ostrekon/") + SettingsFileName());
+  return defaults.isEmpty() ? own : defaults;
 }
 
 void SetUserStorePath(const QString& fileName) { UserStorePathOverride() = fileName; }

@@ -82,7 +82,8 @@ class TUserStore : public TSettingsStore {
 
 // Where the stores are. The settings file (SettingsFileName()) is written in
 // the program's directory or, for an installed program, the user's config
-// directory (SettingsDir()); SettingsIniPathToRead() is the file a load reads.
+// directory (SettingsDir()); SettingsIniPathToRead() is the file a load
+// reads: for a user who has none yet, an administrator's defaults.
 QString SettingsIniPath();
 QString SettingsIniPathToRead();
 

@@ -3,7 +3,9 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QCompleter>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPushButton>
 
 namespace {
@@ -20,6 +22,9 @@ TButtonKeys::TButtonKeys(QWidget* window, QPushButton* first, QPushButton* secon
 }
 
 bool TButtonKeys::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress &&
+      EnterInCompletionList(watched, static_cast<const QKeyEvent*>(event)))
+    return true;
   auto* target = qobject_cast<QWidget*>(watched);
   if (!target || target->window() != FWindow) return false;
   if (event->type() == QEvent::ShortcutOverride)
@@ -75,4 +80,19 @@ bool TButtonKeys::PressButtonFor(const QKeyEvent* key, QWidget* focus) {
   QPushButton* target = FFirst->isEnabled() ? FFirst : FSecond;
   if (target->isEnabled()) target->click();
   return true;
+}
+
+// A field's completion list is a window of its own, which has the keys
+// while it is open. Without an entry moved to, Enter closes it and does
+// what it does in the field: the run takes the text as typed.
+bool TButtonKeys::EnterInCompletionList(QObject* watched, const QKeyEvent* key) {
+  auto* list = qobject_cast<QAbstractItemView*>(watched);
+  if (!list || list->currentIndex().isValid()) return false;
+  for (const QComboBox* box : FWindow->findChildren<QComboBox*>()) {
+    if (!box->completer() || box->completer()->popup() != list) continue;
+    if (!PressButtonFor(key, box->lineEdit())) return false;
+    list->hide();
+    return true;
+  }
+  return false;
 }

@@ -14,8 +14,10 @@ class QWidget;
 // is a command, never text, so it is not typed into a field even when the
 // button whose access key it is happens to be disabled. An enabled button's
 // access key presses it at once, also where a menu has the same key. The
-// menu keys given stay the window's while a field has the focus. Installed
-// on the application, it acts on its window's keys only.
+// menu keys given stay the window's while a field has the focus. In a
+// field's completion list Enter picks the entry moved to, and with none it
+// acts as in the field. Installed on the application, it acts on its
+// window's keys only.
 class TButtonKeys : public QObject {
   Q_OBJECT
  public:
@@ -29,6 +31,7 @@ class TButtonKeys : public QObject {
   bool OverrideShortcut(QKeyEvent* key) const;
   QAbstractButton* EnabledButtonFor(const QKeyEvent* key) const;
   bool PressButtonFor(const QKeyEvent* key, QWidget* focus);
+  bool EnterInCompletionList(QObject* watched, const QKeyEvent* key);
 
   QWidget* const FWindow;
   QPushButton* const FFirst;

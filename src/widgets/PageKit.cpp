@@ -3,6 +3,7 @@
 #include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -22,6 +23,11 @@ QComboBox* MakeCombo(QWidget* page, const char* name, const QString& hint) {
   auto* box = Named(new QComboBox(page), name);
   box->setEditable(true);
   box->setInsertPolicy(QComboBox::NoInsert);
+  // Qt completes within the field, and Enter would run the history entry it
+  // put there: the entries that begin with what was typed, letter case
+  // included, are offered in a list below the field instead.
+  box->completer()->setCompletionMode(QCompleter::PopupCompletion);
+  box->completer()->setCaseSensitivity(Qt::CaseSensitive);
   box->setMaxVisibleItems(16);
   box->setGeometry(96, 8, 200, 20);
   box->setToolTip(hint);

@@ -16,6 +16,19 @@ void DrawCross(QPainter& painter, QPointF at, const QColor& colour) {
 }
 
 bool IsReply(const TPingSample& s) { return s.Kind == TSampleKind::Reply && s.RoundTripMs; }
+
+QString HopNumber(const TPingSample& s) { return QString::number(s.Number) + u' '; }
+QString HopAddress(const TPingSample& s) {
+  return s.Address.isEmpty() ? QStringLiteral("*") : s.Address;
+}
+QString HopLabel(const TPingSample& s) { return HopNumber(s) + HopAddress(s); }
+
+// A label cut to width keeps the hop's number, and of the address its end,
+// where the hops of a path differ.
+QString CutHopLabel(const QFontMetrics& fm, const TPingSample& s, int width) {
+  const QString number = HopNumber(s);
+  return number + fm.elidedText(HopAddress(s), Qt::ElideLeft, width - fm.horizontalAdvance(number));
+}
 }  // namespace
 
 QColor SampleKindColour(TSampleKind kind) {
@@ -94,18 +107,26 @@ int TPingGraph::PlotLeft() const {
   return fontMetrics().horizontalAdvance(QStringLiteral("00000 ms")) + 8;
 }
 
+// Measured on the labels themselves: an IPv6 hop's is far wider than an
+// IPv4 one's.
+int TPingGraph::WidestLabel() const {
+  int widest = 0;
+  for (const TPingSample& sample : FStats.Samples())
+    widest = std::max(widest, fontMetrics().horizontalAdvance(HopLabel(sample)));
+  return widest;
+}
+
 // TraceRoute labels its bars with their hops' addresses: side by side below
 // the axis where the widest fits its slot, turned upright where not.
 bool TPingGraph::LabelsSideBySide() const {
   const std::vector<TPingSample>& samples = FStats.Samples();
   const int hops = samples.empty() ? 1 : samples.back().Number - samples.front().Number + 1;
-  const int widest = fontMetrics().horizontalAdvance(QStringLiteral("00 000.000.000.000"));
-  return (widest + 8) * hops <= width() - PlotLeft() - 12;
+  return (WidestLabel() + 8) * hops <= width() - PlotLeft() - 12;
 }
 
 int TPingGraph::LabelBand() const {
   if (FMode == TGraphMode::Ping || LabelsSideBySide()) return fontMetrics().height();
-  return std::min(fontMetrics().horizontalAdvance(QStringLiteral("000.000.000.000")), height() / 3);
+  return std::min(WidestLabel(), height() / 3);
 }
 
 TPingGraph::TScale TPingGraph::MakeScale(const QRect& plot) const {
@@ -222,12 +243,10 @@ void TPingGraph::DrawTrace(QPainter& painter, const TScale& s) const {
       DrawCross(painter, QPointF(x, s.Plot.bottom() - MarkRadius - 2),
                 SampleKindColour(sample.Kind));
     }
-    const QString label = QString::number(sample.Number) + u' ' +
-                          (sample.Address.isEmpty() ? QStringLiteral("*") : sample.Address);
     painter.setPen(palette().color(QPalette::Text));
     if (sideBySide) {
       painter.drawText(QRectF(x - slot / 2, s.Plot.bottom() + 2, slot, band), Qt::AlignCenter,
-                       label);
+                       HopLabel(sample));
       continue;
     }
     if ((sample.Number - s.First) % every != 0) continue;
@@ -235,7 +254,7 @@ void TPingGraph::DrawTrace(QPainter& painter, const TScale& s) const {
     painter.translate(x - fm.height() / 2.0, s.Plot.bottom() + 4);
     painter.rotate(90);
     painter.drawText(QRect(0, -fm.height(), band, fm.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                     fm.elidedText(label, Qt::ElideRight, band));
+                     CutHopLabel(fm, sample, band));
     painter.restore();
   }
 }

@@ -38,6 +38,7 @@ class TPingGraph : public QWidget {
   void DrawTrace(QPainter& painter, const TScale& scale) const;
   void DrawLegend(QPainter& painter, const QRect& area) const;
   int PlotLeft() const;
+  int WidestLabel() const;
   bool LabelsSideBySide() const;
   int LabelBand() const;
 

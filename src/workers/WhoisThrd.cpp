@@ -5,11 +5,6 @@
 
 namespace {
 constexpr int MaxReferrals = 3;
-
-// Names in any case are one server.
-QString AskedKey(const QString& server, int port) {
-  return server.toLower() + u':' + QString::number(port);
-}
 }  // namespace
 
 TWhoisThread::TWhoisThread(std::shared_ptr<TOutputChannel> channel, TLookupSetup lookup,
@@ -20,7 +15,7 @@ TWhoisThread::TWhoisThread(std::shared_ptr<TOutputChannel> channel, TLookupSetup
       FQuery(query),
       FRelay(relay),
       FPort(port) {
-  FAsked.insert(AskedKey(server, port));
+  FAsked.insert(WhoisServerKey(server, port));
 }
 
 void TWhoisThread::Work() {
@@ -39,18 +34,17 @@ void TWhoisThread::NoteReplyLine(const QByteArray& line) {
 
 bool TWhoisThread::FollowReferral(const TWhoisReferral& referral) {
   if (referral.Rwhois) {
-    const QString port = referral.Port ? u':' + QString::number(referral.Port) : QString();
     SyncAddOutput(QByteArray());
-    SyncAddOutput(ToSjis(QStringLiteral("rwhois://") + referral.Server + port +
+    SyncAddOutput(ToSjis(QStringLiteral("rwhois://") + WhoisReferralName(referral) +
                          QStringLiteral(" - rwhoisの参照先はたどりません")));
     return false;
   }
   const int port = referral.Port ? referral.Port : FPort;
-  const QString key = AskedKey(referral.Server, port);
+  const QString key = WhoisServerKey(referral.Server, port);
   if (FAsked.contains(key)) return false;
   FAsked.insert(key);
   SyncAddOutput(QByteArray());
-  SyncAddOutput(ToSjis(QStringLiteral(">> 参照先: ") + referral.Server));
+  SyncAddOutput(ToSjis(QStringLiteral(">> 参照先: ") + WhoisReferralName(referral)));
   SyncAddOutput(QByteArray());
   const QString query = referral.DomainOnly ? WhoisDomainOfQuery(FQuery) : FQuery;
   const TRelayRoute route = RelayRoute(referral.Server, query, FRelay);

@@ -28,5 +28,5 @@ class TWhoisThread : public TTCPThread {
   const QString FRelay;
   const int FPort;
   std::optional<TWhoisReferral> FReferral;  // the first one of the current reply
-  QSet<QString> FAsked;                     // server:port, lower case
+  QSet<QString> FAsked;                     // WhoisServerKey of each server asked
 };

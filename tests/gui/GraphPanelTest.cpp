@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 #include "FormFixture.h"
@@ -62,6 +63,12 @@ class GraphPanelTest : public QObject, public TFormFixture {
     QVERIFY(Form().GraphPanel->isVisible());
     QVERIFY(Form().Graph_ChckM->isChecked());
     QVERIFY(Form().ExtMemo->height() < paneHeight);
+    // As small as it goes, the window keeps the pane's lines and the panel's row.
+    Form().resize(Form().minimumSize());
+    QTRY_COMPARE(Form().size(), Form().minimumSize());
+    QVERIFY(Form().ExtMemo->height() >= 4 * Form().ExtMemo->fontMetrics().lineSpacing());
+    const QPushButton* save = Form().GraphPanel->GraphSave_Btn;
+    QCOMPARE(save->visibleRegion().boundingRect(), save->rect());
     QVERIFY(Close());
     QVERIFY(Ini().contains("ShowGraph=1\r\n"));
     QVERIFY(Ini().contains("GraphHeight="));

@@ -34,7 +34,7 @@ class WhoisReferralTest : public QObject, public TFormFixture {
       FRegistrar = std::make_unique<TLoopbackServer>("127.0.0.3", FIana->Port());
       if (FNic->Listening() && FRegistrar->Listening()) break;
     }
-    FRir = std::make_unique<TLoopbackServer>();
+    FRir = std::make_unique<TLoopbackServer>("::1", 0);
     return FIana->Listening() && FNic->Listening() && FRegistrar->Listening();
   }
   bool OpenWindow() {
@@ -44,7 +44,6 @@ class WhoisReferralTest : public QObject, public TFormFixture {
         {"whois.iana.test", MakeEntry("whois.iana.test", {"127.0.0.1"})},
         {"whois.nic.test", MakeEntry("whois.nic.test", {"127.0.0.2"})},
         {"whois.registrar.test", MakeEntry("whois.registrar.test", {"127.0.0.3"})},
-        {"whois.rir.test", MakeEntry("whois.rir.test", {"127.0.0.1"})},
         {"whois.refused.test", MakeEntry("whois.refused.test", {"127.0.0.4"})},
         {"whois.relay.test", MakeEntry("whois.relay.test", {"127.0.0.2"})}};
     FResolver->FMissing = {"whois.dead.test"};
@@ -60,7 +59,7 @@ class WhoisReferralTest : public QObject, public TFormFixture {
     Type(Form().WhoisReq_CB, query);
     QTest::mouseClick(Form().Go_Btn, Qt::LeftButton);
   }
-  QString RirUrl() const { return QString("whois://whois.rir.test:%1").arg(FRir->Port()); }
+  QString RirServer() const { return QString("[::1]:%1").arg(FRir->Port()); }
   QByteArray Log() const { return ReadLog(QDir(FDir.path()).filePath("whois.log")); }
 
  private slots:
@@ -100,8 +99,8 @@ class WhoisReferralTest : public QObject, public TFormFixture {
                "whois.registrar.test|Registrant: Alice"
         << asked + asked + "example.test|";
     QTest::newRow("a server asked before ends the chain")
-        << true << nic + "whois: WHOIS.IANA.TEST||"
-        << nic + "|>> 参照先: whois.nic.test||whois: WHOIS.IANA.TEST" << asked + asked + "|";
+        << true << nic + "whois: WHOIS.IANA.TEST.||"
+        << nic + "|>> 参照先: whois.nic.test||whois: WHOIS.IANA.TEST." << asked + asked + "|";
     QTest::newRow("a name not found ends the run")
         << true << "refer: whois.dead.test|||"
         << "refer: whois.dead.test||>> 参照先: whois.dead.test||whois.dead.test - 見つかりません"
@@ -118,11 +117,12 @@ class WhoisReferralTest : public QObject, public TFormFixture {
         << asked + "||";
     // The fourth referral (a dead name) would write a line of its own.
     QTest::newRow("at most three referrals")
-        << true << nic + "refer: whois.registrar.test|ReferralServer: %RIR%|refer: whois.dead.test"
+        << true
+        << nic + "refer: whois.registrar.test|ReferralServer: whois://%RIR%|refer: whois.dead.test"
         << nic +
                "|>> 参照先: whois.nic.test||refer: whois.registrar.test||"
-               ">> 参照先: whois.registrar.test||ReferralServer: %RIR%||"
-               ">> 参照先: whois.rir.test||refer: whois.dead.test"
+               ">> 参照先: whois.registrar.test||ReferralServer: whois://%RIR%||"
+               ">> 参照先: %RIR%||refer: whois.dead.test"
         << asked + asked + asked + "domain example.test";
     QTest::newRow("off: the first reply alone") << false << nic + "refer: whois.registrar.test||"
                                                 << "refer: whois.nic.test" << asked + "||";
@@ -132,13 +132,13 @@ class WhoisReferralTest : public QObject, public TFormFixture {
     QFETCH(QString, replies);
     QFETCH(QString, shown);
     QFETCH(QString, asked);
-    const QStringList reply = replies.replace("%RIR%", RirUrl()).split(u'|');
+    const QStringList reply = replies.replace("%RIR%", RirServer()).split(u'|');
     const QStringList request = asked.split(u'|');
     TLoopbackServer* servers[] = {FIana.get(), FNic.get(), FRegistrar.get(), FRir.get()};
     for (int i = 0; i < 4; ++i) servers[i]->SetReply({{reply[i].toLatin1() + "\r\n"}});
     RunWhois("domain example.test", follow);
     QTRY_VERIFY_WITH_TIMEOUT(Idle(), 5000);
-    QCOMPARE(Pane().mid(2), shown.replace("%RIR%", RirUrl()).split(u'|'));
+    QCOMPARE(Pane().mid(2), shown.replace("%RIR%", RirServer()).split(u'|'));
     for (int i = 0; i < 4; ++i) {
       const bool wasAsked = !request[i].isEmpty();
       QCOMPARE(servers[i]->LastRequest(), wasAsked ? request[i].toLatin1() + "\r\n" : "");

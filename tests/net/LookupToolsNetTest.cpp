@@ -70,7 +70,8 @@ class LookupToolsNetTest : public QObject, public TFormFixture {
   }
 
   // 400 addresses for one name, more than a UDP answer holds: the resolver
-  // keeps the first 256. A name of 253 characters, forward and back.
+  // keeps the first 256. A name of 253 characters, forward and back; a
+  // longer one is not found.
   void answersWithHundredsOfAddressesAndLongNames() {
     const TStallMeter stalls;
     Run(Form().NsLookup, Form().NSServ_CB, "many.ostrekon.test");
@@ -85,6 +86,8 @@ class LookupToolsNetTest : public QObject, public TFormFixture {
                                   QStringLiteral("ＩＰアドレス: 192.0.2.77")}));
     Run(Form().NsLookup, Form().NSServ_CB, "192.0.2.77");
     QCOMPARE(Body().first(), QStringLiteral("    ホスト名: ") + name);
+    Run(Form().NsLookup, Form().NSServ_CB, name + ".example");  // longer than DNS allows
+    QCOMPARE(Body(), QStringList{name + QStringLiteral(".example - 見つかりません")});
     qInfo("longest stall %lld ms", stalls.LongestMs());
   }
 

@@ -113,6 +113,10 @@ TEST_F(ResolverNet, ForwardLookups) {
                                           *TNetAddress::Parse(u"::1")}));
   EXPECT_EQ(ByName("dual.ostrekon.test").Entry.Addresses,
             (QList{TNetAddress::FromIPv4(Ip("192.0.2.20")), *TNetAddress::Parse(u"2001:db8::20")}));
+  // At most 256 addresses, however the families share them.
+  const QList<TNetAddress> mixed = ByName("mixed.ostrekon.test").Entry.Addresses;
+  ASSERT_EQ(mixed.size(), 256);
+  EXPECT_TRUE(mixed[199].IsIPv4() && mixed[200].IsIPv6());
   const TOutcome v6only = ByName("v6only.ostrekon.test");
   EXPECT_EQ(v6only.Result, TLookupResult::Succeeded);
   EXPECT_EQ(v6only.Entry.Addresses, QList{*TNetAddress::Parse(u"2001:db8::10")});

@@ -72,6 +72,13 @@ TEST(PingStats, FiguresOfARun) {
          return v;
        }(),
        999, 998, "送信 999 / 受信 998 / 損失 1% / 平均 1.0 ms", 1, 1, 0.0, 0.0},
+      {"one reply in a thousand is not 100%",
+       [] {
+         std::vector<TPingSample> v{Reply(1, 1)};
+         for (int n = 2; n <= 999; ++n) v.push_back(Lost(n));
+         return v;
+       }(),
+       999, 1, "送信 999 / 受信 1 / 損失 99% / 平均 1.0 ms", 1, 1, 0.0, {}},
   };
   for (const TFiguresCase& c : cases) {
     SCOPED_TRACE(c.Name);

@@ -31,6 +31,7 @@ class ProgramDirTest : public ::testing::Test {
     SetProgramFileName(QString());
     qunsetenv("XDG_CONFIG_HOME");
     qunsetenv("XDG_DATA_HOME");
+    qunsetenv("XDG_CONFIG_DIRS");
   }
   QString Prog(const char* name = "") const { return QDir(FTop.filePath("prog")).filePath(name); }
 
@@ -72,15 +73,20 @@ TEST_F(ProgramDirTest, PortableOnlyWithASettingsFileTheUserMayWrite) {
   }
 }
 
-// An installed program's first start takes the file beside it; from then on
-// the user's own file is read and written.
-TEST_F(ProgramDirTest, InstalledProgramStartsFromTheSettingsBesideIt) {
+// An installed program's first start takes an administrator's defaults,
+// never the file beside it; then the user's own file is read and written.
+TEST_F(ProgramDirTest, InstalledProgramStartsFromTheAdministratorsDefaults) {
   SetProgramDir(Prog());
   ASSERT_FALSE(PortableMode());  // decided at start-up, with nothing beside it
   const QByteArray admin = "[Ping]\r\nTimeout=7\r\n";
+  QDir().mkpath(FTop.filePath("xdg/qmzt/Ostrekon"));
+  QFile defaults(FTop.filePath("xdg/qmzt/Ostrekon/ostrekon.ini"));
+  ASSERT_TRUE(defaults.open(QIODevice::WriteOnly) && defaults.write(admin) == admin.size());
+  defaults.close();
   QFile beside(Prog("ostrekon.ini"));
-  ASSERT_TRUE(beside.open(QIODevice::WriteOnly) && beside.write(admin) == admin.size());
+  ASSERT_TRUE(beside.open(QIODevice::WriteOnly) && beside.write("[Ping]\r\nTimeout=3\r\n") > 0);
   beside.close();
+  qputenv("XDG_CONFIG_DIRS", FTop.filePath("xdg").toLocal8Bit());
   TSettings s;
   ASSERT_EQ(LoadSettingsFromIni(s, 1024, 768), TSettingsResult::Ok);
   EXPECT_EQ(s.FPingTimeout, 7);
@@ -88,8 +94,8 @@ TEST_F(ProgramDirTest, InstalledProgramStartsFromTheSettingsBesideIt) {
   ASSERT_EQ(SaveSettingsToIni(s), TSettingsResult::Ok);
   ASSERT_EQ(LoadSettingsFromIni(s, 1024, 768), TSettingsResult::Ok);
   EXPECT_EQ(s.FPingTimeout, 9);
-  ASSERT_TRUE(beside.open(QIODevice::ReadOnly));
-  EXPECT_EQ(beside.readAll(), admin);  // left as it was
+  ASSERT_TRUE(defaults.open(QIODevice::ReadOnly));
+  EXPECT_EQ(defaults.readAll(), admin);  // left as it was
 }
 
 }  // namespace
