@@ -1,6 +1,7 @@
 // Datagrams a raw ICMP socket hands back, of any length and content.
 
 #include "FuzzCheck.h"
+#include "helper/ProbeWire.h"
 #include "workers/IcmpCommon.h"
 #include "workers/IcmpPacket.h"
 
@@ -33,6 +34,20 @@ void Judge(const TIcmpDatagram& d, quint16 identifier, quint16 sequence) {
   QuotesEchoRequest(d, identifier, sequence);
 }
 
+// The raw-socket helper reads the same bytes before the window does: what
+// it passes on as an answer, the window's decoder reads as the same answer.
+void AgreeWithTheHelper(std::span<const quint8> bytes, bool v6, const TIcmpDatagram& d) {
+  quint8 protocol = 0;
+  const int at = WireIp6PayloadAt(bytes, &protocol);
+  CHECK(at < 0 || size_t(at) <= bytes.size());
+  const TWireEcho echo = WireReadEcho(bytes, v6, d.FIdentifier);
+  if (echo.Kind == TWireKind::EchoReply)
+    CHECK(IsEchoReplyFor(d, d.FIdentifier) && d.FSequence == echo.Sequence);
+  const TWireEcho quoted = WireReadEcho(bytes, v6, d.FQuotedIdentifier);
+  if (quoted.Kind == TWireKind::Error && IsIcmpError(d.FType))
+    CHECK(QuotesEchoRequest(d, d.FQuotedIdentifier, quoted.Sequence));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -57,5 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Judge(d, d.FIdentifier, d.FSequence);
   Judge(d, d.FQuotedIdentifier, d.FQuotedSequence);
   Judge(d, 0x1234, 0);
+  AgreeWithTheHelper({data, size}, false, d);
+  AgreeWithTheHelper({data, size}, true, DecodeIcmp6Reply({data, size}));
   return 0;
 }
