@@ -250,11 +250,10 @@ THelperRefusal CheckProbe(const THelperProbe& probe, TRun& run) {
   return THelperRefusal(0);
 }
 
-bool SetOption(int fd, int level, int name, int value, int* current) {
-  if (*current == value) return true;
-  if (::setsockopt(fd, level, name, &value, sizeof value) != 0) return false;
-  *current = value;
-  return true;
+// Set once for a run of equal requests; a refused one is tried again.
+void SetOption(int fd, int level, int name, int value, int* current) {
+  if (*current != value && ::setsockopt(fd, level, name, &value, sizeof value) == 0)
+    *current = value;
 }
 
 void ApplyOptions(TRun& run, const THelperProbe& probe) {

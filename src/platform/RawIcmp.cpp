@@ -3,6 +3,7 @@
 #include <linux/icmp.h>
 #include <netinet/icmp6.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -123,4 +124,20 @@ int ReceiveIcmp(int fd, std::span<quint8> buffer, TNetAddress* source, int flags
   const auto peer = FromSockAddr(from.Get(), sourceLength);
   if (source) *source = peer ? peer->Address : TNetAddress();
   return int(received);
+}
+
+void WakeEventFd(int fd) {
+  const std::uint64_t one = 1;
+  if (fd >= 0) [[maybe_unused]] auto n = ::write(fd, &one, sizeof one);
+}
+
+int WaitReadable(int fd, int wakeFd, const QDeadlineTimer& deadline) {
+  for (;;) {
+    pollfd fds[2] = {{wakeFd, POLLIN, 0}, {fd, POLLIN, 0}};
+    const qint64 left = deadline.remainingTime();
+    const int rc = ::poll(fds, 2, left > INT32_MAX ? INT32_MAX : int(left));
+    if (rc < 0 && errno == EINTR) continue;
+    if (rc < 0 || fds[0].revents) return -1;
+    return rc == 0 ? 0 : 1;
+  }
 }

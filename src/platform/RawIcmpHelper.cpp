@@ -158,9 +158,8 @@ class THelperLink : public TRawLink {
  private:
   bool Pace();
   TRead ReadRecord(const QDeadlineTimer& deadline);
-  const THelperAnswer& Answer() const { return FAnswer; }
   TLinkResult Lose(TRead read);
-  TLinkResult Deliver(const std::vector<quint8>& record, std::span<quint8> buffer,
+  TLinkResult Deliver(std::span<const quint8> record, std::span<quint8> buffer,
                       TRawArrival* arrival) const;
 
   const int FPair;
@@ -215,7 +214,7 @@ TRead THelperLink::ReadRecord(const QDeadlineTimer& deadline) {
 TLinkResult THelperLink::Lose(TRead read) {
   if (read == TRead::Gone && FAnswer.Magic == HelperMagic &&
       FAnswer.Event == quint16(THelperEvent::Refused))
-    FFailure = HelperRefusalText(THelperRefusal(Answer().Error));
+    FFailure = HelperRefusalText(THelperRefusal(FAnswer.Error));
   else if (read == TRead::Gone || read == TRead::TimedOut)
     FFailure = QStringLiteral("RAWソケット用のヘルパーが応答しなくなりました。");
   return TLinkResult::Lost;
@@ -236,7 +235,7 @@ TLinkResult THelperLink::Send(const TEchoProbe& probe) {
   for (;;) {
     const TRead read = ReadRecord(deadline);
     if (read != TRead::Record) return Lose(read);
-    const THelperAnswer& answer = Answer();
+    const THelperAnswer& answer = FAnswer;
     if (answer.Event == quint16(THelperEvent::Received)) {
       FPending.emplace_back(FRecord.begin(), FRecord.begin() + FRecordSize);
     } else if (answer.Sequence == probe.Sequence && answer.Event == quint16(THelperEvent::Sent)) {
@@ -251,7 +250,7 @@ TLinkResult THelperLink::Send(const TEchoProbe& probe) {
   }
 }
 
-TLinkResult THelperLink::Deliver(const std::vector<quint8>& record, std::span<quint8> buffer,
+TLinkResult THelperLink::Deliver(std::span<const quint8> record, std::span<quint8> buffer,
                                  TRawArrival* arrival) const {
   THelperAnswer answer;
   std::memcpy(&answer, record.data(), sizeof answer);
@@ -274,9 +273,9 @@ TLinkResult THelperLink::Receive(std::span<quint8> buffer, int msecs, TRawArriva
     const TRead read = ReadRecord(deadline);
     if (read == TRead::TimedOut) return TLinkResult::Failed;
     if (read != TRead::Record) return Lose(read);
-    if (Answer().Event == quint16(THelperEvent::Received))
-      return Deliver({FRecord.begin(), FRecord.begin() + FRecordSize}, buffer, arrival);
-    if (Answer().Event == quint16(THelperEvent::Refused)) return Lose(TRead::Gone);
+    if (FAnswer.Event == quint16(THelperEvent::Received))
+      return Deliver(std::span(FRecord).first(size_t(FRecordSize)), buffer, arrival);
+    if (FAnswer.Event == quint16(THelperEvent::Refused)) return Lose(TRead::Gone);
   }
 }
 

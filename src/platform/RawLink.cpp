@@ -1,7 +1,6 @@
 // The run's raw link: its own raw socket when this process may open one
 // (root, or a program given CAP_NET_RAW), else the helper.
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -103,22 +102,6 @@ TLinkResult TOwnRawLink::Receive(std::span<quint8> buffer, int msecs, TRawArriva
 }
 
 }  // namespace
-
-void WakeEventFd(int fd) {
-  const std::uint64_t one = 1;
-  if (fd >= 0) [[maybe_unused]] auto n = ::write(fd, &one, sizeof one);
-}
-
-int WaitReadable(int fd, int wakeFd, const QDeadlineTimer& deadline) {
-  for (;;) {
-    pollfd fds[2] = {{wakeFd, POLLIN, 0}, {fd, POLLIN, 0}};
-    const qint64 left = deadline.remainingTime();
-    const int rc = ::poll(fds, 2, left > INT32_MAX ? INT32_MAX : int(left));
-    if (rc < 0 && errno == EINTR) continue;
-    if (rc < 0 || fds[0].revents) return -1;
-    return rc == 0 ? 0 : 1;
-  }
-}
 
 std::unique_ptr<TRawLink> OpenRawLink(TAddressFamily family) {
   const bool v6 = family == TAddressFamily::IPv6;
