@@ -28,6 +28,7 @@
 #include "workers/RawPngThrd.h"
 #include "workers/RawTrsRteThrd.h"
 #include "workers/TCPThrd.h"
+#include "workers/TrsCycleThrd.h"
 #include "workers/TrsRteThrd.h"
 #include "workers/WhoisThrd.h"
 
@@ -138,7 +139,15 @@ void TOstrekForm::GoTraceRoute() {
   const std::optional<QString> host = TakeHost(TRServ_CB, QStringLiteral("TraceRoute"));
   if (!host) return;
   const TTraceParams params{TRTout_UD->Position(), TRStHop_UD->Position(), TRMaxHop_UD->Position(),
-                            TRReslvHost_ChckB->isChecked()};
+                            TRReslvHost_ChckB->isChecked(),
+                            TRRepeat_ChckB->isChecked() ? TRCycles_UD->Position() : 0};
+  if (params.Cycles > 0) {
+    TRun run(*this, TraceRouteTitle(*host, params.FirstHop, params.LastHop) +
+                        QStringLiteral(" - %1 回").arg(params.Cycles));
+    StartHopTable();
+    run.HandTo(new TTraceCycleThread(NewChannel(), Lookups(), *host, params, !FIcmpServiceMode));
+    return;
+  }
   TRun run(*this, TraceRouteTitle(*host, params.FirstHop, params.LastHop));
   StartSampling(TGraphMode::Trace, params.LastHop - params.FirstHop + 1, params.TimeoutSec * 1000);
   if (FIcmpServiceMode)
@@ -216,6 +225,7 @@ void TOstrekForm::StartQuery(const QString& title) {
 }
 
 void TOstrekForm::FinishQuery() {
+  WriteHopTable();
   FBusy = false;
   EnableInputs();
   FWorker = nullptr;
@@ -236,6 +246,7 @@ void TOstrekForm::FinishQuery() {
 }
 
 void TOstrekForm::Stop_BtnClick() {
+  WriteHopTable();
   AddOutput(QStringLiteral("...中止されました"));
   FBusy = false;
   // The worker's flag first: a worker that has just put its socket in the

@@ -154,6 +154,7 @@ const TNumberKey NumberKeys[] = {
     {&TSettings::FTraceTimeout, "TraceRoute", "Timeout", TraceTimeoutValue},
     {&TSettings::FTraceStartHop, "TraceRoute", "StartHop", TraceFirstHopValue},
     {&TSettings::FTraceMaxHop, "TraceRoute", "MaxHop", TraceLastHopValue},
+    {&TSettings::FTraceCycles, "TraceRoute", "Cycles", TraceCyclesValue},
     {&TSettings::FNsTimeout, "NS Lookup", "Timeout", LookupTimeoutValue},
     {&TSettings::FScanFirst, "IP Scan", "StartHop", ScanFirstValue},
     {&TSettings::FScanLast, "IP Scan", "MaxHop", ScanLastValue},
@@ -171,6 +172,7 @@ void ReadToolSwitches(TReader& reader, TSettings& s) {
   s.FWhoisFollowReferral = reader.Boolean(Whois, QStringLiteral("FollowReferral"), false);
   s.FPingDontFragment = reader.Boolean(Ping, QStringLiteral("DntFlag"), false);
   s.FTraceResolveHosts = reader.Boolean(TraceRoute, QStringLiteral("ResolvHN"), false);
+  s.FTraceRepeat = reader.Boolean(TraceRoute, QStringLiteral("Repeat"), false);
   s.FScanFoundOnly = reader.Boolean(IpScan, QStringLiteral("All"), false);
 }
 
@@ -230,16 +232,15 @@ void WriteRelay(TSettingsStore& store, const QString& section, const QString& re
 
 // A key the earlier versions never had: stored only when on, so that a file
 // of theirs saves back as it was while the box stays off.
-void WriteWhoisFollow(TSettingsStore& store, bool follow) {
-  const QString key = QStringLiteral("FollowReferral");
-  if (follow)
-    WriteBoolean(store, Whois, key, true);
+void WriteWhileOn(TSettingsStore& store, const QString& section, const QString& key, bool on) {
+  if (on)
+    WriteBoolean(store, section, key, true);
   else
-    store.DeleteKey(Whois, key);
+    store.DeleteKey(section, key);
 }
 
 void WriteToolValues(TSettingsStore& store, const TSettings& s) {
-  WriteWhoisFollow(store, s.FWhoisFollowReferral);
+  WriteWhileOn(store, Whois, QStringLiteral("FollowReferral"), s.FWhoisFollowReferral);
   WriteInteger(store, Ping, QStringLiteral("Timeout"), s.FPingTimeout);
   WriteInteger(store, Ping, QStringLiteral("ReqNum"), s.FPingReqNum);
   WriteInteger(store, Ping, QStringLiteral("Delay"), s.FPingDelay);
@@ -250,6 +251,8 @@ void WriteToolValues(TSettingsStore& store, const TSettings& s) {
   WriteInteger(store, TraceRoute, QStringLiteral("StartHop"), s.FTraceStartHop);
   WriteInteger(store, TraceRoute, QStringLiteral("MaxHop"), s.FTraceMaxHop);
   WriteBoolean(store, TraceRoute, QStringLiteral("ResolvHN"), s.FTraceResolveHosts);
+  WriteWhileOn(store, TraceRoute, QStringLiteral("Repeat"), s.FTraceRepeat);
+  WriteInteger(store, TraceRoute, QStringLiteral("Cycles"), s.FTraceCycles);
   WriteInteger(store, NsLookup, QStringLiteral("Timeout"), s.FNsTimeout);
   WriteInteger(store, IpScan, QStringLiteral("StartHop"), s.FScanFirst);
   WriteInteger(store, IpScan, QStringLiteral("MaxHop"), s.FScanLast);

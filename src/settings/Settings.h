@@ -65,6 +65,8 @@ struct TSettings {
   int FTraceStartHop = TraceFirstHopValue.Default;  // "TraceRoute"/"StartHop"
   int FTraceMaxHop = TraceLastHopValue.Default;     // "TraceRoute"/"MaxHop"
   bool FTraceResolveHosts = false;                  // "TraceRoute"/"ResolvHN"
+  bool FTraceRepeat = false;                        // "TraceRoute"/"Repeat", only while on
+  int FTraceCycles = TraceCyclesValue.Default;      // "TraceRoute"/"Cycles"
 
   QStringList FNsServers;                       // "NS Lookup"/"Server0"..
   int FNsTimeout = LookupTimeoutValue.Default;  // "NS Lookup"/"Timeout", seconds

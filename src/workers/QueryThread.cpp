@@ -87,6 +87,13 @@ void TQueryThread::SyncReplaceLast(const QByteArray& sjisLine) {
   if (!Terminated()) FChannel->Push({TOutputItem::ReplaceLast, sjisLine});
 }
 
+void TQueryThread::SyncHopTable(std::vector<THopRow> rows) {
+  if (Terminated()) return;
+  TOutputItem item(TOutputItem::HopTable);
+  item.Table = std::make_shared<const std::vector<THopRow>>(std::move(rows));
+  FChannel->Push(std::move(item));
+}
+
 void TQueryThread::SyncSample(const TPingSample& sample) {
   if (!Terminated()) FChannel->Push({TOutputItem::Sample, {}, sample});
 }

@@ -62,6 +62,8 @@ class TQueryThread : public QThread {
   void SyncReplaceLast(const QByteArray& sjisLine);
   // One request's result for the statistics panel, after its line.
   void SyncSample(const TPingSample& sample);
+  // A repeated TraceRoute's table, after each cycle.
+  void SyncHopTable(std::vector<THopRow> rows);
 
   // Waits until fd is ready for events (poll flags), the worker is stopped,
   // or msecs pass (-1: no limit). Returns 1 ready, 0 time-out, -1 stopped.
