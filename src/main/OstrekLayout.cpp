@@ -203,14 +203,14 @@ void TOstrekForm::ArrangeTraceRoutePage() {
   for (TUpDown* ud : {TRTout_UD, TRStHop_UD, TRMaxHop_UD})
     ud->setGeometry(Right(TRTout_Edt), ud->Buddy()->y(), u, TRTout_Edt->height());
   SetLeft(TRReslvHost_ChckB, Right(TRTout_UD) + (TRTout_UD->width() / 2) * 5);
-  // The repeated run's switch under the names', its count beside it.
+  // The repeated run's switch under the names', its count below it.
   TRRepeat_ChckB->adjustSize();
   SetLeft(TRRepeat_ChckB, TRReslvHost_ChckB->x());
   SetTop(TRRepeat_ChckB, Centre(TRRepeat_ChckB, TRStHop_Edt));
-  SetLeft(TRCycles_LBL, Right(TRRepeat_ChckB) + 8);
-  SetTop(TRCycles_LBL, Centre(TRCycles_LBL, TRStHop_Edt));
-  TRCycles_Edt->setGeometry(Right(TRCycles_LBL) + 8, TRStHop_Edt->y(),
-                            FieldWidth(editWidth, {TRCycles_UD}), TRStHop_Edt->height());
+  SetLeft(TRCycles_LBL, TRRepeat_ChckB->x());
+  SetTop(TRCycles_LBL, Centre(TRCycles_LBL, TRMaxHop_Edt));
+  TRCycles_Edt->setGeometry(Right(TRCycles_LBL) + 8, TRMaxHop_Edt->y(),
+                            FieldWidth(editWidth, {TRCycles_UD}), TRMaxHop_Edt->height());
   TRCycles_UD->setGeometry(Right(TRCycles_Edt), TRCycles_Edt->y(), u, TRCycles_Edt->height());
   SetHeight(TRServ_Del, TRServ_CB->height() + 2);
 }

@@ -252,7 +252,11 @@ void WriteToolValues(TSettingsStore& store, const TSettings& s) {
   WriteInteger(store, TraceRoute, QStringLiteral("MaxHop"), s.FTraceMaxHop);
   WriteBoolean(store, TraceRoute, QStringLiteral("ResolvHN"), s.FTraceResolveHosts);
   WriteWhileOn(store, TraceRoute, QStringLiteral("Repeat"), s.FTraceRepeat);
-  WriteInteger(store, TraceRoute, QStringLiteral("Cycles"), s.FTraceCycles);
+  // Like Repeat, kept out of a file that never had it while it is the default.
+  if (s.FTraceCycles != TraceCyclesValue.Default)
+    WriteInteger(store, TraceRoute, QStringLiteral("Cycles"), s.FTraceCycles);
+  else
+    store.DeleteKey(TraceRoute, QStringLiteral("Cycles"));
   WriteInteger(store, NsLookup, QStringLiteral("Timeout"), s.FNsTimeout);
   WriteInteger(store, IpScan, QStringLiteral("StartHop"), s.FScanFirst);
   WriteInteger(store, IpScan, QStringLiteral("MaxHop"), s.FScanLast);

@@ -66,7 +66,7 @@ struct TSettings {
   int FTraceMaxHop = TraceLastHopValue.Default;     // "TraceRoute"/"MaxHop"
   bool FTraceResolveHosts = false;                  // "TraceRoute"/"ResolvHN"
   bool FTraceRepeat = false;                        // "TraceRoute"/"Repeat", only while on
-  int FTraceCycles = TraceCyclesValue.Default;      // "TraceRoute"/"Cycles"
+  int FTraceCycles = TraceCyclesValue.Default;      // "TraceRoute"/"Cycles", unless the default
 
   QStringList FNsServers;                       // "NS Lookup"/"Server0"..
   int FNsTimeout = LookupTimeoutValue.Default;  // "NS Lookup"/"Timeout", seconds

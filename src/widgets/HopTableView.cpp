@@ -14,7 +14,7 @@ THopTableView::THopTableView(QWidget* parent) : QTreeWidget(parent) {
   setColumnCount(int(captions.size()));
   setHeaderLabels(captions);
   setRootIsDecorated(false);
-  setIndentation(12);
+  setIndentation(0);
   setUniformRowHeights(true);
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   header()->setStretchLastSection(false);
@@ -28,10 +28,8 @@ void THopTableView::ShowRows(const std::vector<THopRow>& rows) {
   for (const THopRow& r : rows) shape.emplace_back(r.Hop, r.Responder ? r.Address : QString());
   if (shape != FShape) {
     clear();
-    QTreeWidgetItem* hop = nullptr;
-    for (const THopRow& r : rows)
-      hop = r.Responder && hop ? new QTreeWidgetItem(hop) : new QTreeWidgetItem(this);
-    expandAll();
+    // One level: a responder's address is indented in its cell, as in the pane.
+    for (size_t i = 0; i < rows.size(); ++i) new QTreeWidgetItem(this);
     FShape = std::move(shape);
   }
   QTreeWidgetItemIterator it(this);

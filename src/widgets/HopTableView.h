@@ -5,7 +5,7 @@
 #include "common/HopStats.h"
 
 // A repeated TraceRoute's table in the statistics panel: a row per hop, and
-// under a hop with several answering addresses a row for each. Updated in
+// under a hop with several answering addresses an indented row for each. Updated in
 // place after every cycle, so the user's scroll position and selection stay.
 class THopTableView : public QTreeWidget {
   Q_OBJECT
