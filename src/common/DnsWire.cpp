@@ -208,7 +208,8 @@ std::optional<QByteArray> SvcValue(quint16 key, QByteArrayView value) {
 }
 
 QByteArray SvcbData(TWireReader& r) {
-  QByteArray out = Number(r.U16()) + ' ' + r.Name();
+  const quint16 priority = r.U16();
+  QByteArray out = Number(priority) + ' ' + r.Name();
   while (r.Ok() && !r.AtEnd()) {
     const quint16 key = r.U16();
     const std::optional<QByteArray> value = SvcValue(key, r.Bytes(r.U16()));

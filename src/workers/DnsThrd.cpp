@@ -159,8 +159,11 @@ TDnsQueryThread::TReply TDnsQueryThread::Exchange(const QByteArray& query,
     }
   }
   if (reply.End == TReply::Answered) reply.Message = ParseDnsMessage(reply.Wire);
-  if (reply.Message && reply.Message->Id != quint16(quint8(query[0]) << 8 | quint8(query[1])))
-    reply.Message.reset();
+  // c-ares sends with an id of its own and matches the answer itself; over
+  // TLS and HTTPS the answer must carry ours.
+  const quint16 id = quint16(quint8(query[0]) << 8 | quint8(query[1]));
+  const bool ownId = transport == TDnsTransport::Tls || transport == TDnsTransport::Https;
+  if (reply.Message && ownId && reply.Message->Id != id) reply.Message.reset();
   return reply;
 }
 

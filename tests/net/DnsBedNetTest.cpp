@@ -5,10 +5,10 @@
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTcpServer>
 #include <QtTest>
 
 #include "FormFixture.h"
+#include "LoopbackServer.h"
 #include "TestStores.h"
 #include "main/NsLookupPage.h"
 #include "widgets/UpDown.h"
@@ -42,7 +42,10 @@ class DnsBedNetTest : public QObject, public TFormFixture {
     Ns().DnsServ_CB->setEditText(server);
     Ns().Tcp_ChckB->setChecked(tcp);
     Ns().Dnssec_ChckB->setChecked(dnssec);
-    Start(Form().NsLookup, Form().NSServ_CB, name);
+    // Japanese is not typed: QTest's key clicks take Latin-1 alone.
+    Form().PageControl->setCurrentWidget(Form().NsLookup);
+    Form().NSServ_CB->setEditText(name);
+    QTest::mouseClick(Form().Go_Btn, Qt::LeftButton);
     if (!QTest::qWaitFor([this] { return Idle(); }, 30000)) return {"<still running>"};
     return Body();
   }
@@ -108,14 +111,18 @@ class DnsBedNetTest : public QObject, public TFormFixture {
     if (tls) QCOMPARE(body.value(1), QString("検証 OK"));
     const QString status = body.value(tls ? 2 : 1);
     QVERIFY2(status.startsWith("状態: 正常 (NOERROR)  フラグ: rd ra"), qPrintable(all));
-    QCOMPARE(status.endsWith(" ad"), dnssec);
+    QVERIFY2(status.endsWith(" ad"), qPrintable(status));  // the zone is signed and validated
     QStringList args{"@" + QString(tls ? "127.0.0.1" : "127.0.3.1"), QUrl::toAce(name), type};
     if (tcp) args << "+tcp";
     if (dnssec) args << "+dnssec";
     if (tls) args << (server.startsWith("tls") ? "+tls" : "+https");
-    const QStringList ours = Records(body, OurLine);
+    // unbound hands out a set's records in turn: compared in one order.
+    QStringList ours = Records(body, OurLine), digs = Records(Dig(args), DigLine);
     QVERIFY2(!ours.isEmpty(), qPrintable(all));
-    QCOMPARE(ours, Records(Dig(args), DigLine));
+    QCOMPARE(ours.filter(" RRSIG ").isEmpty(), !dnssec);
+    ours.sort();
+    digs.sort();
+    QCOMPARE(ours, digs);
     for (const QString& line : body)
       for (const QChar c : line) QVERIFY2(c.unicode() >= 0x20, qPrintable(line));
   }
@@ -147,10 +154,10 @@ class DnsBedNetTest : public QObject, public TFormFixture {
   // A truncated answer is asked again over TCP; a silent server times out;
   // a certificate for another name gets the HTTP tool's verdict.
   void truncationTimeOutAndVerdict() {
-    QStringList body = Ask("big.ostrekon.test", "TXT", "");
+    QStringList body = Ask("big.dnsbed.test", "TXT", "127.0.3.1");
     QCOMPARE(body.value(0), QString("応答が切り詰められていたため、TCP で問い合わせ直します"));
-    QVERIFY(body.value(1).startsWith("サーバ: 127.0.0.1#53 (TCP)"));
-    QVERIFY(body.value(3).contains(QString(250, 'e')));
+    QVERIFY(body.value(1).startsWith("サーバ: 127.0.3.1#53 (TCP)"));
+    QCOMPARE(body.filter(QString(240, QChar(u'h'))).size(), 1);
     QCOMPARE(Ask("dnsbed.test", "A", "127.0.0.1:5399"),
              QStringList{"dnsbed.test - 探索タイムアウト"});
     body = Ask("dnsbed.test", "A", "tls://a1.srv.test");
@@ -163,11 +170,11 @@ class DnsBedNetTest : public QObject, public TFormFixture {
   // Stop ends a query to a server that never answers at once, on every
   // transport (the time-out, 60 s, is far away).
   void stopEndsEveryTransportAtOnce() {
-    QTcpServer silent;
-    QVERIFY(silent.listen(QHostAddress::LocalHost));
-    const QString port = QString::number(silent.serverPort());
+    TLoopbackServer silent;
+    silent.SetSilent(true);
+    const QString port = QString::number(silent.Port());
     Form().NSTout_UD->SetPosition(60);
-    for (const QString& server : {"127.0.0.1:5399", "127.0.0.1:" + port, "tls://127.0.0.1:" + port,
+    for (const QString& server : QStringList{"127.0.0.1:5399", "127.0.0.1:" + port, "tls://127.0.0.1:" + port,
                                   "https://127.0.0.1:" + port + "/"}) {
       Ns().DnsServ_CB->setEditText(server);
       Ns().Tcp_ChckB->setChecked(!server.contains("5399"));

@@ -7,7 +7,8 @@
 # 127.0.0.1 port 853 and DNS over HTTPS on 127.0.0.1 port 443 (/dns-query),
 # with the valid certificate of make_test_certs.sh (trust ca.crt). It
 # refuses every name outside dnsbed.test, and refused.dnsbed.test itself.
-# The zone holds every type NS Lookup asks (see write_zone); the namespace's
+# The zone holds every type NS Lookup asks (see write_zone) and a TXT set too
+# big for UDP (big.dnsbed.test); the namespace's
 # dnsmasq (127.0.0.1) is the second server: it answers who.dnsbed.test TXT
 # with "dnsmasq" where unbound says "unbound" (put the line in
 # DNS_EXTRA_CONF). The drop sink of dns_netns.sh (127.0.0.1#5399) never
@@ -56,6 +57,12 @@ ptr       PTR    host
 odd       TXT    "bell\007 esc\027[31m nl\010 \"q\" \\ utf8 \230\151\165"
 who       TXT    "unbound"
 xn--wgv71a119e A 192.0.2.81
+EOF_ZONE
+  # More than a UDP answer of 1232 bytes holds: truncated, then over TCP.
+  for letters in abcd efgh; do
+    printf 'big TXT'; for ((i = 0; i < 4; i++)); do printf ' "%0240d"' 0 | tr 0 "${letters:i:1}"; done; echo
+  done
+  cat <<'EOF_ZONE'
 sub       NS     ns.sub
 sub       DS     12345 13 2 0123456789ABCDEF0123456789ABCDEF0123456789ABCDEF0123456789ABCDEF
 ns.sub    A      192.0.2.54

@@ -10,7 +10,7 @@ namespace {
 // An answer of one record for the question "a." (QR RD RA set): owner and
 // rdata as wire bytes, the owner may point at the question (0xC00C).
 QByteArray Answer(const QByteArray& owner, quint16 type, const QByteArray& rdata) {
-  QByteArray m = QByteArray::fromHex("1234818000010001000000000161000001000100");
+  QByteArray m = QByteArray::fromHex("12348180000100010000000001610000010001");
   m += owner + char(type >> 8) + char(type & 0xFF) + QByteArray::fromHex("000100000e10");
   return m + char(rdata.size() >> 8) + char(rdata.size() & 0xFF) + rdata;
 }
@@ -48,7 +48,7 @@ TEST(DnsWireTest, AnswersComeOutAsPrintableAsciiInDigsForm) {
 TEST(DnsWireTest, MalformedAnswersAreRefused) {
   const QByteArray cut = Answer("\xC0\x0C", DnsType::A, QByteArray(4, '\1'));
   for (const QByteArray& wire :
-       {Answer("\xC0\x1F", DnsType::A, QByteArray(4, '\1')), Answer("\xC0\x14", DnsType::A, "1234"), Answer(QByteArray("\x40" "a", 2), DnsType::A, "1234"),
+       {Answer("\xC0\x1F", DnsType::A, QByteArray(4, '\1')), Answer("\xC0\x13", DnsType::A, "1234"), Answer(QByteArray("\x40" "a", 2), DnsType::A, "1234"),
         cut.chopped(1), cut.left(11)})
     EXPECT_FALSE(ParseDnsMessage(wire)) << wire.toHex().constData();
 }
