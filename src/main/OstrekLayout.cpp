@@ -13,6 +13,7 @@
 
 #include "common/ToolValues.h"
 #include "dialogs/DialogCommon.h"
+#include "main/NsLookupPage.h"
 #include "main/OstrekMain.h"
 #include "widgets/ExtMemo.h"
 #include "widgets/GraphPanel.h"
@@ -227,6 +228,7 @@ void TOstrekForm::ArrangeNsLookupPage() {
   AlignLabel(NSTout_LBL, x);
   NSTout_UD->setGeometry(Right(NSTout_Edt), NSTout_Edt->y(), Go_Btn->width() / 6,
                          NSTout_Edt->height());
+  NsPage->Arrange(NSTout_Edt, NSTout_UD, x, Go_Btn->width() / 6);
 }
 
 void TOstrekForm::ArrangeIpScanPage() {

@@ -24,6 +24,7 @@ class QRadioButton;
 class QTabWidget;
 class QTimer;
 class TExtMemo;
+class TNsLookupPage;
 class TFindDialog;
 class TGraphPanel;
 class TOutputChannel;
@@ -172,6 +173,8 @@ class TOstrekForm : public QMainWindow {
   QAction *Graph_ChckM, *GraphSave_ExMM;
   // A name's IPv6 address before its IPv4 one.
   QAction* PreferIPv6_ChckM;
+  // NS Lookup's record type, DNS server, TCP and DNSSEC.
+  std::unique_ptr<TNsLookupPage> NsPage;
 
  signals:
   // A run has ended (done or stopped); its log entry is with the log writer.

@@ -11,6 +11,7 @@
 
 #include "common/ToolValues.h"
 #include "dialogs/DialogCommon.h"
+#include "main/NsLookupPage.h"
 #include "main/OstrekMain.h"
 #include "settings/Settings.h"
 #include "widgets/PageKit.h"
@@ -181,14 +182,18 @@ void TOstrekForm::BuildNsLookupPage() {
       MakeSpinField(NsLookup, "NSTout_Edt", "NSTout_UD", LookupTimeoutValue, SecondsHint);
   NSServ_LBL = MakeLabel(NsLookup, "NSServ_LBL", QStringLiteral("対象ホスト"), NSServ_CB);
   NSTout_LBL = MakeLabel(NsLookup, "NSTout_LBL", QStringLiteral("タイムアウト"), NSTout_Edt);
-  SetFocusOrder({NSServ_CB, NSServ_Del, NSTout_Edt, NSTout_UD});
+  NsPage = std::make_unique<TNsLookupPage>(NsLookup);
+  const TNsLookupPage& ns = *NsPage;
+  SetFocusOrder({NSServ_CB, NSServ_Del, NSTout_Edt, NSTout_UD, ns.Type_CB, ns.DnsServ_CB,
+                 ns.DnsServ_Del, ns.Tcp_ChckB, ns.Dnssec_ChckB});
   FPages.push_back({NsLookup,
                     NSServ_CB,
                     NSServ_CB,
                     false,
-                    {{NSServ_CB, NSServ_Del, &TSettings::FNsServers}},
+                    {{NSServ_CB, NSServ_Del, &TSettings::FNsServers},
+                     {ns.DnsServ_CB, ns.DnsServ_Del, &TSettings::FNsDnsServers}},
                     {{NSTout_UD, &TSettings::FNsTimeout}},
-                    {},
+                    {{ns.Tcp_ChckB, &TSettings::FNsTcp}, {ns.Dnssec_ChckB, &TSettings::FNsDnssec}},
                     [this] { GoNsLookup(); },
                     [this] { ArrangeNsLookupPage(); }});
 }

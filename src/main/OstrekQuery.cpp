@@ -13,8 +13,11 @@
 #include <optional>
 
 #include "common/Common.h"
+#include "common/DnsAsk.h"
+#include "common/Idn.h"
 #include "common/QueryText.h"
 #include "common/SjisText.h"
+#include "main/NsLookupPage.h"
 #include "main/OstrekMain.h"
 #include "platform/HostLookup.h"
 #include "platform/HostResolver.h"
@@ -23,6 +26,7 @@
 #include "widgets/ExtMemo.h"
 #include "widgets/PingGraph.h"
 #include "widgets/UpDown.h"
+#include "workers/DnsThrd.h"
 #include "workers/NsThrd.h"
 #include "workers/PngThrd.h"
 #include "workers/RawPngThrd.h"
@@ -159,8 +163,22 @@ void TOstrekForm::GoTraceRoute() {
 void TOstrekForm::GoNsLookup() {
   const std::optional<QString> name = TakeHost(NSServ_CB, QStringLiteral("NS Lookup"));
   if (!name) return;
-  TRun run(*this, QStringLiteral("NS Lookup - ") + *name);
-  run.HandTo(new TNsLookupThread(NewChannel(), Lookups(), *name));
+  const TNsLookupPage& ns = *NsPage;
+  TRun run(*this, NsLookupTitle(*name, HostToAce(*name), ns.Choice()));
+  if (ns.Documented()) {
+    run.HandTo(new TNsLookupThread(NewChannel(), Lookups(), *name));
+    return;
+  }
+  const QString typed = ns.DnsServ_CB->currentText();
+  if (!typed.isEmpty()) AddToHistory(ns.DnsServ_CB);
+  const std::optional<TDnsServer> server = ParseDnsServer(typed, ns.Tcp_ChckB->isChecked());
+  if (!server) {
+    AddOutput(typed + QStringLiteral(" - DNSサーバの指定が正しくありません。"));
+    return;
+  }
+  const TDnsAsk ask{*name, DnsTypesOfChoice(ns.Choice()), *server, ns.Dnssec_ChckB->isChecked(),
+                    NSTout_UD->Position() * 1000};
+  run.HandTo(new TDnsQueryThread(NewChannel(), Lookups(), ask));
 }
 
 void TOstrekForm::GoIpScan() {
