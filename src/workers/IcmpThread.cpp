@@ -109,18 +109,24 @@ TLinkResult TIcmpThread::SendRawRequest(quint32 sequence, int hopLimit, bool don
   return result;
 }
 
+// Stop wakes the link, which ends the wait: no line then.
+TEchoVerdict TIcmpThread::NextRawDatagram(const QDeadlineTimer& deadline, TRawArrival& arrival,
+                                          TIcmpDatagram& datagram) {
+  const TLinkResult received = FRawLink->Receive(FReceive, int(deadline.remainingTime()), &arrival);
+  if (Terminated() || (received == TLinkResult::Lost && LinkLost())) return TEchoVerdict::Stopped;
+  if (received != TLinkResult::Done) return TEchoVerdict::NoAnswer;
+  datagram = FDecode(std::span<const quint8>(FReceive).first(size_t(arrival.Size)));
+  return TEchoVerdict::KeepWaiting;
+}
+
 TRawAnswer TIcmpThread::AwaitRawAnswer(quint32 sequence, int timeoutMs, TJudge judge) {
   const QDeadlineTimer deadline(qMax(timeoutMs, 0));
   for (;;) {
     TRawArrival arrival;
-    const TLinkResult received =
-        FRawLink->Receive(FReceive, int(deadline.remainingTime()), &arrival);
-    // Stop wakes the link, which ends the wait: no line then.
-    if (Terminated() || (received == TLinkResult::Lost && LinkLost()))
-      return {TEchoVerdict::Stopped, {}};
-    if (received != TLinkResult::Done) return {TEchoVerdict::NoAnswer, {}};
-    const auto bytes = std::span<const quint8>(FReceive).first(size_t(arrival.Size));
-    const TIcmpDatagram datagram = FDecode(bytes);
+    TIcmpDatagram datagram;
+    if (const TEchoVerdict end = NextRawDatagram(deadline, arrival, datagram);
+        end != TEchoVerdict::KeepWaiting)
+      return {end, {}};
     const TEchoVerdict verdict = judge(datagram, FRawLink->Identifier(), quint16(sequence));
     if (verdict != TEchoVerdict::KeepWaiting)
       return {verdict, arrival.Source, arrival.ElapsedMs, datagram.FMtu, arrival.ElapsedUs};
@@ -128,6 +134,14 @@ TRawAnswer TIcmpThread::AwaitRawAnswer(quint32 sequence, int timeoutMs, TJudge j
 }
 
 // --- Many requests in flight -------------------------------------------------------
+
+namespace {
+TAnyAnswer Ended(TEchoVerdict verdict) {
+  TAnyAnswer answer;
+  answer.Verdict = verdict;
+  return answer;
+}
+}  // namespace
 
 TLinkResult TIcmpThread::PostRequest(quint16 sequence, int hopLimit) {
   if (FRawLink) return SendRawRequest(sequence, hopLimit, false);
@@ -139,7 +153,7 @@ TAnyAnswer TIcmpThread::AwaitAnyAnswer(int timeoutMs) {
   if (FRawLink) return AwaitAnyRawAnswer(timeoutMs);
   TPostedAnswer posted;
   const bool answered = FServiceLink->AwaitPosted(timeoutMs, &posted);
-  if (Terminated()) return {0, TEchoVerdict::Stopped};
+  if (Terminated()) return Ended(TEchoVerdict::Stopped);
   if (!answered) return {};
   return {posted.Sequence, ServiceStatusVerdict(posted.Status), posted.Address, posted.Code, {}};
 }
@@ -148,13 +162,10 @@ TAnyAnswer TIcmpThread::AwaitAnyRawAnswer(int timeoutMs) {
   const QDeadlineTimer deadline(qMax(timeoutMs, 0));
   for (;;) {
     TRawArrival arrival;
-    const TLinkResult received =
-        FRawLink->Receive(FReceive, int(deadline.remainingTime()), &arrival);
-    if (Terminated() || (received == TLinkResult::Lost && LinkLost()))
-      return {0, TEchoVerdict::Stopped};
-    if (received != TLinkResult::Done) return {};
-    const TIcmpDatagram datagram =
-        FDecode(std::span<const quint8>(FReceive).first(size_t(arrival.Size)));
+    TIcmpDatagram datagram;
+    if (const TEchoVerdict end = NextRawDatagram(deadline, arrival, datagram);
+        end != TEchoVerdict::KeepWaiting)
+      return Ended(end);
     quint16 sequence = 0;
     const TEchoVerdict verdict = JudgeAnyDatagram(datagram, FRawLink->Identifier(), &sequence);
     if (verdict != TEchoVerdict::KeepWaiting)

@@ -1,4 +1,5 @@
 #pragma once
+#include <QDeadlineTimer>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -112,6 +113,10 @@ class TIcmpThread : public TQueryThread {
   void CloseLink();
   bool LinkLost();
   TAnyAnswer AwaitAnyRawAnswer(int timeoutMs);
+  // The next datagram before the deadline, decoded: KeepWaiting with it,
+  // NoAnswer when none came, Stopped when the run ends.
+  TEchoVerdict NextRawDatagram(const QDeadlineTimer& deadline, TRawArrival& arrival,
+                               TIcmpDatagram& datagram);
   QByteArray HopName(const TNetAddress& addr);
 
   const QString FHost;

@@ -123,7 +123,8 @@ void TTraceCycleThread::RunCycles() {
 
 std::optional<std::vector<TCycleProbe>> TTraceCycleThread::RunCycle() {
   std::vector<TCycleProbe> probes;
-  for (int hop = FParams.FirstHop; hop <= FLimit; ++hop) probes.push_back({hop});
+  for (int hop = FParams.FirstHop; hop <= FLimit; ++hop)
+    probes.push_back({hop, TProbeState::InFlight, {}, 0, THopMark::None});
   std::vector<TSent> sent;
   if (!SendCycle(probes, sent)) return std::nullopt;
   const TClock::time_point deadline = sent.back().At + std::chrono::seconds(FParams.TimeoutSec);

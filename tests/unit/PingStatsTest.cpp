@@ -134,7 +134,9 @@ TEST(HopStats, FiguresOfCycles) {
   const auto answered = [](int hop, const char* from, double ms, THopMark mark = THopMark::None) {
     return TCycleProbe{hop, S::Answered, QString::fromLatin1(from), ms, mark};
   };
-  const auto silent = [](int hop, S state = S::TimedOut) { return TCycleProbe{hop, state}; };
+  const auto silent = [](int hop, S state = S::TimedOut) {
+    return TCycleProbe{hop, state, {}, 0, THopMark::None};
+  };
   // Hop 2 keeps quiet in cycle 2 while hop 3 answers (it only limits its
   // answers); in cycle 3 nothing past hop 1 answers (lost on the way).
   // Cycle 4 ends while hop 3's request is still in flight.
