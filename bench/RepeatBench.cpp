@@ -16,6 +16,7 @@
 #include "TestStores.h"
 #include "common/HopStats.h"
 #include "common/ProgramDir.h"
+#include "common/SjisText.h"
 #include "main/OstrekMain.h"
 #include "settings/SettingsStore.h"
 #include "widgets/GraphPanel.h"
@@ -50,6 +51,6 @@ int main(int argc, char** argv) {
   std::printf("cycles %s in %.2f s, longest stall %lld ms\n", argv[2], elapsed.elapsed() / 1000.0,
               stalls.LongestMs());
   for (const QByteArray& line : HopTableLines(form.GraphPanel->HopRows()))
-    std::printf("%s\n", QString::fromUtf8(line).toUtf8().constData());
+    std::printf("%s\n", FromSjis(line).toUtf8().constData());
   return 0;
 }
