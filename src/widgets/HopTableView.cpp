@@ -36,7 +36,7 @@ void THopTableView::ShowRows(const std::vector<THopRow>& rows) {
   for (const THopRow& r : rows) {
     const QStringList cells = HopRowCells(r);
     for (int c = 0; c < cells.size(); ++c) {
-      (*it)->setText(c, cells[c].trimmed());
+      (*it)->setText(c, cells[c]);
       if (!TextColumn(c)) (*it)->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
     }
     ++it;
