@@ -37,14 +37,14 @@ void TOstrekForm::AddOutput(const QByteArray& sjisText) { AppendOutputBatch({sji
 
 void TOstrekForm::AppendOutputBatch(const QList<QByteArray>& lines) {
   if (!FBusy || lines.isEmpty()) return;
-  FQueryLines.append(lines);
+  for (const QByteArray& line : lines) FQueryLines.Append(line);
   ExtMemo->AppendSjisLines(lines, AutoScroll_ChckM->isChecked());
 }
 
 void TOstrekForm::DeleteLastOutput() {
   if (!FBusy) return;
   ExtMemo->DeleteLastLine();
-  if (!FQueryLines.isEmpty()) FQueryLines.removeLast();
+  FQueryLines.RemoveLast();
 }
 
 // The panel is as narrow as designed; a longer text (a reason with its fix)
@@ -102,7 +102,7 @@ void TOstrekForm::DrainWorker(std::weak_ptr<TOutputChannel> weak) {
 void TOstrekForm::WriteQueryLog() {
   FLogWriter->Post(
       {LogDir(), FLogMode, FLogFileName, FLogPrefix, QDate::currentDate(), std::move(FQueryLines)});
-  FQueryLines.clear();
+  FQueryLines.Clear();
 }
 
 bool TOstrekForm::WaitForQueryLog() { return FLogWriter->Wait(); }
@@ -112,18 +112,19 @@ void TOstrekForm::ReportQueryLogFailures(bool unwritten) {
     ShowError(QStringLiteral("ログファイルの書き込みに失敗しました。"));
 }
 
+// The very bytes that arrived, as the log has them.
 bool TOstrekForm::SaveOutputTo(const QString& path) {
-  QByteArray text;
-  for (const QString& line : ExtMemo->Lines()) {
-    text += ToSjis(line);
-    text += "\r\n";
-  }
-  return WriteFileOrSay(path, text);
+  return WriteFileOrSay(path, [this](QIODevice& file) { return ExtMemo->SjisLines().WriteTo(file); });
 }
 
 bool TOstrekForm::WriteFileOrSay(const QString& path, const QByteArray& bytes) {
+  return WriteFileOrSay(path, [&bytes](QIODevice& file) { return file.write(bytes) == bytes.size(); });
+}
+
+bool TOstrekForm::WriteFileOrSay(const QString& path,
+                                 const std::function<bool(QIODevice&)>& write) {
   QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+  if (!file.open(QIODevice::WriteOnly) || !write(file) || !file.commit()) {
     ShowError(QStringLiteral("ファイルに書き込めません。\r\n") + path + QStringLiteral("\r\n") +
               file.errorString());
     return false;

@@ -17,9 +17,7 @@ QString NumberedLines(int count) {
 
 // Points in the pane's coordinates.
 int RowY(const TExtMemo& memo, int line) {
-  QTextCursor at(memo.document());
-  at.setPosition(memo.LineIndex(line));
-  return memo.viewport()->y() + memo.cursorRect(at).center().y();
+  return memo.viewport()->y() + memo.LineRect(line).center().y();
 }
 QPoint InMargin(const TExtMemo& memo, int y) { return {memo.viewport()->x() - 8, y}; }
 QPoint InText(const TExtMemo& memo, int y) { return {memo.viewport()->x() + 30, y}; }
@@ -216,7 +214,7 @@ class ExtMemoTest : public QObject {
   void positions() {
     TExtMemo& memo = *FMemo;
     memo.SetSelection(memo.LineIndex(50), 4);
-    QVERIFY(memo.viewport()->rect().contains(memo.cursorRect().center()));  // scrolled to
+    QVERIFY(memo.viewport()->rect().contains(memo.CaretRect().center()));  // scrolled to
     memo.clear();
     memo.AppendLines(QStringLiteral("ab\ncd"), false);  // "ab\ncd\n"
     QCOMPARE(memo.TextLength(), 6);
@@ -232,7 +230,7 @@ class ExtMemoTest : public QObject {
       memo.SetSelection(start, length);
       QCOMPARE(memo.SelStart(), selStart);
       QCOMPARE(memo.SelLength(), selLength);
-      QCOMPARE(memo.textCursor().position(), caret);
+      QCOMPARE(memo.CaretPos(), caret);
     }
   }
 
