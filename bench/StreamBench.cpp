@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 
@@ -112,7 +113,10 @@ int main(int argc, char** argv) {
 
   TLoopbackServer server;
   server.SetStream(line, lines, 120);
-  TOstrekForm form;
+  QTemporaryDir dir;
+  TFormDeps deps;
+  deps.ChooseSaveFile = [&dir](QWidget*, const QString&) { return dir.filePath("saved.txt"); };
+  TOstrekForm form(deps);
   form.show();
   form.PageControl->setCurrentWidget(form.Http);
   form.HTTPGET_RBTN->setChecked(true);
@@ -163,6 +167,23 @@ int main(int argc, char** argv) {
     const double ms = TimeFind(form, f.Text, f.Down, f.From, &found);
     std::printf("find %-22s %7.1f ms%s\n", f.Name, ms, found ? "" : " (none)");
   }
+
+  // The pane's commands over the whole text.
+  const std::pair<const char*, std::function<void()>> commands[] = {
+      {"select all, copy", [&] { form.SelectAll_ExPMClick(); form.Copy_ExPMClick(); }},
+      {"copy all", [&] { form.CpAll_ExMMClick(); }},
+      {"save as", [&] { form.Save_ExMMClick(); }},
+      {"end, top", [&] { form.End_ExPMClick(); form.Top_ExPMClick(); }},
+      {"font change", [&] { form.FontDialogApply(QFont(form.ExtMemo->font().family(), 14)); }},
+      {"delete last line", [&] { form.ExtMemo->DeleteLastLine(); }},
+  };
+  for (const auto& [name, run] : commands) {
+    t.restart();
+    run();
+    QApplication::processEvents();
+    std::printf("%-22s %7.1f ms\n", name, t.nsecsElapsed() / 1e6);
+  }
+  std::printf("saved                 %lld bytes\n", (long long)QFile(dir.filePath("saved.txt")).size());
 
   const double bulkSec = BulkLoadSeconds(*form.ExtMemo);
   std::printf("bulk load (old pane)  %.3f s  -> %.0f lines/s\n", bulkSec, lines / bulkSec);

@@ -23,12 +23,12 @@
 #include "workers/OutputChannel.h"
 
 namespace {
-// One drain takes at most this many items, or this much text (long lines,
-// and Japanese text most of all, cost more to lay out), then lets the event
-// loop run (Stop, painting, timers) before it goes on. It goes on from a
-// timer: a posted call would run before any timer is served again.
-constexpr qsizetype DrainBatch = 8192;
-constexpr qsizetype DrainCost = 1 << 19;
+// One drain takes at most this many items, or this much text (a line
+// outside ASCII is decoded once to count its characters), then lets the
+// event loop run (Stop, painting, timers) before it goes on. It goes on from
+// a timer: a posted call would run before any timer is served again.
+constexpr qsizetype DrainBatch = 4096;
+constexpr qsizetype DrainCost = 1 << 18;
 }  // namespace
 
 void TOstrekForm::AddOutput(const QString& text) { AddOutput(ToSjis(text)); }

@@ -237,7 +237,11 @@ class ExtMemoTest : public QObject {
   void findText() {
     FMemo->clear();
     FMemo->AppendLines(QStringLiteral("Alpha beta alphabet\nbeta-alpha ALPHA_1"), false);
-    // 0 "Alpha", 11 "alphabet", 20 "beta-", 25 "alpha", 31 "ALPHA_1"; 39 positions.
+    // "≒ソＡ" with NEC's spelling of ≒ (JIS X 0208 has one too); the second
+    // byte of ソ is a backslash's.
+    FMemo->AppendSjisLines({"\x87\x90\x83\x5C\x82\x60"}, false);
+    // 0 "Alpha", 11 "alphabet", 20 "beta-", 25 "alpha", 31 "ALPHA_1"; 39 positions
+    // to the end of the second line, 39 "≒ソＡ".
     const struct {
       const char* Text;
       int From, To;
@@ -255,10 +259,17 @@ class ExtMemoTest : public QObject {
         {"alphabet\nbeta", 0, 39, true, false, 11},  // across a line end
         {"alpha", -5, 1000000, true, false, 11},     // range clamped
         {"", 0, 39, false, false, -1},
+        {"≒", 0, 99, true, false, 39},
+        {"ALPHA_1\n≒", 0, 99, true, false, 31},
+        {"\\", 0, 99, true, false, -1},  // inside ソ
+        {"ソａ", 0, 99, false, false, 40},
+        {"ソａ", 0, 99, true, false, -1},
     };
     for (const auto& row : rows)
-      QCOMPARE(FMemo->FindText(row.Text, row.From, row.To, row.MatchCase, row.WholeWord),
+      QCOMPARE(FMemo->FindText(QString::fromUtf8(row.Text), row.From, row.To, row.MatchCase,
+                               row.WholeWord),
                row.Found);
+    QCOMPARE(FMemo->FindTextBackward(QStringLiteral("≒"), 99, true, false), 39);
   }
 
   void findSeesEveryChange() {
