@@ -17,7 +17,7 @@
 #include <cstdio>
 
 #include "LoopbackServer.h"
-#include "dialogs/Find.h"
+#include "TimeFind.h"
 #include "main/OstrekMain.h"
 #include "widgets/ExtMemo.h"
 #include "workers/QueryThread.h"
@@ -71,18 +71,6 @@ double StatusMb(const char* field) {
   for (const QByteArray& line : status.readAll().split('\n'))
     if (line.startsWith(field)) return line.mid(int(qstrlen(field)) + 1).trimmed().split(' ')[0].toDouble() / 1024;
   return -1;
-}
-
-double TimeFind(TOstrekForm& form, const QString& text, bool down, int from, bool* found) {
-  form.FindDialog->FindText_Edt->setText(text);
-  (down ? form.FindDialog->Down_RBTN : form.FindDialog->Up_RBTN)->setChecked(true);
-  form.ExtMemo->SetCaret(from);
-  QElapsedTimer t;
-  t.start();
-  form.FindDialogFind();
-  const double ms = t.nsecsElapsed() / 1e6;
-  *found = form.ExtMemo->SelLength() > 0;
-  return ms;
 }
 
 // The same text loaded in one piece into a plain text editor as the pane
@@ -163,8 +151,8 @@ int main(int argc, char** argv) {
       {"up, not found", "nowhere", false, end},
   };
   for (const auto& f : finds) {
-    bool found = false;
-    const double ms = TimeFind(form, f.Text, f.Down, f.From, &found);
+    const double ms = TimeFind(form, f.Text, f.Down, f.From);
+    const bool found = form.ExtMemo->SelLength() > 0;
     std::printf("find %-22s %7.1f ms%s\n", f.Name, ms, found ? "" : " (none)");
   }
 
