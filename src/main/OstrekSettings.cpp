@@ -13,6 +13,7 @@
 #include "common/SjisText.h"
 #include "dialogs/DialogCommon.h"
 #include "dialogs/FontDlg.h"
+#include "main/NsLookupPage.h"
 #include "main/OstrekMain.h"
 #include "platform/EchoMethod.h"
 #include "settings/Settings.h"
@@ -102,6 +103,7 @@ void TOstrekForm::ApplySettings(const TSettings& s) {
   FngrWall_ChckB->setEnabled(!FFingerRelay.isEmpty());
   WhoisWall_ChckB->setEnabled(!FWhoisRelay.isEmpty());
   (s.FHttpGet ? HTTPGET_RBTN : HTTPHEAD_RBTN)->setChecked(true);
+  NsPage->Apply(s);
   FFolder = s.FFolder;
   Clear_ChckM->setChecked(s.FClear);
   AutoScroll_ChckM->setChecked(s.FAutoScroll);
@@ -130,6 +132,7 @@ TSettings TOstrekForm::CollectSettings() const {
   s.FWhoisRelay = FWhoisRelay;
   s.FHttpHead = HTTPHEAD_RBTN->isChecked();
   s.FHttpGet = HTTPGET_RBTN->isChecked();
+  NsPage->Collect(s);
   s.FFolder = FFolder;
   s.FClear = Clear_ChckM->isChecked();
   s.FAutoScroll = AutoScroll_ChckM->isChecked();
