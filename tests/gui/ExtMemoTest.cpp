@@ -234,6 +234,52 @@ class ExtMemoTest : public QObject {
     }
   }
 
+  // Lines "line NN" start every 8 positions; the caret starts in line 3.
+  void keysMoveTheCaret() {
+    const struct {
+      Qt::Key Key;
+      Qt::KeyboardModifiers Mods;
+      int SelStart, SelLength, Caret;
+    } rows[] = {
+        {Qt::Key_Right, {}, 27, 0, 27},
+        {Qt::Key_Left, {}, 25, 0, 25},
+        {Qt::Key_Down, {}, 34, 0, 34},
+        {Qt::Key_Up, Qt::ShiftModifier, 18, 8, 18},
+        {Qt::Key_End, {}, 31, 0, 31},
+        {Qt::Key_Home, Qt::ShiftModifier, 24, 2, 24},
+        {Qt::Key_End, Qt::ControlModifier, 480, 0, 480},
+        {Qt::Key_Home, Qt::ControlModifier | Qt::ShiftModifier, 0, 26, 0},
+    };
+    for (const auto& row : rows) {
+      FMemo->SetCaret(26);
+      QTest::keyClick(FMemo, row.Key, row.Mods);
+      QCOMPARE(FMemo->SelStart(), row.SelStart);
+      QCOMPARE(FMemo->SelLength(), row.SelLength);
+      QCOMPARE(FMemo->CaretPos(), row.Caret);
+    }
+    FMemo->SetCaret(0);
+    QTest::keyClick(FMemo, Qt::Key_Left);  // nothing before the start
+    QCOMPARE(FMemo->CaretPos(), 0);
+  }
+
+  // A click places the caret, Shift+click extends, a double click takes a word.
+  void mouseOverTheText() {
+    TExtMemo& memo = *FMemo;
+    const auto at = [&memo](int pos) {
+      memo.SetCaret(pos);
+      return memo.viewport()->pos() + memo.CaretRect().center();
+    };
+    const QPoint third = at(3 * 8 + 2), fifth = at(5 * 8 + 2), word = at(7 * 8 + 2);
+    memo.SetCaret(0);
+    QTest::mouseClick(memo.window()->windowHandle(), Qt::LeftButton, {}, InWindow(memo, third));
+    QCOMPARE(Selection(memo), qMakePair(26, 26));
+    QTest::mouseClick(memo.window()->windowHandle(), Qt::LeftButton, Qt::ShiftModifier,
+                      InWindow(memo, fifth));
+    QCOMPARE(Selection(memo), qMakePair(26, 42));
+    QTest::mouseDClick(memo.window()->windowHandle(), Qt::LeftButton, {}, InWindow(memo, word));
+    QCOMPARE(memo.SelectedText(), QStringLiteral("line"));
+  }
+
   void findText() {
     FMemo->clear();
     FMemo->AppendLines(QStringLiteral("Alpha beta alphabet\nbeta-alpha ALPHA_1"), false);
