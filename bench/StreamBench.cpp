@@ -2,7 +2,8 @@
 // memory over the idle window, speed against one bulk load of the same text
 // into a plain text editor set up as the pane used to be, the longest time
 // the main thread stayed away, find over the streamed text, and Stop.
-//   build/bench/StreamBench [lines [--stream-only]]   (run under xvfb-run or QT_QPA_PLATFORM=offscreen)
+//   build/bench/StreamBench [lines [--stream-only]]   (run under xvfb-run or
+//   QT_QPA_PLATFORM=offscreen)
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -69,7 +70,8 @@ double StatusMb(const char* field) {
   QFile status("/proc/self/status");
   if (!status.open(QIODevice::ReadOnly)) return -1;
   for (const QByteArray& line : status.readAll().split('\n'))
-    if (line.startsWith(field)) return line.mid(int(qstrlen(field)) + 1).trimmed().split(' ')[0].toDouble() / 1024;
+    if (line.startsWith(field))
+      return line.mid(int(qstrlen(field)) + 1).trimmed().split(' ')[0].toDouble() / 1024;
   return -1;
 }
 
@@ -158,10 +160,18 @@ int main(int argc, char** argv) {
 
   // The pane's commands over the whole text.
   const std::pair<const char*, std::function<void()>> commands[] = {
-      {"select all, copy", [&] { form.SelectAll_ExPMClick(); form.Copy_ExPMClick(); }},
+      {"select all, copy",
+       [&] {
+         form.SelectAll_ExPMClick();
+         form.Copy_ExPMClick();
+       }},
       {"copy all", [&] { form.CpAll_ExMMClick(); }},
       {"save as", [&] { form.Save_ExMMClick(); }},
-      {"end, top", [&] { form.End_ExPMClick(); form.Top_ExPMClick(); }},
+      {"end, top",
+       [&] {
+         form.End_ExPMClick();
+         form.Top_ExPMClick();
+       }},
       {"font change", [&] { form.FontDialogApply(QFont(form.ExtMemo->font().family(), 14)); }},
       {"delete last line", [&] { form.ExtMemo->DeleteLastLine(); }},
   };
@@ -171,7 +181,8 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     std::printf("%-22s %7.1f ms\n", name, t.nsecsElapsed() / 1e6);
   }
-  std::printf("saved                 %lld bytes\n", (long long)QFile(dir.filePath("saved.txt")).size());
+  std::printf("saved                 %lld bytes\n",
+              (long long)QFile(dir.filePath("saved.txt")).size());
 
   const double bulkSec = BulkLoadSeconds(*form.ExtMemo);
   std::printf("bulk load (old pane)  %.3f s  -> %.0f lines/s\n", bulkSec, lines / bulkSec);

@@ -66,7 +66,8 @@ int KeyUse(QChar c, bool matchCase) {
 class TByteFinder {
  public:
   TByteFinder(QByteArrayView key, bool foldAscii) {
-    for (int b = 0; b < 0x100; ++b) FFold[b] = uchar(foldAscii && b >= 'A' && b <= 'Z' ? b + 32 : b);
+    for (int b = 0; b < 0x100; ++b)
+      FFold[b] = uchar(foldAscii && b >= 'A' && b <= 'Z' ? b + 32 : b);
     for (char b : key) FKey.push_back(FFold[uchar(b)]);
     const auto letter = [foldAscii](uchar b) { return foldAscii && b >= 'a' && b <= 'z'; };
     for (int i = 0; i < 16; ++i) {
@@ -215,7 +216,8 @@ qint64 TPaneText::FindBackward(const QString& text, qint64 last, bool matchCase,
   if (text.isEmpty() || needle.Impossible || last < 0) return -1;
   const qsizetype end = std::min(LineCount(), LineOf(last) + needle.LinesBefore) + 1;
   for (qsizetype stop = end; stop > 0; stop -= LinesAtOnce) {
-    const QList<qsizetype> lines = KeyLines(needle, std::max<qsizetype>(stop - LinesAtOnce, 0), stop);
+    const QList<qsizetype> lines =
+        KeyLines(needle, std::max<qsizetype>(stop - LinesAtOnce, 0), stop);
     for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
       const QList<qint64> matches = MatchesAround(needle, *line);
       for (auto at = matches.rbegin(); at != matches.rend(); ++at)

@@ -119,11 +119,13 @@ void TOstrekForm::ReportQueryLogFailures(bool unwritten) {
 
 // The very bytes that arrived, as the log has them.
 bool TOstrekForm::SaveOutputTo(const QString& path) {
-  return WriteFileOrSay(path, [this](QIODevice& file) { return ExtMemo->SjisLines().WriteTo(file); });
+  return WriteFileOrSay(path,
+                        [this](QIODevice& file) { return ExtMemo->SjisLines().WriteTo(file); });
 }
 
 bool TOstrekForm::WriteFileOrSay(const QString& path, const QByteArray& bytes) {
-  return WriteFileOrSay(path, [&bytes](QIODevice& file) { return file.write(bytes) == bytes.size(); });
+  return WriteFileOrSay(path,
+                        [&bytes](QIODevice& file) { return file.write(bytes) == bytes.size(); });
 }
 
 bool TOstrekForm::WriteFileOrSay(const QString& path,

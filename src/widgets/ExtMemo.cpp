@@ -74,7 +74,8 @@ void TExtMemo::AppendDone(qsizetype linesBefore, bool follow) {
   }
   // Nothing above the old end moved: only rows from there on are new.
   const int row = int(std::max<qsizetype>(linesBefore - FirstVisibleLine(), 0));
-  if (row <= RowsInView()) viewport()->update(0, row * RowHeight(), viewport()->width(), viewport()->height());
+  if (row <= RowsInView())
+    viewport()->update(0, row * RowHeight(), viewport()->width(), viewport()->height());
 }
 
 void TExtMemo::DeleteLastLine() {
@@ -217,7 +218,8 @@ void TExtMemo::paintEvent(QPaintEvent* event) {
   const int top = std::max(0, (event->rect().top() - TopInset) / RowHeight());
   const int bottom = (event->rect().bottom() - TopInset) / RowHeight();
   const qreal widest = FWidestSeen;
-  for (qsizetype line = first + top; line <= std::min<qsizetype>(first + bottom, LineCount()); ++line)
+  for (qsizetype line = first + top; line <= std::min<qsizetype>(first + bottom, LineCount());
+       ++line)
     PaintLine(painter, line, colours);
   if (FWidestSeen > widest) QTimer::singleShot(0, this, [this] { UpdateScrollBars(); });
 }
