@@ -2,26 +2,9 @@
 // of report text, the way F3 searches it, down and up, found at the far end
 // and not found at all.
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QLineEdit>
-#include <QRadioButton>
 #include <cstdio>
 
-#include "dialogs/Find.h"
-#include "main/OstrekMain.h"
-#include "widgets/ExtMemo.h"
-
-namespace {
-double TimeFind(TOstrekForm& form, const QString& text, bool down, int from) {
-  form.FindDialog->FindText_Edt->setText(text);
-  (down ? form.FindDialog->Down_RBTN : form.FindDialog->Up_RBTN)->setChecked(true);
-  form.ExtMemo->SetCaret(from);
-  QElapsedTimer t;
-  t.start();
-  form.FindDialogFind();
-  return t.nsecsElapsed() / 1e6;
-}
-}  // namespace
+#include "TimeFind.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

@@ -62,9 +62,9 @@ int Measure(const TUrls& urls) {
   Get(form, urls.Small);
   const long rssOneTls = PeakRssKb() - rssBefore;
   const double plainSec = Get(form, urls.Plain);
-  const qsizetype plainShown = form.ExtMemo->blockCount();
+  const qsizetype plainShown = form.ExtMemo->LineCount();
   const double tlsSec = Get(form, urls.Tls);
-  const qsizetype tlsShown = form.ExtMemo->blockCount();
+  const qsizetype tlsShown = form.ExtMemo->LineCount();
 
   std::printf("HTTP                  %.3f s (%lld lines shown)\n", plainSec, (long long)plainShown);
   std::printf("HTTPS                 %.3f s (%lld lines shown)\n", tlsSec, (long long)tlsShown);

@@ -1,18 +1,24 @@
-// Streams a large HTTP body from a loopback server into the real window and
-// compares it with one bulk load of the same text into the same pane.
-//   build/bench/StreamBench [lines]   (run under xvfb-run or QT_QPA_PLATFORM=offscreen)
-#include <sys/resource.h>
-
+// Streams a large HTTP body from a loopback server into the real window:
+// memory over the idle window, speed against one bulk load of the same text
+// into a plain text editor set up as the pane used to be, the longest time
+// the main thread stayed away, find over the streamed text, and Stop.
+//   build/bench/StreamBench [lines [--stream-only]]   (run under xvfb-run or
+//   QT_QPA_PLATFORM=offscreen)
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 
 #include "LoopbackServer.h"
+#include "TimeFind.h"
 #include "main/OstrekMain.h"
 #include "widgets/ExtMemo.h"
 #include "workers/QueryThread.h"
@@ -53,10 +59,39 @@ void Idle(TOstrekForm& form, int limitMs) {
     QApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
-long PeakRssMb() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return u.ru_maxrss / 1024;
+void Settle(int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+// VmRSS or VmHWM (the peak) of this process, in MB.
+double StatusMb(const char* field) {
+  QFile status("/proc/self/status");
+  if (!status.open(QIODevice::ReadOnly)) return -1;
+  for (const QByteArray& line : status.readAll().split('\n'))
+    if (line.startsWith(field))
+      return line.mid(int(qstrlen(field)) + 1).trimmed().split(' ')[0].toDouble() / 1024;
+  return -1;
+}
+
+// The same text loaded in one piece into a plain text editor as the pane
+// was before it kept its lines as bytes: no wrap, read-only, no undo.
+double BulkLoadSeconds(const TExtMemo& pane) {
+  QPlainTextEdit old;
+  old.setLineWrapMode(QPlainTextEdit::NoWrap);
+  old.setReadOnly(true);
+  old.setUndoRedoEnabled(false);
+  old.setFont(pane.font());
+  old.resize(pane.size());
+  old.show();
+  QString text = pane.toPlainText();
+  QApplication::processEvents();
+  QElapsedTimer t;
+  t.start();
+  old.setPlainText(text);
+  QApplication::processEvents();
+  return t.nsecsElapsed() / 1e9;
 }
 }  // namespace
 
@@ -68,56 +103,102 @@ int main(int argc, char** argv) {
 
   TLoopbackServer server;
   server.SetStream(line, lines, 120);
-  TOstrekForm form;
+  QTemporaryDir dir;
+  TFormDeps deps;
+  deps.ChooseSaveFile = [&dir](QWidget*, const QString&) { return dir.filePath("saved.txt"); };
+  TOstrekForm form(deps);
   form.show();
   form.PageControl->setCurrentWidget(form.Http);
   form.HTTPGET_RBTN->setChecked(true);
   form.HHURL_CB->setEditText(QString("http://127.0.0.1:%1/big.txt").arg(server.Port()));
-  QApplication::processEvents();
+  Settle(300);
+  const double idleMb = StatusMb("VmRSS:");
 
   TStretchMeter meter;
   meter.Start();
   QElapsedTimer t;
   t.start();
   form.Go_Btn->click();
-  Idle(form, 120000);
+  Idle(form, 600000);
   const double streamSec = t.nsecsElapsed() / 1e9;
   const double stretch = meter.StopMs();
-  const qsizetype shown = form.ExtMemo->blockCount() - 1;
-  const long rssStream = PeakRssMb();
+  const double peakMb = StatusMb("VmHWM:");
+  const double afterMb = StatusMb("VmRSS:");
+  const qsizetype shown = form.ExtMemo->LineCount();
+  // The text as saved: Shift_JIS bytes with CR LF.
+  const double textMb = lines * double(line.size()) / (1 << 20);
 
-  // The same text, loaded in one piece into the same pane.
-  QString text = form.ExtMemo->toPlainText();
-  form.ExtMemo->clear();
-  QApplication::processEvents();
-  t.restart();
-  form.ExtMemo->setPlainText(text);
-  QApplication::processEvents();
-  const double bulkSec = t.nsecsElapsed() / 1e9;
-  text.clear();
+  std::printf("lines streamed        %lld (%lld in the pane)\n", (long long)lines,
+              (long long)shown);
+  std::printf("stream time           %.3f s  -> %.0f lines/s, %.1f MB/s\n", streamSec,
+              lines / streamSec, lines * line.size() / streamSec / 1e6);
+  std::printf("longest main stretch  %.1f ms\n", stretch);
+  std::printf("RSS idle %.0f MB, after %.0f MB, peak %.0f MB\n", idleMb, afterMb, peakMb);
+  std::printf("peak - idle           %.0f MB = %.2f x the text (%.1f MB with CR LF)\n",
+              peakMb - idleMb, (peakMb - idleMb) / textMb, textMb);
+  // For a heap profile of the stream alone.
+  if (argc > 2 && QByteArray(argv[2]) == "--stream-only") return 0;
+
+  form.ExtMemo->AppendLines(QStringLiteral("the needle at the end"), false);
+  const int end = form.ExtMemo->TextLength();
+  const struct {
+    const char* Name;
+    const char* Text;
+    bool Down;
+    int From;
+  } finds[] = {
+      {"down, found at the end", "needle", true, 0},
+      {"down, not found", "nowhere", true, 0},
+      {"up, found at the start", "big.txt", false, end},
+      {"up, not found", "nowhere", false, end},
+  };
+  for (const auto& f : finds) {
+    const double ms = TimeFind(form, f.Text, f.Down, f.From);
+    const bool found = form.ExtMemo->SelLength() > 0;
+    std::printf("find %-22s %7.1f ms%s\n", f.Name, ms, found ? "" : " (none)");
+  }
+
+  // The pane's commands over the whole text.
+  const std::pair<const char*, std::function<void()>> commands[] = {
+      {"select all, copy",
+       [&] {
+         form.SelectAll_ExPMClick();
+         form.Copy_ExPMClick();
+       }},
+      {"copy all", [&] { form.CpAll_ExMMClick(); }},
+      {"save as", [&] { form.Save_ExMMClick(); }},
+      {"end, top",
+       [&] {
+         form.End_ExPMClick();
+         form.Top_ExPMClick();
+       }},
+      {"font change", [&] { form.FontDialogApply(QFont(form.ExtMemo->font().family(), 14)); }},
+      {"delete last line", [&] { form.ExtMemo->DeleteLastLine(); }},
+  };
+  for (const auto& [name, run] : commands) {
+    t.restart();
+    run();
+    QApplication::processEvents();
+    std::printf("%-22s %7.1f ms\n", name, t.nsecsElapsed() / 1e6);
+  }
+  std::printf("saved                 %lld bytes\n",
+              (long long)QFile(dir.filePath("saved.txt")).size());
+
+  const double bulkSec = BulkLoadSeconds(*form.ExtMemo);
+  std::printf("bulk load (old pane)  %.3f s  -> %.0f lines/s\n", bulkSec, lines / bulkSec);
+  std::printf("stream / bulk time    %.2f\n", streamSec / bulkSec);
   form.ExtMemo->clear();
 
   // Stop during an endless download: time until the click has taken effect
   // (stop line shown, inputs back) and until the worker has left.
   server.SetStream(line, 0, 30);
   form.Go_Btn->click();
-  QElapsedTimer warm;
-  warm.start();
-  while (warm.elapsed() < 1000) QApplication::processEvents(QEventLoop::AllEvents, 5);
+  Settle(1000);
   t.restart();
   form.Stop_Btn->click();
   const double stopMs = t.nsecsElapsed() / 1e6;
   while (TQueryThread::LiveCount() > 0 && t.elapsed() < 5000) QApplication::processEvents();
   const double workerGoneMs = t.nsecsElapsed() / 1e6;
-
-  std::printf("lines streamed        %lld (%lld shown)\n", (long long)lines, (long long)shown);
-  std::printf("stream time           %.3f s  -> %.0f lines/s, %.1f MB/s\n", streamSec,
-              lines / streamSec, lines * line.size() / streamSec / 1e6);
-  std::printf("bulk setPlainText     %.3f s  -> %.0f lines/s\n", bulkSec, lines / bulkSec);
-  std::printf("stream / bulk speed   %.2f\n", bulkSec / streamSec);
-  std::printf("longest main stretch  %.1f ms\n", stretch);
-  std::printf("peak RSS              %ld MB (after stream), %ld MB (end)\n", rssStream,
-              PeakRssMb());
   std::printf("stop click returns    %.2f ms; worker gone after %.2f ms\n", stopMs, workerGoneMs);
   return 0;
 }

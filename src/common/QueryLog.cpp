@@ -14,25 +14,17 @@ QString QueryLogFileName(int mode, const QString& fileName, const QString& prefi
          QStringLiteral(".log");
 }
 
-TLogWrite AppendQueryLog(const QString& path, const QList<QByteArray>& lines) {
+TLogWrite AppendQueryLog(const QString& path, const TSjisLines& lines) {
   qsizetype first = 0;
   if (!QFile::exists(path)) {
-    while (first < lines.size() && lines[first].isEmpty()) ++first;
-    if (first == lines.size()) return TLogWrite::Skipped;
-  }
-  qsizetype size = 0;
-  for (qsizetype i = first; i < lines.size(); ++i) size += lines[i].size() + 2;
-  QByteArray text;
-  text.reserve(size);
-  for (qsizetype i = first; i < lines.size(); ++i) {
-    text += lines[i];
-    text += "\r\n";
+    while (first < lines.Count() && lines.Line(first).isEmpty()) ++first;
+    if (first == lines.Count()) return TLogWrite::Skipped;
   }
   const bool existed = QFile::exists(path);
   QFile file(path);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) return TLogWrite::Failed;
   const qint64 before = file.size();
-  if (file.write(text) == text.size() && file.flush()) {
+  if (lines.WriteTo(file, first) && file.flush()) {
     file.close();
     if (file.error() == QFileDevice::NoError) return TLogWrite::Written;
   }
@@ -47,8 +39,7 @@ TLogWrite AppendQueryLog(const QString& path, const QList<QByteArray>& lines) {
 }
 
 TLogWrite WriteQueryLogIn(const QString& dir, int mode, const QString& fileName,
-                          const QString& prefix, const QDate& date,
-                          const QList<QByteArray>& lines) {
+                          const QString& prefix, const QDate& date, const TSjisLines& lines) {
   const QString name = QueryLogFileName(mode, fileName, prefix, date);
   if (name.isEmpty()) return TLogWrite::Skipped;
   const QString given = mode == LogOneFile && !fileName.isEmpty() ? fileName : prefix;

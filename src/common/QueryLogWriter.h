@@ -8,6 +8,8 @@
 #include <memory>
 #include <thread>
 
+#include "common/SjisLines.h"
+
 // Appends the runs' log entries in the order they were handed over, on a
 // thread of its own, so that writing a long run never holds up the window.
 // A log directory on a dead network mount can hold a write up for ever:
@@ -21,7 +23,7 @@ class TQueryLogWriter {
     QString FileName;
     QString Prefix;
     QDate Date;
-    QList<QByteArray> Lines;
+    TSjisLines Lines;
   };
 
   // failed runs on the writer's thread for each entry that could not be

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "common/SjisLines.h"
 #include "common/WhoisReferral.h"
 #include "platform/SocketLayer.h"
 
@@ -15,6 +16,7 @@ class QAction;
 class QCheckBox;
 class QDragEnterEvent;
 class QDropEvent;
+class QIODevice;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -133,7 +135,7 @@ class TOstrekForm : public QMainWindow {
   TWsaData FWsaData{};
   QString FFolder;    // where the save dialog starts
   QFont FOutputFont;  // the pane's font, applied at the first show
-  QList<QByteArray> FQueryLines;
+  TSjisLines FQueryLines;
 
   // Controls, by their documented names.
   QTabWidget* PageControl;
@@ -290,6 +292,7 @@ class TOstrekForm : public QMainWindow {
   // user gave up. Then the write, or an error box that says why not.
   QString AskSavePath(const QString& filter, const QString& suffix);
   bool WriteFileOrSay(const QString& path, const QByteArray& bytes);
+  bool WriteFileOrSay(const QString& path, const std::function<bool(QIODevice&)>& write);
 
   // The statistics panel (OstrekGraph.cpp).
   void BuildGraphPanel();

@@ -23,12 +23,12 @@
 #include "workers/OutputChannel.h"
 
 namespace {
-// One drain takes at most this many items, or this much text (long lines,
-// and Japanese text most of all, cost more to lay out), then lets the event
-// loop run (Stop, painting, timers) before it goes on. It goes on from a
-// timer: a posted call would run before any timer is served again.
-constexpr qsizetype DrainBatch = 8192;
-constexpr qsizetype DrainCost = 1 << 19;
+// One drain takes at most this many items, or this much text (a line
+// outside ASCII is decoded once to count its characters), then lets the
+// event loop run (Stop, painting, timers) before it goes on. It goes on from
+// a timer: a posted call would run before any timer is served again.
+constexpr qsizetype DrainBatch = 4096;
+constexpr qsizetype DrainCost = 1 << 18;
 }  // namespace
 
 void TOstrekForm::AddOutput(const QString& text) { AddOutput(ToSjis(text)); }
@@ -37,14 +37,14 @@ void TOstrekForm::AddOutput(const QByteArray& sjisText) { AppendOutputBatch({sji
 
 void TOstrekForm::AppendOutputBatch(const QList<QByteArray>& lines) {
   if (!FBusy || lines.isEmpty()) return;
-  FQueryLines.append(lines);
+  for (const QByteArray& line : lines) FQueryLines.Append(line);
   ExtMemo->AppendSjisLines(lines, AutoScroll_ChckM->isChecked());
 }
 
 void TOstrekForm::DeleteLastOutput() {
   if (!FBusy) return;
   ExtMemo->DeleteLastLine();
-  if (!FQueryLines.isEmpty()) FQueryLines.removeLast();
+  FQueryLines.RemoveLast();
 }
 
 // The panel is as narrow as designed; a longer text (a reason with its fix)
@@ -107,7 +107,7 @@ void TOstrekForm::DrainWorker(std::weak_ptr<TOutputChannel> weak) {
 void TOstrekForm::WriteQueryLog() {
   FLogWriter->Post(
       {LogDir(), FLogMode, FLogFileName, FLogPrefix, QDate::currentDate(), std::move(FQueryLines)});
-  FQueryLines.clear();
+  FQueryLines.Clear();
 }
 
 bool TOstrekForm::WaitForQueryLog() { return FLogWriter->Wait(); }
@@ -117,18 +117,21 @@ void TOstrekForm::ReportQueryLogFailures(bool unwritten) {
     ShowError(QStringLiteral("ログファイルの書き込みに失敗しました。"));
 }
 
+// The very bytes that arrived, as the log has them.
 bool TOstrekForm::SaveOutputTo(const QString& path) {
-  QByteArray text;
-  for (const QString& line : ExtMemo->Lines()) {
-    text += ToSjis(line);
-    text += "\r\n";
-  }
-  return WriteFileOrSay(path, text);
+  return WriteFileOrSay(path,
+                        [this](QIODevice& file) { return ExtMemo->SjisLines().WriteTo(file); });
 }
 
 bool TOstrekForm::WriteFileOrSay(const QString& path, const QByteArray& bytes) {
+  return WriteFileOrSay(path,
+                        [&bytes](QIODevice& file) { return file.write(bytes) == bytes.size(); });
+}
+
+bool TOstrekForm::WriteFileOrSay(const QString& path,
+                                 const std::function<bool(QIODevice&)>& write) {
   QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+  if (!file.open(QIODevice::WriteOnly) || !write(file) || !file.commit()) {
     ShowError(QStringLiteral("ファイルに書き込めません。\r\n") + path + QStringLiteral("\r\n") +
               file.errorString());
     return false;

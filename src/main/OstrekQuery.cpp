@@ -230,10 +230,11 @@ void TOstrekForm::StartQuery(const QString& title) {
   FAnimation =
       new TAnimation(this, [this](const QColor& c, bool advance) { DrawPicture(c, advance); });
   qApp->setWindowIcon(QIcon(QStringLiteral(":/MAINICON")));
-  FQueryLines.clear();
+  FQueryLines.Clear();
   if (Clear_ChckM->isChecked() || ExtMemo->IsEmpty()) {
     if (Clear_ChckM->isChecked()) ExtMemo->clear();
-    FQueryLines << QByteArray() << QByteArray();
+    FQueryLines.Append({});
+    FQueryLines.Append({});
   } else {
     AddOutput(QByteArray());
     AddOutput(QByteArray());
@@ -257,7 +258,7 @@ void TOstrekForm::FinishQuery() {
   SetStatusText(QString());
   EndSampling();
   WriteQueryLog();
-  FQueryLines.clear();
+  FQueryLines.Clear();
   qApp->setWindowIcon(QIcon(QStringLiteral(":/SUBICON")));
   update();
   emit QueryFinished();

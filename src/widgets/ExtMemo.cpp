@@ -1,198 +1,306 @@
 #include "widgets/ExtMemo.h"
 
-#include <QContextMenuEvent>
-#include <QCoreApplication>
+#include <QApplication>
+#include <QClipboard>
 #include <QEvent>
-#include <QMouseEvent>
+#include <QPainter>
 #include <QPixmap>
 #include <QScrollBar>
-#include <QStringMatcher>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextDocument>
-#include <QWheelEvent>
+#include <QTextLine>
+#include <QTimer>
 #include <algorithm>
-#include <utility>
 
 #include "common/Cp932.h"
 
 static void InitMemoResources() { Q_INIT_RESOURCE(ostrekon); }
 
 namespace {
-
 constexpr int MarginWidth = 16;
+// The text keeps this distance from the left edge, and the first row from
+// the top, as a document margin would.
+constexpr int TextInset = 4;
+constexpr int TopInset = 2;
+// Tab stops as the toolkit's plain text editor places them.
+constexpr qreal TabStop = 80;
+// Laid-out lines kept: a few screens of them.
+constexpr int LayoutsKept = 512;
 
-// The line-select strip left of the text. It lies outside the viewport, so
-// it stays put when the text scrolls sideways, but it belongs to the text
-// area: every pointer event is handed on to the viewport, at a position
-// left of the viewport's origin (a negative x).
-class TLineSelectMargin : public QWidget {
- public:
-  TLineSelectMargin(QWidget* parent, QWidget* viewport) : QWidget(parent), FViewport(viewport) {
-    setAutoFillBackground(true);
-    setBackgroundRole(QPalette::Base);
-  }
-
- protected:
-  bool event(QEvent* event) override {
-    switch (event->type()) {
-      case QEvent::MouseButtonPress:
-      case QEvent::MouseButtonRelease:
-      case QEvent::MouseButtonDblClick:
-      case QEvent::MouseMove:
-        return HandOnMouse(static_cast<QMouseEvent*>(event));
-      case QEvent::Wheel:
-        return HandOnWheel(static_cast<QWheelEvent*>(event));
-      case QEvent::ContextMenu:
-        return HandOnContextMenu(static_cast<QContextMenuEvent*>(event));
-      default:
-        return QWidget::event(event);
-    }
-  }
-
- private:
-  QPointF Offset() const { return QPointF(pos() - FViewport->pos()); }
-
-  bool HandOnMouse(QMouseEvent* e) {
-    QMouseEvent moved(e->type(), e->position() + Offset(), e->scenePosition(), e->globalPosition(),
-                      e->button(), e->buttons(), e->modifiers(), e->pointingDevice());
-    moved.setTimestamp(e->timestamp());
-    return HandOn(e, moved);
-  }
-  bool HandOnWheel(QWheelEvent* e) {
-    QWheelEvent moved(e->position() + Offset(), e->globalPosition(), e->pixelDelta(),
-                      e->angleDelta(), e->buttons(), e->modifiers(), e->phase(), e->inverted(),
-                      e->source(), e->pointingDevice());
-    return HandOn(e, moved);
-  }
-  bool HandOnContextMenu(QContextMenuEvent* e) {
-    QContextMenuEvent moved(e->reason(), e->pos() + Offset().toPoint(), e->globalPos(),
-                            e->modifiers());
-    return HandOn(e, moved);
-  }
-  bool HandOn(QEvent* original, QEvent& moved) {
-    QCoreApplication::sendEvent(FViewport, &moved);
-    original->setAccepted(moved.isAccepted());
-    return true;
-  }
-
-  QWidget* FViewport;
-};
-
-bool IsWordChar(QChar c) { return c.isLetterOrNumber() || c == u'_'; }
-
-bool IsWholeWord(const QString& text, qsizetype at, qsizetype length) {
-  const qsizetype after = at + length;
-  return (at == 0 || !IsWordChar(text[at - 1])) &&
-         (after >= text.size() || !IsWordChar(text[after]));
-}
-
-// The first match that next() finds and accept() takes, or -1.
-template <typename TNext, typename TAccept>
-qsizetype FirstAccepted(TNext next, TAccept accept) {
-  qsizetype at = next(0);
-  while (at >= 0 && !accept(at)) at = next(at + 1);
-  return at;
-}
-
+int Clamped(qint64 pos) { return int(std::clamp<qint64>(pos, -1, INT_MAX)); }
 }  // namespace
 
-TExtMemo::TExtMemo(QWidget* parent) : QPlainTextEdit(parent) {
+// The line-select strip left of the text, declared in ExtMemoInput.cpp.
+QWidget* NewLineSelectMargin(QWidget* parent, QWidget* viewport);
+
+TExtMemo::TExtMemo(QWidget* parent) : QAbstractScrollArea(parent), FLayouts(LayoutsKept) {
   InitMemoResources();
-  setReadOnly(true);
-  setLineWrapMode(QPlainTextEdit::NoWrap);
-  setUndoRedoEnabled(false);
+  setFocusPolicy(Qt::StrongFocus);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  viewport()->setCursor(Qt::IBeamCursor);
+  viewport()->setBackgroundRole(QPalette::Base);
+  setAttribute(Qt::WA_InputMethodEnabled, false);
   KeepTextReadableWhenDisabled();
   // The arrow's tip, its upper right corner, is the hot spot.
   FMarginCursor = QCursor(QPixmap(QStringLiteral(":/RIGHTARROW")), 31, 0);
   setViewportMargins(MarginWidth, 0, 0, 0);
-  FMargin = new TLineSelectMargin(this, viewport());
+  FMargin = NewLineSelectMargin(this, viewport());
   UpdateMarginCursor();
   LayoutMargin();
-  connect(document(), &QTextDocument::contentsChange, this, [this] {
-    FSearchTextValid = false;
-    FSearchText.clear();
-  });
+  UpdateScrollBars();
 }
 
-bool TExtMemo::IsEmpty() const { return document()->isEmpty(); }
+TExtMemo::~TExtMemo() = default;
+
+// --- The text ---
 
 void TExtMemo::AppendLines(const QString& lines, bool follow) {
-  QScrollBar* vbar = verticalScrollBar();
-  QScrollBar* hbar = horizontalScrollBar();
-  const int keepV = vbar->value();
-  const int keepH = hbar->value();
-  // The text always ends with a line end, so the end is the start of the
-  // (empty) last block; insertion there needs no separator.
-  QTextCursor at(document());
-  at.movePosition(QTextCursor::End);
-  at.beginEditBlock();
-  at.insertText(lines + QChar('\n'));
-  at.endEditBlock();
-  if (follow) {
-    // Scrolling with the viewport's updates on measures the distance
-    // scrolled, and so lays out every line passed over; the caret, placed
-    // after the scroll, needs only the lines shown.
-    viewport()->setUpdatesEnabled(false);
-    vbar->setValue(vbar->maximum());
-    viewport()->setUpdatesEnabled(true);
-    QTextCursor caret = textCursor();
-    caret.movePosition(QTextCursor::End);
-    setTextCursor(caret);
-  } else {
-    vbar->setValue(keepV);
-    hbar->setValue(keepH);
-  }
+  const qsizetype before = FText.LineCount();
+  for (QStringView line : QStringView(lines).split(u'\n')) FText.Append(UnicodeToSjis(line));
+  AppendDone(before, follow);
 }
 
 void TExtMemo::AppendSjisLines(const QList<QByteArray>& lines, bool follow) {
-  // Usually no line holds a CR or LF byte, and the batch is decoded in one
-  // piece; a line that does (a stray byte of a JIS or EUC-JP line) keeps
-  // them as characters of its own, so that each line stays one line.
-  const bool plain = std::none_of(lines.begin(), lines.end(), [](const QByteArray& line) {
-    return line.contains('\n') || line.contains('\r');
-  });
-  qsizetype size = 0;
-  for (const QByteArray& line : lines) size += line.size() + 1;
-  if (plain) {
-    QByteArray joined;
-    joined.reserve(size);
-    for (const QByteArray& line : lines) joined.append(line).append('\n');
-    joined.chop(1);
-    AppendLines(SjisToUnicode(joined), follow);
-    return;
+  const qsizetype before = FText.LineCount();
+  for (const QByteArray& line : lines) FText.Append(line);
+  AppendDone(before, follow);
+}
+
+void TExtMemo::AppendDone(qsizetype linesBefore, bool follow) {
+  UpdateScrollBars();
+  if (follow) {
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    Select(FText.Length(), FText.Length());
+    EnsureVisible(FCaret);
   }
-  QString text;
-  text.reserve(size);
-  for (const QByteArray& line : lines) text.append(SjisLineToUnicode(line)).append(u'\n');
-  text.chop(1);
-  AppendLines(text, follow);
+  // Nothing above the old end moved: only rows from there on are new.
+  const int row = int(std::max<qsizetype>(linesBefore - FirstVisibleLine(), 0));
+  if (row <= RowsInView())
+    viewport()->update(0, row * RowHeight(), viewport()->width(), viewport()->height());
 }
 
 void TExtMemo::DeleteLastLine() {
-  QTextDocument* doc = document();
-  if (doc->blockCount() < 2) return;
-  // The last block is the empty one after the final line end; the line
-  // appended last is the one before it.
-  QTextBlock line = doc->lastBlock().previous();
-  QTextCursor c(doc);
-  c.setPosition(line.position());
-  c.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-  c.removeSelectedText();
+  if (FText.IsEmpty()) return;
+  FText.RemoveLast();
+  FLayouts.remove(FText.LineCount());
+  Select(std::min(FSelAnchor, FText.Length()), std::min(FCaret, FText.Length()));
+  UpdateScrollBars();
+  viewport()->update();
+}
+
+void TExtMemo::clear() {
+  FText.Clear();
+  FLayouts.clear();
+  FWidestSeen = 0;
+  FSelAnchor = FCaret = 0;
+  UpdateScrollBars();
+  viewport()->update();
 }
 
 QStringList TExtMemo::Lines() const {
-  QStringList lines = toPlainText().split(QChar('\n'));
-  if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+  QStringList lines;
+  lines.reserve(FText.LineCount());
+  for (qsizetype i = 0; i < FText.LineCount(); ++i) lines << FText.Line(i);
   return lines;
 }
 
+QString TExtMemo::toPlainText() const { return FText.Text(0, FText.Length()); }
+
+QString TExtMemo::SelectedText() const {
+  return FText.Text(std::min(FSelAnchor, FCaret), std::max(FSelAnchor, FCaret));
+}
+
+void TExtMemo::copy() const {
+  if (FSelAnchor != FCaret) QApplication::clipboard()->setText(SelectedText());
+}
+
+void TExtMemo::selectAll() { Select(0, FText.Length()); }
+
+// --- Positions ---
+
+int TExtMemo::TextLength() const { return Clamped(FText.Length()); }
+
+int TExtMemo::SelStart() const { return Clamped(std::min(FSelAnchor, FCaret)); }
+
+int TExtMemo::SelLength() const { return Clamped(std::abs(FCaret - FSelAnchor)); }
+
+int TExtMemo::CaretPos() const { return Clamped(FCaret); }
+
+void TExtMemo::SetSelection(int start, int length) {
+  const qint64 size = FText.Length();
+  Select(std::clamp<qint64>(start, 0, size), std::clamp<qint64>(qint64(start) + length, 0, size));
+  EnsureVisible(FCaret);
+}
+
+int TExtMemo::LineFromChar(int pos) const { return int(FText.LineOf(std::max(pos, 0))); }
+
+int TExtMemo::LineIndex(int line) const {
+  if (line < 0) return Clamped(FText.LineStart(FText.LineOf(FCaret)));
+  return line > FText.LineCount() ? -1 : Clamped(FText.LineStart(line));
+}
+
+int TExtMemo::FindText(const QString& text, int from, int to, bool matchCase,
+                       bool wholeWord) const {
+  return Clamped(FText.Find(text, from, to, matchCase, wholeWord));
+}
+
+int TExtMemo::FindTextBackward(const QString& text, int last, bool matchCase,
+                               bool wholeWord) const {
+  return Clamped(FText.FindBackward(text, last, matchCase, wholeWord));
+}
+
+void TExtMemo::Select(qint64 anchor, qint64 caret) {
+  if (anchor == FSelAnchor && caret == FCaret) return;
+  FSelAnchor = anchor;
+  FCaret = caret;
+  RestartBlink();
+  viewport()->update();
+}
+
+// --- The view: one row a line, the scroll bar counting lines ---
+
+int TExtMemo::RowHeight() const { return std::max(1, fontMetrics().lineSpacing()); }
+
+int TExtMemo::RowsInView() const {
+  return std::max(1, (viewport()->height() - TopInset) / RowHeight());
+}
+
+int TExtMemo::FirstVisibleLine() const { return verticalScrollBar()->value(); }
+
+QPointF TExtMemo::LineOrigin(qsizetype line) const {
+  return {qreal(TextInset - horizontalScrollBar()->value()),
+          qreal(TopInset + (line - FirstVisibleLine()) * RowHeight())};
+}
+
+void TExtMemo::UpdateScrollBars() {
+  QScrollBar* vbar = verticalScrollBar();
+  const int rows = RowsInView();
+  vbar->setPageStep(rows);
+  vbar->setRange(0, std::max(0, LineCount() + 1 - rows));
+  // Lines not laid out yet are taken as wide as their bytes: one cell a
+  // byte is what a Japanese fixed-pitch font gives Shift_JIS text.
+  const qreal cells = FText.WidestLine() * fontMetrics().horizontalAdvance(QLatin1Char('0'));
+  const int widest = int(std::ceil(std::max(cells, FWidestSeen))) + 2 * TextInset;
+  QScrollBar* hbar = horizontalScrollBar();
+  hbar->setPageStep(viewport()->width());
+  hbar->setSingleStep(fontMetrics().averageCharWidth() * 2);
+  hbar->setRange(0, std::max(0, widest - viewport()->width()));
+}
+
+QTextLayout* TExtMemo::Layout(qsizetype line) const {
+  // The empty line after the end has a key of its own: appending makes
+  // its number a line of text.
+  const qsizetype key = line < FText.LineCount() ? line : -1;
+  if (QTextLayout* cached = FLayouts.object(key)) return cached;
+  auto* layout = new QTextLayout(key < 0 ? QString() : FText.Line(line), font());
+  QTextOption option;
+  option.setWrapMode(QTextOption::NoWrap);
+  option.setTabStopDistance(TabStop);
+  layout->setTextOption(option);
+  layout->setCacheEnabled(true);
+  layout->beginLayout();
+  QTextLine row = layout->createLine();
+  if (row.isValid()) row.setLineWidth(1e9);
+  layout->endLayout();
+  // The scroll bar learns of a wider line after painting (see paintEvent).
+  if (row.isValid()) FWidestSeen = std::max(FWidestSeen, row.naturalTextWidth());
+  FLayouts.insert(key, layout);
+  return layout;
+}
+
+void TExtMemo::paintEvent(QPaintEvent* event) {
+  QPainter painter(viewport());
+  // Without the focus the selection shows in the inactive colours, which
+  // hide-selection makes those of plain text.
+  QPalette colours = palette();
+  colours.setCurrentColorGroup(hasFocus() ? QPalette::Active : QPalette::Inactive);
+  painter.setPen(palette().color(QPalette::Active, QPalette::Text));
+  const int first = FirstVisibleLine();
+  const int top = std::max(0, (event->rect().top() - TopInset) / RowHeight());
+  const int bottom = (event->rect().bottom() - TopInset) / RowHeight();
+  const qreal widest = FWidestSeen;
+  for (qsizetype line = first + top; line <= std::min<qsizetype>(first + bottom, LineCount());
+       ++line)
+    PaintLine(painter, line, colours);
+  if (FWidestSeen > widest) QTimer::singleShot(0, this, [this] { UpdateScrollBars(); });
+}
+
+void TExtMemo::PaintLine(QPainter& painter, qsizetype line, const QPalette& colours) const {
+  QTextLayout* layout = Layout(line);
+  const QPointF at = LineOrigin(line);
+  const qint64 start = FText.LineStart(line);
+  const qint64 length = line < FText.LineCount() ? FText.LineStart(line + 1) - start - 1 : 0;
+  const qint64 selFrom = std::min(FSelAnchor, FCaret) - start;
+  const qint64 selTo = std::max(FSelAnchor, FCaret) - start;
+  QList<QTextLayout::FormatRange> selection;
+  if (selFrom < selTo && selTo > 0 && selFrom <= length) {
+    QTextLayout::FormatRange range;
+    range.start = int(std::max<qint64>(selFrom, 0));
+    range.length = int(std::min(selTo, length) - range.start);
+    range.format.setBackground(colours.brush(QPalette::Highlight));
+    range.format.setForeground(colours.brush(QPalette::HighlightedText));
+    selection << range;
+    // A selected line end shows as a space's width of highlight.
+    if (selTo > length && line < FText.LineCount()) {
+      const qreal x = at.x() + layout->lineAt(0).naturalTextWidth();
+      painter.fillRect(QRectF(x, at.y(), fontMetrics().horizontalAdvance(u' '), RowHeight()),
+                       colours.brush(QPalette::Highlight));
+    }
+  }
+  layout->draw(&painter, at, selection);
+  if (FCaretShown && FText.LineOf(FCaret) == line)
+    layout->drawCursor(&painter, at, int(FCaret - start), 1);
+}
+
+void TExtMemo::scrollContentsBy(int, int) { viewport()->update(); }
+
+int TExtMemo::CharFromPoint(QPoint pos) const {
+  if (FText.IsEmpty()) return -1;
+  // A pointer above or below the text area hits its first or last visible
+  // row, so that pointing past an edge selects up to the edge and scrolls.
+  const int y = std::clamp(pos.y(), 0, std::max(0, viewport()->height() - 1));
+  const qsizetype line = std::min<qsizetype>(
+      FirstVisibleLine() + std::max(0, y - TopInset) / RowHeight(), FText.LineCount());
+  const int column = Layout(line)->lineAt(0).xToCursor(pos.x() - LineOrigin(line).x());
+  return Clamped(FText.LineStart(line) + column);
+}
+
+QRect TExtMemo::CaretRect() const {
+  const qsizetype line = FText.LineOf(FCaret);
+  const qreal x = Layout(line)->lineAt(0).cursorToX(int(FCaret - FText.LineStart(line)));
+  const QRect row = LineRect(int(line));
+  return QRect(int(LineOrigin(line).x() + x), row.top(), 1, row.height());
+}
+
+QRect TExtMemo::LineRect(int line) const {
+  const QPointF at = LineOrigin(line);
+  return QRect(0, int(at.y()), viewport()->width(), RowHeight());
+}
+
+void TExtMemo::EnsureVisible(qint64 pos) {
+  const qsizetype line = FText.LineOf(pos);
+  const qreal x = Layout(line)->lineAt(0).cursorToX(int(pos - FText.LineStart(line)));
+  UpdateScrollBars();
+  QScrollBar* vbar = verticalScrollBar();
+  if (line < vbar->value()) vbar->setValue(int(line));
+  if (line >= vbar->value() + RowsInView()) vbar->setValue(int(line) - RowsInView() + 1);
+  QScrollBar* hbar = horizontalScrollBar();
+  const int room = viewport()->width() - 2 * TextInset;
+  if (x < hbar->value()) hbar->setValue(int(x));
+  if (x > hbar->value() + room) hbar->setValue(int(std::ceil(x)) - room);
+}
+
+// --- Appearance ---
+
 void TExtMemo::changeEvent(QEvent* event) {
-  QPlainTextEdit::changeEvent(event);
+  QAbstractScrollArea::changeEvent(event);
   if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange)
     KeepTextReadableWhenDisabled();
+  if (event->type() == QEvent::FontChange) {
+    FLayouts.clear();
+    FWidestSeen = 0;
+    UpdateScrollBars();
+    viewport()->update();
+  }
 }
 
 void TExtMemo::KeepTextReadableWhenDisabled() {
@@ -220,11 +328,18 @@ void TExtMemo::KeepTextReadableWhenDisabled() {
   if (changed) setPalette(pal);
 }
 
+void TExtMemo::SetHideSelection(bool hide) {
+  FHideSelection = hide;
+  KeepTextReadableWhenDisabled();
+  viewport()->update();
+}
+
 void TExtMemo::resizeEvent(QResizeEvent* event) {
   // Called for the viewport's resizes too (a horizontal scroll bar showing
   // up shortens it); the margin follows the viewport's height.
-  QPlainTextEdit::resizeEvent(event);
+  QAbstractScrollArea::resizeEvent(event);
   LayoutMargin();
+  UpdateScrollBars();
 }
 
 void TExtMemo::LayoutMargin() {
@@ -232,182 +347,25 @@ void TExtMemo::LayoutMargin() {
   FMargin->setGeometry(text.left() - MarginWidth, text.top(), MarginWidth, text.height());
 }
 
-void TExtMemo::SetLineSelect(bool on) {
-  FLineSelect = on;
-  if (!on) FDragging = false;
-  UpdateMarginCursor();
+// --- The caret blinks while the pane has the focus ---
+
+void TExtMemo::RestartBlink() {
+  FCaretShown = hasFocus();
+  const int flash = QApplication::cursorFlashTime();
+  if (FCaretShown && flash > 0)
+    FBlink.start(flash / 2, this);
+  else
+    FBlink.stop();
 }
 
-void TExtMemo::UpdateMarginCursor() {
-  // Without line selection the margin is just more of the text area.
-  FMargin->setCursor(FLineSelect ? FMarginCursor : viewport()->cursor());
+void TExtMemo::focusInEvent(QFocusEvent* event) {
+  QAbstractScrollArea::focusInEvent(event);
+  RestartBlink();
+  viewport()->update();
 }
 
-// --- Line selection. Viewport coordinates: the margin is where x < 0. ---
-
-bool TExtMemo::IsLineSelectPress(const QMouseEvent* event) const {
-  return event->button() == Qt::LeftButton && FLineSelect &&
-         !(event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier)) &&
-         event->position().x() < 0;
-}
-
-void TExtMemo::mousePressEvent(QMouseEvent* event) {
-  QPlainTextEdit::mousePressEvent(event);
-  if (IsLineSelectPress(event)) StartLineDrag(event->position().toPoint());
-}
-
-void TExtMemo::mouseMoveEvent(QMouseEvent* event) {
-  if (FDragging && (event->buttons() & Qt::LeftButton)) {
-    DragLines(event->position().toPoint());
-    return;
-  }
-  // A drag whose release never arrived (the grab was taken away) ends here.
-  FDragging = false;
-  QPlainTextEdit::mouseMoveEvent(event);
-}
-
-void TExtMemo::mouseReleaseEvent(QMouseEvent* event) {
-  if (FDragging && event->button() == Qt::LeftButton) {
-    FDragging = false;
-    return;
-  }
-  QPlainTextEdit::mouseReleaseEvent(event);
-}
-
-int TExtMemo::CharFromPoint(QPoint pos) const {
-  if (TextLength() == 0) return -1;
-  // A pointer above or below the text area hits its first or last visible
-  // row, so that pointing past an edge selects up to the edge and scrolls.
-  const int y = std::clamp(pos.y(), 0, std::max(0, viewport()->height() - 1));
-  return cursorForPosition(QPoint(pos.x(), y)).position();
-}
-
-int TExtMemo::LineEnd(int line) const {
-  const int next = LineIndex(line + 1);
-  return next < 0 ? TextLength() : next;
-}
-
-int TExtMemo::FirstVisibleLine() const { return firstVisibleBlock().blockNumber(); }
-
-void TExtMemo::StartLineDrag(QPoint pos) {
-  const int c = CharFromPoint(pos);
-  if (c < 0) return;
-  const int line = LineFromChar(std::min(c, TextLength() - 1));
-  FDragging = true;
-  FAnchor = LineIndex(line);
-  FLastY = pos.y();
-  SelectLines(FAnchor, LineEnd(line));
-}
-
-void TExtMemo::DragLines(QPoint pos) {
-  const int c = CharFromPoint(pos);
-  if (c < 0) return;
-  const int prevY = std::exchange(FLastY, pos.y());
-  const int line = LineFromChar(std::min(c, TextLength() - 1));
-  const int lineStart = LineIndex(line);
-  ScrollWhileDragging(line, lineStart, pos.y(), prevY);
-  // The anchor line stays selected on either side of it.
-  const bool forward = lineStart >= FAnchor;
-  const int start = forward ? FAnchor : lineStart;
-  const int end = LineEnd(forward ? line : LineFromChar(FAnchor));
-  if (SelStart() == start && SelStart() + SelLength() == end) return;
-  SelectLines(start, end);
-}
-
-void TExtMemo::ScrollWhileDragging(int line, int lineStart, int y, int prevY) {
-  QScrollBar* vbar = verticalScrollBar();
-  if (line == FirstVisibleLine() && y < prevY && line > 0) vbar->setValue(vbar->value() - 1);
-  const int lastLineStart = LineIndex(LineFromChar(TextLength() - 1));
-  const bool nearBottom = y > viewport()->height() - fontMetrics().height();
-  if (nearBottom && y > prevY && lineStart < lastLineStart) vbar->setValue(vbar->value() + 1);
-}
-
-void TExtMemo::SelectLines(int start, int end) {
-  // Only the drag's own one-line steps move the view: bringing the caret
-  // into view would move the lines away from under the pointer.
-  QScrollBar* vbar = verticalScrollBar();
-  const int top = vbar->value();
-  SetSelection(start, end - start);
-  vbar->setValue(top);
-}
-
-// --- Positions ---
-
-int TExtMemo::TextLength() const { return document()->characterCount() - 1; }
-
-int TExtMemo::SelStart() const { return textCursor().selectionStart(); }
-
-int TExtMemo::SelLength() const {
-  const QTextCursor c = textCursor();
-  return c.selectionEnd() - c.selectionStart();
-}
-
-void TExtMemo::SetSelection(int start, int length) {
-  const qint64 size = TextLength();
-  QTextCursor c(document());
-  c.setPosition(int(std::clamp<qint64>(start, 0, size)));
-  c.setPosition(int(std::clamp<qint64>(qint64(start) + length, 0, size)), QTextCursor::KeepAnchor);
-  setTextCursor(c);
-}
-
-int TExtMemo::LineFromChar(int pos) const {
-  return document()->findBlock(std::clamp(pos, 0, TextLength())).blockNumber();
-}
-
-int TExtMemo::LineIndex(int line) const {
-  if (line < 0) return textCursor().block().position();
-  const QTextBlock block = document()->findBlockByNumber(line);
-  return block.isValid() ? block.position() : -1;
-}
-
-const QString& TExtMemo::SearchText() const {
-  if (!FSearchTextValid) {
-    // The raw text is the quickest copy; its line ends are paragraph
-    // separators, one position each.
-    FSearchText = document()->toRawText();
-    FSearchTextValid = true;
-  }
-  return FSearchText;
-}
-
-void TExtMemo::SetHideSelection(bool hide) {
-  FHideSelection = hide;
-  KeepTextReadableWhenDisabled();
-}
-
-int TExtMemo::FindTextBackward(const QString& text, int last, bool matchCase,
-                               bool wholeWord) const {
-  if (text.isEmpty() || last < 0) return -1;
-  const QString& all = SearchText();
-  const QString needle = QString(text).replace(u'\n', QChar::ParagraphSeparator);
-  const Qt::CaseSensitivity cs = matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
-  qsizetype at = QStringView(all).lastIndexOf(needle, std::min<qsizetype>(last, all.size()), cs);
-  while (at >= 0 && wholeWord && !IsWholeWord(all, at, needle.size()))
-    at = at > 0 ? QStringView(all).lastIndexOf(needle, at - 1, cs) : -1;
-  return int(at);
-}
-
-int TExtMemo::FindText(const QString& text, int from, int to, bool matchCase,
-                       bool wholeWord) const {
-  if (text.isEmpty()) return -1;
-  const QString& all = SearchText();
-  const qsizetype begin = std::clamp<qsizetype>(from, 0, all.size());
-  const qsizetype end = std::clamp<qsizetype>(to, begin, all.size());
-  // Searching the range alone keeps a match inside it and keeps a search
-  // over a few positions cheap, whatever the size of the text.
-  const QStringView range = QStringView(all).sliced(begin, end - begin);
-  const QString needle = QString(text).replace(u'\n', QChar::ParagraphSeparator);
-  const Qt::CaseSensitivity cs = matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
-  const auto accept = [&](qsizetype at) {
-    return !wholeWord || IsWholeWord(all, begin + at, needle.size());
-  };
-  qsizetype at;
-  if (cs == Qt::CaseInsensitive && needle.size() > 1 && range.size() > 1000) {
-    // Over a long text the skip table beats folding every character.
-    const QStringMatcher matcher(needle, cs);
-    at = FirstAccepted([&](qsizetype i) { return matcher.indexIn(range, i); }, accept);
-  } else {
-    at = FirstAccepted([&](qsizetype i) { return range.indexOf(needle, i, cs); }, accept);
-  }
-  return at < 0 ? -1 : int(begin + at);
+void TExtMemo::focusOutEvent(QFocusEvent* event) {
+  QAbstractScrollArea::focusOutEvent(event);
+  RestartBlink();
+  viewport()->update();
 }

@@ -27,10 +27,11 @@ void TLineSplitter::Finish() {
   FPairPending = false;
 }
 
+// The line goes on as a copy of its own size: lines wait in the worker's
+// queue by the thousand, and each would keep the whole reserve.
 void TLineSplitter::EndLine() {
-  QByteArray line;
-  line.swap(FLine);
-  FLine.reserve(MaxLine);
+  const QByteArray line(FLine.constData(), FLine.size());
+  FLine.truncate(0);
   FEmit(line);
 }
 

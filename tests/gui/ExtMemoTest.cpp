@@ -17,9 +17,7 @@ QString NumberedLines(int count) {
 
 // Points in the pane's coordinates.
 int RowY(const TExtMemo& memo, int line) {
-  QTextCursor at(memo.document());
-  at.setPosition(memo.LineIndex(line));
-  return memo.viewport()->y() + memo.cursorRect(at).center().y();
+  return memo.viewport()->y() + memo.LineRect(line).center().y();
 }
 QPoint InMargin(const TExtMemo& memo, int y) { return {memo.viewport()->x() - 8, y}; }
 QPoint InText(const TExtMemo& memo, int y) { return {memo.viewport()->x() + 30, y}; }
@@ -216,7 +214,7 @@ class ExtMemoTest : public QObject {
   void positions() {
     TExtMemo& memo = *FMemo;
     memo.SetSelection(memo.LineIndex(50), 4);
-    QVERIFY(memo.viewport()->rect().contains(memo.cursorRect().center()));  // scrolled to
+    QVERIFY(memo.viewport()->rect().contains(memo.CaretRect().center()));  // scrolled to
     memo.clear();
     memo.AppendLines(QStringLiteral("ab\ncd"), false);  // "ab\ncd\n"
     QCOMPARE(memo.TextLength(), 6);
@@ -232,14 +230,64 @@ class ExtMemoTest : public QObject {
       memo.SetSelection(start, length);
       QCOMPARE(memo.SelStart(), selStart);
       QCOMPARE(memo.SelLength(), selLength);
-      QCOMPARE(memo.textCursor().position(), caret);
+      QCOMPARE(memo.CaretPos(), caret);
     }
+  }
+
+  // Lines "line NN" start every 8 positions; the caret starts in line 3.
+  void keysMoveTheCaret() {
+    const struct {
+      Qt::Key Key;
+      Qt::KeyboardModifiers Mods;
+      int SelStart, SelLength, Caret;
+    } rows[] = {
+        {Qt::Key_Right, {}, 27, 0, 27},
+        {Qt::Key_Left, {}, 25, 0, 25},
+        {Qt::Key_Down, {}, 34, 0, 34},
+        {Qt::Key_Up, Qt::ShiftModifier, 18, 8, 18},
+        {Qt::Key_End, {}, 31, 0, 31},
+        {Qt::Key_Home, Qt::ShiftModifier, 24, 2, 24},
+        {Qt::Key_End, Qt::ControlModifier, 480, 0, 480},
+        {Qt::Key_Home, Qt::ControlModifier | Qt::ShiftModifier, 0, 26, 0},
+    };
+    for (const auto& row : rows) {
+      FMemo->SetCaret(26);
+      QTest::keyClick(FMemo, row.Key, row.Mods);
+      QCOMPARE(FMemo->SelStart(), row.SelStart);
+      QCOMPARE(FMemo->SelLength(), row.SelLength);
+      QCOMPARE(FMemo->CaretPos(), row.Caret);
+    }
+    FMemo->SetCaret(0);
+    QTest::keyClick(FMemo, Qt::Key_Left);  // nothing before the start
+    QCOMPARE(FMemo->CaretPos(), 0);
+  }
+
+  // A click places the caret, Shift+click extends, a double click takes a word.
+  void mouseOverTheText() {
+    TExtMemo& memo = *FMemo;
+    const auto at = [&memo](int pos) {
+      memo.SetCaret(pos);
+      return memo.viewport()->pos() + memo.CaretRect().center();
+    };
+    const QPoint third = at(3 * 8 + 2), fifth = at(5 * 8 + 2), word = at(7 * 8 + 2);
+    memo.SetCaret(0);
+    QTest::mouseClick(memo.window()->windowHandle(), Qt::LeftButton, {}, InWindow(memo, third));
+    QCOMPARE(Selection(memo), qMakePair(26, 26));
+    QTest::mouseClick(memo.window()->windowHandle(), Qt::LeftButton, Qt::ShiftModifier,
+                      InWindow(memo, fifth));
+    QCOMPARE(Selection(memo), qMakePair(26, 42));
+    QTest::mouseDClick(memo.window()->windowHandle(), Qt::LeftButton, {}, InWindow(memo, word));
+    QCOMPARE(memo.SelectedText(), QStringLiteral("line"));
   }
 
   void findText() {
     FMemo->clear();
     FMemo->AppendLines(QStringLiteral("Alpha beta alphabet\nbeta-alpha ALPHA_1"), false);
-    // 0 "Alpha", 11 "alphabet", 20 "beta-", 25 "alpha", 31 "ALPHA_1"; 39 positions.
+    // "≒ソＡ" with NEC's spelling of ≒ (JIS X 0208 has one too); the second
+    // byte of ソ is a backslash's.
+    FMemo->AppendSjisLines({"\x87\x90\x83\x5C\x82\x60"}, false);
+    // 0 "Alpha", 11 "alphabet", 20 "beta-", 25 "alpha", 31 "ALPHA_1"; 39 positions
+    // to the end of the second line, 39 "≒ソＡ".
     const struct {
       const char* Text;
       int From, To;
@@ -257,10 +305,17 @@ class ExtMemoTest : public QObject {
         {"alphabet\nbeta", 0, 39, true, false, 11},  // across a line end
         {"alpha", -5, 1000000, true, false, 11},     // range clamped
         {"", 0, 39, false, false, -1},
+        {"≒", 0, 99, true, false, 39},
+        {"ALPHA_1\n≒", 0, 99, true, false, 31},
+        {"\\", 0, 99, true, false, -1},  // inside ソ
+        {"ソａ", 0, 99, false, false, 40},
+        {"ソａ", 0, 99, true, false, -1},
     };
     for (const auto& row : rows)
-      QCOMPARE(FMemo->FindText(row.Text, row.From, row.To, row.MatchCase, row.WholeWord),
+      QCOMPARE(FMemo->FindText(QString::fromUtf8(row.Text), row.From, row.To, row.MatchCase,
+                               row.WholeWord),
                row.Found);
+    QCOMPARE(FMemo->FindTextBackward(QStringLiteral("≒"), 99, true, false), 39);
   }
 
   void findSeesEveryChange() {

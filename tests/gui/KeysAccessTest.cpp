@@ -49,7 +49,7 @@ class KeysAccessTest : public QObject, public TFormFixture {
     for (auto [name, key, cut] : {std::tuple{"FngrServ_CB", Qt::SHIFT | Qt::Key_Delete, false},
                                   std::tuple{"PngTout_Edt", Qt::SHIFT | Qt::Key_Delete, false},
                                   std::tuple{"FngrServ_CB", Qt::CTRL | Qt::Key_X, true}}) {
-      Form().ExtMemo->setPlainText("alpha\n");
+      Form().ExtMemo->AppendLines("alpha", false);
       QWidget* control = Form().findChild<QWidget*>(name);
       Form().PageControl->setCurrentWidget(control->parentWidget());
       control->setFocus();

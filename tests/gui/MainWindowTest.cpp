@@ -148,7 +148,8 @@ class MainWindowTest : public QObject, public TFormFixture {
     QVERIFY(Form().AutoScroll_ChckM->isChecked());
     QCOMPARE(Form().CpAll_ExMM->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
     QCOMPARE(Form().DeleteAll_ExMM->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_Delete));
-    QVERIFY(Form().ExtMemo->isReadOnly());
+    QTest::keyClicks(Form().ExtMemo, "typed");  // read-only
+    QVERIFY(Form().ExtMemo->IsEmpty());
   }
 
   void focusOrderWithinThePingPage() {
@@ -178,14 +179,11 @@ class MainWindowTest : public QObject, public TFormFixture {
   }
 
   void copyAllKeepsTheSelection() {
-    Form().ExtMemo->setPlainText("one\ntwo\nthree\n");
-    QTextCursor c = Form().ExtMemo->textCursor();
-    c.setPosition(4);
-    c.setPosition(7, QTextCursor::KeepAnchor);
-    Form().ExtMemo->setTextCursor(c);
+    Form().ExtMemo->AppendLines("one\ntwo\nthree", false);
+    Form().ExtMemo->SetSelection(4, 3);
     Form().CpAll_ExMMClick();
     QCOMPARE(QApplication::clipboard()->text(), QString("one\ntwo\nthree\n"));
-    QCOMPARE(Form().ExtMemo->textCursor().selectedText(), QString("two"));
+    QCOMPARE(Form().ExtMemo->SelectedText(), QString("two"));
   }
 
   void saveAsAsksBeforeOverwriting() {
@@ -194,7 +192,7 @@ class MainWindowTest : public QObject, public TFormFixture {
     TFormDeps deps = Deps();
     deps.ChooseSaveFile = [&](QWidget*, const QString&) { return path; };
     QVERIFY(Open(deps));
-    Form().ExtMemo->setPlainText(QStringLiteral("一行目\nsecond\n"));
+    Form().ExtMemo->AppendLines(QStringLiteral("一行目\nsecond"), false);
     auto answerDialogs = [&](QMessageBox::StandardButton overwrite) {
       if (QFile::exists(path))
         WhenModal<QMessageBox>(this, [=](QMessageBox* box) {
@@ -208,7 +206,8 @@ class MainWindowTest : public QObject, public TFormFixture {
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("\x88\xea\x8d\x73\x96\xda\r\nsecond\r\n"));
     file.close();
-    Form().ExtMemo->setPlainText("changed\n");
+    Form().ExtMemo->clear();
+    Form().ExtMemo->AppendLines("changed", false);
     answerDialogs(QMessageBox::No);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().endsWith("second\r\n"));  // kept
@@ -233,8 +232,8 @@ class MainWindowTest : public QObject, public TFormFixture {
     QCOMPARE(bar->value(), bar->maximum());
     // The pane shows the end, with the caret there.
     QVERIFY(Form().ExtMemo->isVisible());
-    QCOMPARE(Form().ExtMemo->cursorForPosition({4, 4}).blockNumber(), bar->value());
-    QVERIFY(Form().ExtMemo->viewport()->rect().contains(Form().ExtMemo->cursorRect()));
+    QCOMPARE(Form().ExtMemo->LineFromChar(Form().ExtMemo->CharFromPoint({4, 4})), bar->value());
+    QVERIFY(Form().ExtMemo->viewport()->rect().contains(Form().ExtMemo->CaretRect()));
   }
 
   void enterPressesStartOrStop() {

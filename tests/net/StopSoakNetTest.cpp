@@ -205,7 +205,7 @@ class StopSoakNetTest : public QObject, public TFormFixture {
       QTest::mouseClick(Form().Stop_Btn, Qt::LeftButton);
       toLine.push_back(clock.nsecsElapsed() / 1000);
       QVERIFY2(LastLine() == KStopLine, what.constData());
-      const int lines = Form().ExtMemo->blockCount();
+      const int lines = Form().ExtMemo->LineCount();
       QTRY_VERIFY2_WITH_TIMEOUT(TQueryThread::LiveCount() == 0, what.constData(), 5000);
       toGone.push_back(clock.nsecsElapsed() / 1000);
       // The worker's descriptors go with the worker, which deletes itself
@@ -213,7 +213,7 @@ class StopSoakNetTest : public QObject, public TFormFixture {
       QCoreApplication::processEvents();
       QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
       QVERIFY2(finished == 1, what.constData());
-      QVERIFY2(LastLine() == KStopLine && Form().ExtMemo->blockCount() == lines,
+      QVERIFY2(LastLine() == KStopLine && Form().ExtMemo->LineCount() == lines,
                what.constData());
       if (run == 0) {
         fds = Settled("/proc/self/fd");

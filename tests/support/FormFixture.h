@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTextBlock>
 #include <QtTest>
 #include <memory>
 
@@ -55,9 +54,8 @@ class TFormFixture {
   }
 
   bool Idle() const { return FForm->Go_Btn->isEnabled(); }
-  // The pane's last line (its text ends with a line end, so its last block
-  // is empty).
-  QString LastLine() const { return FForm->ExtMemo->document()->lastBlock().previous().text(); }
+  // The pane's last line.
+  QString LastLine() const { return FForm->ExtMemo->LineText(FForm->ExtMemo->LineCount() - 1); }
   // A log file once the log entries of all finished runs are written (a
   // closed window has written its own).
   QByteArray ReadLog(const QString& path) const {
