@@ -142,6 +142,11 @@ void TOstrekForm::ArrangeRelayPage(QComboBox* serv, QComboBox* req, QLabel* serv
   follow->adjustSize();
   SetTop(follow, Centre(follow, wall));
   SetLeft(follow, Right(wallBtn) + 20);
+  WhoisProtocol_CB->adjustSize();
+  SetTop(WhoisProtocol_CB, Centre(WhoisProtocol_CB, wall));
+  SetTop(WhoisProtocol_LBL, Centre(WhoisProtocol_LBL, wall));
+  SetLeft(WhoisProtocol_LBL, Right(follow) + 20);
+  SetLeft(WhoisProtocol_CB, Right(WhoisProtocol_LBL) + 8);
 }
 
 void TOstrekForm::ArrangePingPage() {

@@ -146,6 +146,8 @@ class TOstrekForm : public QMainWindow {
   QCheckBox *FngrWall_ChckB, *WhoisWall_ChckB, *PngDntFrg_ChckB, *TRReslvHost_ChckB, *ExAll_ChckB;
   QPushButton *FngrWall_Btn, *WhoisWall_Btn;
   QCheckBox* WhoisRefer_ChckB = nullptr;  // "参照先もたどる"
+  QComboBox* WhoisProtocol_CB = nullptr;  // "方式": whois, RDAP, 自動
+  QLabel* WhoisProtocol_LBL = nullptr;
   QLabel *FngrServ_LBL, *FngrReq_LBL, *WhoisServ_LBL, *WhoisReq_LBL, *PngServ_LBL, *PngTout_LBL,
       *PngReqNum_LBL, *PngDelay_LBL, *PngPSize_LBL, *PngTTL_LBL, *TRServ_LBL, *TRTout_LBL,
       *TRStHop_LBL, *TRMaxHop_LBL, *NSServ_LBL, *NSTout_LBL, *Ex_LBL, *ExCmm_LBL, *ExCmm_LBL2,
@@ -246,6 +248,7 @@ class TOstrekForm : public QMainWindow {
   };
   void BuildRelayPage(QWidget*& page, const char* name, const char* prefix,
                       const QString& serverCaption, TRelayControls controls);
+  void BuildWhoisProtocol();
   void BuildPingPage();
   void BuildTraceRoutePage();
   void BuildNsLookupPage();
@@ -263,6 +266,9 @@ class TOstrekForm : public QMainWindow {
   // The tools.
   void GoRelayTool(QComboBox* serverBox, QComboBox* request, QCheckBox* useRelay,
                    const QString& relay, const QString& tool, int port, QCheckBox* follow);
+  void GoRdap(QComboBox* request, QCheckBox* follow, int port);
+  // Under RDAP the server field is not used: it is disabled while idle.
+  void ShowWhoisProtocol();
   void GoPing();
   void GoTraceRoute();
   void GoNsLookup();

@@ -102,6 +102,8 @@ void TOstrekForm::ApplySettings(const TSettings& s) {
   FngrWall_ChckB->setEnabled(!FFingerRelay.isEmpty());
   WhoisWall_ChckB->setEnabled(!FWhoisRelay.isEmpty());
   (s.FHttpGet ? HTTPGET_RBTN : HTTPHEAD_RBTN)->setChecked(true);
+  WhoisProtocol_CB->setCurrentIndex(int(s.FWhoisProtocol));
+  ShowWhoisProtocol();
   FFolder = s.FFolder;
   Clear_ChckM->setChecked(s.FClear);
   AutoScroll_ChckM->setChecked(s.FAutoScroll);
@@ -130,6 +132,7 @@ TSettings TOstrekForm::CollectSettings() const {
   s.FWhoisRelay = FWhoisRelay;
   s.FHttpHead = HTTPHEAD_RBTN->isChecked();
   s.FHttpGet = HTTPGET_RBTN->isChecked();
+  s.FWhoisProtocol = TWhoisProtocol(WhoisProtocol_CB->currentIndex());
   s.FFolder = FFolder;
   s.FClear = Clear_ChckM->isChecked();
   s.FAutoScroll = AutoScroll_ChckM->isChecked();

@@ -169,6 +169,8 @@ void ReadNumbers(TReader& reader, TSettings& s) {
 
 void ReadToolSwitches(TReader& reader, TSettings& s) {
   s.FWhoisFollowReferral = reader.Boolean(Whois, QStringLiteral("FollowReferral"), false);
+  s.FWhoisProtocol =
+      WhoisProtocolOfKey(reader.String(Whois, QStringLiteral("Protocol"), QString()));
   s.FPingDontFragment = reader.Boolean(Ping, QStringLiteral("DntFlag"), false);
   s.FTraceResolveHosts = reader.Boolean(TraceRoute, QStringLiteral("ResolvHN"), false);
   s.FScanFoundOnly = reader.Boolean(IpScan, QStringLiteral("All"), false);
@@ -238,8 +240,17 @@ void WriteWhoisFollow(TSettingsStore& store, bool follow) {
     store.DeleteKey(Whois, key);
 }
 
+void WriteWhoisProtocol(TSettingsStore& store, TWhoisProtocol protocol) {
+  const QString key = QStringLiteral("Protocol");
+  if (protocol == TWhoisProtocol::Whois)
+    store.DeleteKey(Whois, key);
+  else
+    store.WriteString(Whois, key, WhoisProtocolKey(protocol));
+}
+
 void WriteToolValues(TSettingsStore& store, const TSettings& s) {
   WriteWhoisFollow(store, s.FWhoisFollowReferral);
+  WriteWhoisProtocol(store, s.FWhoisProtocol);
   WriteInteger(store, Ping, QStringLiteral("Timeout"), s.FPingTimeout);
   WriteInteger(store, Ping, QStringLiteral("ReqNum"), s.FPingReqNum);
   WriteInteger(store, Ping, QStringLiteral("Delay"), s.FPingDelay);
