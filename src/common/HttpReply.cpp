@@ -16,10 +16,11 @@ QByteArray PathOf(const QUrl& url) {
 
 QByteArray RdapGetRequest(const QUrl& url, const QList<QByteArray>& extra) {
   const QString host = url.host(QUrl::EncodeUnicode);
-  QByteArray request = "GET " + PathOf(url) + " HTTP/1.0\r\nHost: " +
-                       HostHeaderValue(host, url.port(HttpsPort), HttpsPort).toLatin1() +
-                       "\r\nAccept: application/rdap+json, application/json\r\nUser-Agent: Ostrekon/" +
-                       QByteArray(OstrekonVersion) + "\r\n";
+  QByteArray request =
+      "GET " + PathOf(url) +
+      " HTTP/1.0\r\nHost: " + HostHeaderValue(host, url.port(HttpsPort), HttpsPort).toLatin1() +
+      "\r\nAccept: application/rdap+json, application/json\r\nUser-Agent: Ostrekon/" +
+      QByteArray(OstrekonVersion) + "\r\n";
   for (const QByteArray& line : extra) request += line + "\r\n";
   return request + "\r\n";
 }

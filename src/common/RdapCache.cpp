@@ -117,8 +117,8 @@ bool StoreBootstrap(TBootstrapKind kind, const QByteArray& json, const QByteArra
                     const QByteArray& lastModified) {
   if (!ParseRdapBootstrap(json, kind)) return false;
   const QByteArray note = EtagKey + HeaderSafe(etag) + '\n' + ModifiedKey +
-                          HeaderSafe(lastModified) + '\n' + "Checked: " +
-                          DateText(QDateTime::currentDateTimeUtc()).toLatin1() + '\n';
+                          HeaderSafe(lastModified) + '\n' +
+                          "Checked: " + DateText(QDateTime::currentDateTimeUtc()).toLatin1() + '\n';
   return WriteAll(CachePath(kind), json) && WriteAll(NotePath(kind), note);
 }
 

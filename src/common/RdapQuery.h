@@ -17,9 +17,9 @@ enum class TRdapKind { None, Domain, Address, Autnum };
 
 struct TRdapQuery {
   TRdapKind Kind = TRdapKind::None;
-  QString Domain;           // ACE, lower case, without a final dot
-  TNetAddress Address;      // the address, or the first of the prefix
-  int PrefixLength = -1;    // -1: the address alone
+  QString Domain;         // ACE, lower case, without a final dot
+  TNetAddress Address;    // the address, or the first of the prefix
+  int PrefixLength = -1;  // -1: the address alone
   quint32 Autnum = 0;
   // The path under a service's base URL: "domain/example.com",
   // "ip/192.0.2.0/24", "autnum/64500".

@@ -52,7 +52,8 @@ void AddStatusAndEvents(QStringList& lines, const QJsonObject& object) {
     const QJsonObject event = value.toObject();
     const QString action = Text(event, "eventAction");
     const QString date = Text(event, "eventDate");
-    if (!action.isEmpty() && !date.isEmpty()) lines << ActionCaption(action) + ": " + EventTime(date);
+    if (!action.isEmpty() && !date.isEmpty())
+      lines << ActionCaption(action) + ": " + EventTime(date);
   }
 }
 
@@ -63,7 +64,8 @@ void AddNotes(QStringList& lines, const QJsonArray& notes, const QString& captio
     const QString title = Text(note, "title");
     lines << caption + (title.isEmpty() ? QString() : QStringLiteral(": ") + title);
     for (const QJsonValue text : ArrayOf(note, "description"))
-      for (const QString& line : text.toString().split(u'\n'))
+      for (const QString& line :
+           text.toString().replace(QStringLiteral("\r\n"), QStringLiteral("\n")).split(u'\n'))
         if (!line.trimmed().isEmpty()) lines << QStringLiteral("  ") + RdapSafeText(line);
   }
 }
@@ -130,8 +132,8 @@ QSet<QString> RedactedNames(const QJsonObject& top) {
   for (const QJsonValue value : ArrayOf(top, "redacted")) {
     const QJsonObject name = value.toObject().value(QStringLiteral("name")).toObject();
     const QString type = name.value(QStringLiteral("type")).toString();
-    names.insert((type.isEmpty() ? name.value(QStringLiteral("description")).toString() : type)
-                     .toLower());
+    names.insert(
+        (type.isEmpty() ? name.value(QStringLiteral("description")).toString() : type).toLower());
   }
   return names;
 }

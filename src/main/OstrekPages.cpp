@@ -99,9 +99,11 @@ void TOstrekForm::BuildRelayPage(QWidget*& page, const char* name, const char* p
 // "方式", in the order of TWhoisProtocol.
 void TOstrekForm::BuildWhoisProtocol() {
   WhoisProtocol_CB = Named(new QComboBox(Whois), "WhoisProtocol_CB");
-  WhoisProtocol_CB->addItems({QStringLiteral("whois"), QStringLiteral("RDAP"), QStringLiteral("自動")});
+  WhoisProtocol_CB->addItems(
+      {QStringLiteral("whois"), QStringLiteral("RDAP"), QStringLiteral("自動")});
   WhoisProtocol_CB->adjustSize();
-  WhoisProtocol_LBL = MakeLabel(Whois, "WhoisProtocol_LBL", QStringLiteral("方式"), WhoisProtocol_CB);
+  WhoisProtocol_LBL =
+      MakeLabel(Whois, "WhoisProtocol_LBL", QStringLiteral("方式"), WhoisProtocol_CB);
   QWidget::setTabOrder(WhoisRefer_ChckB, WhoisProtocol_CB);
   connect(WhoisProtocol_CB, &QComboBox::currentIndexChanged, this, [this] {
     if (!FBusy) ShowWhoisProtocol();

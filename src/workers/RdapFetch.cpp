@@ -23,7 +23,7 @@ int MsecsLeft(const QDeadlineTimer& deadline) {
 
 std::optional<THttpReply> TRdapThread::Get(const QUrl& url, const QList<QByteArray>& headers,
                                            int msecs, bool reportLookup, QStringList* failure) {
-  const QString host = url.host();
+  const QString host = url.host(QUrl::FullyEncoded);  // a name in its ACE form
   const std::optional<TTarget> target = ResolveTarget(host, reportLookup);
   if (!target) {
     if (!reportLookup && !Terminated()) *failure << host + QStringLiteral(" - 見つかりません");
@@ -44,7 +44,7 @@ std::optional<THttpReply> TRdapThread::Get(const QUrl& url, const QList<QByteArr
 std::optional<THttpReply> TRdapThread::Exchange(int fd, const QUrl& url,
                                                 const QList<QByteArray>& headers, int msecs,
                                                 QStringList* failure) {
-  const QString host = url.host();
+  const QString host = url.host(QUrl::FullyEncoded);  // a name in its ACE form
   const QDeadlineTimer deadline(msecs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever)
                                           : QDeadlineTimer(msecs));
   SyncStatus(QStringLiteral("TLS 接続中..."));
@@ -67,7 +67,8 @@ std::optional<THttpReply> TRdapThread::Exchange(int fd, const QUrl& url,
   }
   SyncStatus(QStringLiteral("取得中..."));
   if (!link.Write(RdapGetRequest(url, headers))) {
-    if (!Terminated()) *failure << (link.Stopped() ? noAnswer : host + QStringLiteral(" - 送信できません"));
+    if (!Terminated())
+      *failure << (link.Stopped() ? noAnswer : host + QStringLiteral(" - 送信できません"));
     return std::nullopt;
   }
   QByteArray bytes;
@@ -75,7 +76,8 @@ std::optional<THttpReply> TRdapThread::Exchange(int fd, const QUrl& url,
   while (const qsizetype n = link.Read(block.data(), ReadBlock)) {
     bytes.append(block.constData(), n);
     if (bytes.size() > MaxReplyBytes) {
-      *failure << host + QStringLiteral(" - 応答が大きすぎます (%1 MB まで)").arg(MaxReplyBytes >> 20);
+      *failure << host +
+                      QStringLiteral(" - 応答が大きすぎます (%1 MB まで)").arg(MaxReplyBytes >> 20);
       return std::nullopt;
     }
   }

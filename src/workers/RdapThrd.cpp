@@ -74,9 +74,8 @@ void TRdapThread::Work() {
 }
 
 std::optional<TRdapBootstrap> TRdapThread::Bootstrap(TBootstrapKind kind) {
-  const QString failure = BootstrapRefreshDue(kind, QDateTime::currentDateTime())
-                              ? RefreshBootstrap(kind)
-                              : QString();
+  const QString failure =
+      BootstrapRefreshDue(kind, QDateTime::currentDateTime()) ? RefreshBootstrap(kind) : QString();
   if (Terminated()) return std::nullopt;
   const TBootstrapChoice choice = ChooseBootstrap(kind);
   for (const QString& line : choice.Lines) AddLine(RdapSafeText(line));
@@ -98,8 +97,9 @@ QString TRdapThread::ShowRecord(QUrl url) {
     if (!IsRedirectStatus(reply->Status)) return ShowReply(*reply, url);
     const std::optional<QUrl> next = RedirectTarget(url, reply->Header("Location"));
     if (redirects == MaxRedirects || !next) {
-      AddLine(url.host() + (next ? QStringLiteral(" - 転送が多すぎます (%1 回まで)").arg(MaxRedirects)
-                                 : QStringLiteral(" - 転送先が https の URL ではありません")));
+      AddLine(url.host() +
+              (next ? QStringLiteral(" - 転送が多すぎます (%1 回まで)").arg(MaxRedirects)
+                    : QStringLiteral(" - 転送先が https の URL ではありません")));
       return QString();
     }
     url = *next;

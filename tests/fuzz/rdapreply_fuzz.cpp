@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CHECK(bootstrap->Publication.isValid());
     for (const TRdapBootstrap::TService& service : bootstrap->Services)
       for (const QString& url : service.Urls)
-        CHECK(url.startsWith(QStringLiteral("https://"), Qt::CaseInsensitive) && url.endsWith(u'/'));
+        CHECK(url.startsWith(QStringLiteral("https://"), Qt::CaseInsensitive) &&
+              url.endsWith(u'/'));
   }
   return 0;
 }

@@ -2,8 +2,8 @@
 // (web_netns.sh): a registry and a registrar on a1 and a2.srv.test, found
 // through the namespace's DNS server; the bootstrap files are the test's,
 // in its own cache directory, and refresh from a1.srv.test.
-#include <QComboBox>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -90,43 +90,51 @@ class RdapNetTest : public QObject, public TFormFixture {
     QTest::addColumn<QString>("query");
     QTest::addColumn<bool>("follow");
     QTest::addColumn<QString>("lines");
-    const QString registrar = "|ドメイン名: EXAMPLE.COM|ネームサーバ: NS1.EXAMPLE.COM|連絡先: 登録者|"
-                              "  名前: 非公開|  組織: Example\\1B]0;x\\07 Inc|  メール: 非公開";
+    const QString registrar =
+        "|ドメイン名: EXAMPLE.COM|ネームサーバ: NS1.EXAMPLE.COM|連絡先: 登録者|"
+        "  名前: 非公開|  組織: Example\\1B]0;x\\07 Inc|  メール: 非公開";
     QTest::newRow("registry, then registrar")
         << 1 << "example.com" << true
         << ">> RDAP: %U%||ドメイン名: EXAMPLE.COM|状態: active|登録日: " +
                Local("1995-08-14T04:00:00Z") +
                "|ネームサーバ: NS1.EXAMPLE.COM||>> 参照先: "
-               "https://a2.srv.test/rdap/domain/EXAMPLE.COM|" + registrar;
+               "https://a2.srv.test/rdap/domain/EXAMPLE.COM|" +
+               registrar;
     QTest::newRow("address") << 1 << "192.0.2.1" << false
-                             << ">> RDAP: " + A1 + "ip/192.0.2.1||範囲: 192.0.2.0 - 192.0.2.255|名前: TEST-NET-1";
-    QTest::newRow("AS under 自動") << 2 << "as64500" << true
-                                   << ">> RDAP: " + A1 + "autnum/64500||範囲: AS64496 - AS64511|名前: DOC-ASN";
+                             << ">> RDAP: " + A1 +
+                                    "ip/192.0.2.1||範囲: 192.0.2.0 - 192.0.2.255|名前: TEST-NET-1";
+    QTest::newRow("AS under 自動")
+        << 2 << "as64500" << true
+        << ">> RDAP: " + A1 + "autnum/64500||範囲: AS64496 - AS64511|名前: DOC-ASN";
     QTest::newRow("redirects") << 1 << "moved.com" << false
-                               << ">> RDAP: %U%|>> 転送: " + A1 + "hop/moved.com|>> 転送: "
-                                  "https://a2.srv.test/rdap/domain/EXAMPLE.COM|" + registrar;
+                               << ">> RDAP: %U%|>> 転送: " + A1 +
+                                      "hop/moved.com|>> 転送: "
+                                      "https://a2.srv.test/rdap/domain/EXAMPLE.COM|" +
+                                      registrar;
     QTest::newRow("redirect loop") << 1 << "loop.com" << false
                                    << ">> RDAP: %U%" + QString("|>> 転送: %U%").repeated(5) +
                                           "|a1.srv.test - 転送が多すぎます (5 回まで)";
-    QTest::newRow("404") << 1 << "missing.com" << false << ">> RDAP: %U%|missing.com - 見つかりません";
+    QTest::newRow("404") << 1 << "missing.com" << false
+                         << ">> RDAP: %U%|missing.com - 見つかりません";
     QTest::newRow("429") << 1 << "busy.com" << false
                          << ">> RDAP: %U%|a1.srv.test - 問い合わせが多すぎます (HTTP 429)。30 "
                             "秒後に問い合わせてください";
     for (const char* name : {"notjson.com", "deep.com"})
-      QTest::newRow(name) << 1 << name << false << ">> RDAP: %U%|a1.srv.test - 応答が JSON ではありません";
+      QTest::newRow(name) << 1 << name << false
+                          << ">> RDAP: %U%|a1.srv.test - 応答が JSON ではありません";
     QTest::newRow("10 MB") << 1 << "big.com" << false
                            << ">> RDAP: %U%|a1.srv.test - 応答が大きすぎます (4 MB まで)";
     QTest::newRow("unverified server")
         << 1 << "x.bad" << false
         << ">> RDAP: https://selfsigned.srv.test/domain/x.bad|検証 NG: 自己署名 (self-signed "
            "certificate)|selfsigned.srv.test - 検証できないサーバの登録情報は表示しません";
-    QTest::newRow(".jp under RDAP")
-        << 1 << "example.jp" << false
-        << "example.jp - .jp には RDAP のサービスがありません。方式を whois にして問い合わせてください";
-    QTest::newRow("a query RDAP does not take")
-        << 1 << "domain example.com" << false
-        << "domain example.com - RDAP ではドメイン名、IP アドレス (プレフィックス)、AS 番号 (AS64500 "
-           "の形) だけを問い合わせられます";
+    QTest::newRow(".jp under RDAP") << 1 << "example.jp" << false
+                                    << "example.jp - .jp には RDAP のサービスがありません。方式を "
+                                       "whois にして問い合わせてください";
+    QTest::newRow("a query RDAP does not take") << 1 << "domain example.com" << false
+                                                << "domain example.com - RDAP ではドメイン名、IP "
+                                                   "アドレス (プレフィックス)、AS 番号 (AS64500 "
+                                                   "の形) だけを問い合わせられます";
     for (const char* query : {"example.jp", "-h example.com", "whois.jp"})
       QTest::newRow(query) << 2 << query << false << "whois: port 43";
   }
@@ -149,9 +157,10 @@ class RdapNetTest : public QObject, public TFormFixture {
                                        "example.net - 見つかりません"}),
              qPrintable(refreshed.join(u'\n')));
     const QDateTime stale = QDateTime::currentDateTime().addDays(-2);
-    for (const QString& name : {"dns.json", "dns.json.meta"}) {
+    for (const char* name : {"dns.json", "dns.json.meta"}) {
       QFile file(CachePath(name));
-      QVERIFY(file.open(QIODevice::ReadWrite) && file.setFileTime(stale, QFileDevice::FileModificationTime));
+      QVERIFY(file.open(QIODevice::ReadWrite) &&
+              file.setFileTime(stale, QFileDevice::FileModificationTime));
     }
     QCOMPARE(Run(1, "example.net").size(), 2);  // not modified: nothing to say
     QVERIFY(QFileInfo(CachePath("dns.json.meta")).lastModified() > stale.addDays(1));
@@ -160,16 +169,19 @@ class RdapNetTest : public QObject, public TFormFixture {
     qputenv("OSTREKON_RDAP_BOOTSTRAP_URL", "https://a1.srv.test/none/");
     const QStringList failed = Run(1, "example.com");
     qputenv("OSTREKON_RDAP_BOOTSTRAP_URL", "https://a1.srv.test/bootstrap/");
-    QCOMPARE(failed.value(0), "RDAP ブートストラップを更新できません (https://a1.srv.test/none/dns.json "
-                              "- HTTP 404) - " + Local("2099-01-01T00:00:00Z") + " 発行の版を使います");
+    QCOMPARE(failed.value(0),
+             "RDAP ブートストラップを更新できません (https://a1.srv.test/none/dns.json "
+             "- HTTP 404) - " +
+                 Local("2099-01-01T00:00:00Z") + " 発行の版を使います");
     QCOMPARE(failed.value(1), ">> RDAP: " + A1 + "domain/example.com");
     QFile broken(CachePath("ipv4.json"));
     QVERIFY(broken.open(QIODevice::WriteOnly) && broken.write("{") == 1);
     broken.close();
-    QCOMPARE(Run(1, "192.0.2.1"), QStringList({CachePath("ipv4.json") + " - 読めない形式なので使いません",
-                                               "ipv4.json - RDAP ブートストラップがありません",
-                                               "192.0.2.1 - この番号には RDAP のサービスがありません。方式を "
-                                               "whois にして問い合わせてください"}));
+    QCOMPARE(Run(1, "192.0.2.1"),
+             QStringList({CachePath("ipv4.json") + " - 読めない形式なので使いません",
+                          "ipv4.json - RDAP ブートストラップがありません",
+                          "192.0.2.1 - この番号には RDAP のサービスがありません。方式を "
+                          "whois にして問い合わせてください"}));
   }
 
   void stopWhileTheReplyTrickles() {
@@ -202,8 +214,9 @@ class RdapNetTest : public QObject, public TFormFixture {
     }
     std::sort(rdap.begin(), rdap.end());
     std::sort(port43.begin(), port43.end());
-    qInfo("RDAP with the registrar's record: median %lld us; port 43, the same lines: median %lld us",
-          rdap[7], port43[7]);
+    qInfo(
+        "RDAP with the registrar's record: median %lld us; port 43, the same lines: median %lld us",
+        rdap[7], port43[7]);
     FWhois.SetReply({{"whois: port 43\r\n"}});
   }
 };

@@ -17,10 +17,11 @@ QByteArray Bootstrap(const QByteArray& services, const QByteArray& date = "2026-
 
 const QByteArray Dns = Bootstrap(R"([["com","net"],["http://r.test/","https://r.test/com"]],
     [["co.uk"],["https://co.test/"]],[["uk"],["https://uk.test/"]],[["kg"],["http://kg.test/"]])");
-const QByteArray Ipv4 =
-    Bootstrap(R"([["192.0.0.0/8"],["https://wide.test/"]],[["192.0.2.0/24"],["https://narrow.test/"]])");
+const QByteArray Ipv4 = Bootstrap(
+    R"([["192.0.0.0/8"],["https://wide.test/"]],[["192.0.2.0/24"],["https://narrow.test/"]])");
 const QByteArray Ipv6 = Bootstrap(R"([["2001:db8::/32"],["https://v6.test/"]])");
-const QByteArray Asn = Bootstrap(R"([["1-100000"],["https://wide.test/"]],[["64496-64511"],["https://doc.test/"]])");
+const QByteArray Asn =
+    Bootstrap(R"([["1-100000"],["https://wide.test/"]],[["64496-64511"],["https://doc.test/"]])");
 
 const QByteArray& FileOf(TBootstrapKind kind) {
   const QByteArray* files[] = {&Dns, &Ipv4, &Ipv6, &Asn};
@@ -101,7 +102,8 @@ TEST(Rdap, TheNewerBootstrapWinsAndABrokenCacheIsSaidAndIgnored) {
   EXPECT_FALSE(StoreBootstrap(TBootstrapKind::Asn, "junk", "", ""));
   const QByteArray newer = Bootstrap(R"([["1"],["https://n.test/"]])", "2027-01-01T00:00:00Z");
   ASSERT_TRUE(StoreBootstrap(TBootstrapKind::Asn, newer, "\"v2\"", "bad\r\nX: y"));
-  EXPECT_EQ(BootstrapRefreshHeaders(TBootstrapKind::Asn), QList<QByteArray>{"If-None-Match: \"v2\""});
+  EXPECT_EQ(BootstrapRefreshHeaders(TBootstrapKind::Asn),
+            QList<QByteArray>{"If-None-Match: \"v2\""});
   choice = ChooseBootstrap(TBootstrapKind::Asn);
   EXPECT_TRUE(choice.Lines.isEmpty());
   EXPECT_EQ(choice.Bootstrap->Services.value(0).Urls, QStringList{"https://n.test/"});
@@ -111,7 +113,8 @@ TEST(Rdap, TheNewerBootstrapWinsAndABrokenCacheIsSaidAndIgnored) {
 }
 
 TEST(Rdap, HttpRepliesAndRedirects) {
-  const auto reply = ParseHttpReply("HTTP/1.1 429 Too Many\r\nretry-after:  30 \r\nX: a:b\r\n\r\n{}");
+  const auto reply =
+      ParseHttpReply("HTTP/1.1 429 Too Many\r\nretry-after:  30 \r\nX: a:b\r\n\r\n{}");
   ASSERT_TRUE(reply);
   EXPECT_EQ(reply->Status, 429);
   EXPECT_EQ(reply->Reason, "Too Many");
@@ -146,12 +149,27 @@ TEST(Rdap, ADomainRecordAsLines) {
   ASSERT_EQ(report.Kind, TRdapReplyKind::Object);
   EXPECT_EQ(report.Related, "https://reg.test/domain/x.com");
   const QStringList want{
-      "ドメイン名: XN--WGV71A119E.COM", "Unicode 名: 日本語.com", "状態: active, client\\1B[31m hold",
+      "ドメイン名: XN--WGV71A119E.COM",
+      "Unicode 名: 日本語.com",
+      "状態: active, client\\1B[31m hold",
       "登録日: " + HeaderTime(QDateTime(QDate(2001, 4, 5), QTime(0, 3, 7), Qt::UTC).toLocalTime()),
-      "unknown thing: soon", "レジストラ: Reg Inc (IANA ID 376)", "ネームサーバ: NS1.R.TEST",
-      "DNSSEC: 署名あり", "  DS: 370 13 2 BE74", "連絡先: レジストラ", "  名前: Reg Inc",
-      "  IANA ID: 376", "  連絡先: 不正利用窓口", "    電話: +1.555", "連絡先: 登録者", "  名前: 非公開",
-      "  組織: 非公開", "  メール: 非公開", "  住所: 1 St, Town, JP", "お知らせ: Terms", "  Line one",
+      "unknown thing: soon",
+      "レジストラ: Reg Inc (IANA ID 376)",
+      "ネームサーバ: NS1.R.TEST",
+      "DNSSEC: 署名あり",
+      "  DS: 370 13 2 BE74",
+      "連絡先: レジストラ",
+      "  名前: Reg Inc",
+      "  IANA ID: 376",
+      "  連絡先: 不正利用窓口",
+      "    電話: +1.555",
+      "連絡先: 登録者",
+      "  名前: 非公開",
+      "  組織: 非公開",
+      "  メール: 非公開",
+      "  住所: 1 St, Town, JP",
+      "お知らせ: Terms",
+      "  Line one",
       "  line two"};
   EXPECT_EQ(report.Lines, want);
 }
@@ -159,13 +177,16 @@ TEST(Rdap, ADomainRecordAsLines) {
 TEST(Rdap, OtherObjectsAndReplies) {
   EXPECT_EQ(RdapReport(R"({"objectClassName":"ip network","startAddress":"192.0.2.0",
       "endAddress":"192.0.2.255","name":"DOC","type":"ASSIGNED","country":"JP","parentHandle":"P",
-      "remarks":[{"description":["r"]}]})").Lines,
+      "remarks":[{"description":["r"]}]})")
+                .Lines,
             (QStringList{"範囲: 192.0.2.0 - 192.0.2.255", "名前: DOC", "種別: ASSIGNED", "国: JP",
                          "親: P", "備考", "  r"}));
-  EXPECT_EQ(RdapReport(R"({"objectClassName":"autnum","startAutnum":64496,"endAutnum":64511})").Lines,
-            QStringList{"範囲: AS64496 - AS64511"});
+  EXPECT_EQ(
+      RdapReport(R"({"objectClassName":"autnum","startAutnum":64496,"endAutnum":64511})").Lines,
+      QStringList{"範囲: AS64496 - AS64511"});
   EXPECT_EQ(RdapReport(R"({"errorCode":404})").Kind, TRdapReplyKind::NotRdap);
   EXPECT_EQ(RdapReport("<html>").Kind, TRdapReplyKind::NotJson);
-  EXPECT_EQ(RdapReport(QByteArray(5000, '[') + QByteArray(5000, ']')).Kind, TRdapReplyKind::NotJson);
+  EXPECT_EQ(RdapReport(QByteArray(5000, '[') + QByteArray(5000, ']')).Kind,
+            TRdapReplyKind::NotJson);
   EXPECT_EQ(RdapSafeText(u"a\tb\x7f\x85\xf70d\x2028"), "a\\09b\\7F\\85\\uF70D\\u2028");
 }
