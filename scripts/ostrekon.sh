@@ -12,9 +12,9 @@ packages=(cmake ninja-build g++ pkgconf qt6-base-dev libgl-dev libc-ares-dev
           libgtest-dev libbenchmark-dev fonts-ipafont-gothic qt6-translations-l10n
           iproute2 nftables dnsmasq-base xvfb xauth
           desktop-file-utils appstream dpkg-dev file clang libclang-rt-14-dev
-          libcap2-bin libssl-dev openssl)
+          libcap2-bin libssl-dev openssl libnghttp2-dev)
 # Only the tests use these.
-test_packages=(nginx-light)
+test_packages=(nginx-light unbound bind9-dnsutils bind9-utils)
 
 install_missing() {
   local missing=()

@@ -2,7 +2,8 @@
 // through scripts/screenshots.sh, which starts it inside the test
 // namespaces (chain_netns.sh for Ping and TraceRoute, dns_netns.sh for the
 // lookups) under Xvfb; the TCP tools talk to servers of its own on loopback.
-//   ScreenShots OUTDIR TOOL...   (finger whois ping traceroute nslookup ipscan http graph)
+//   ScreenShots OUTDIR TOOL...   (finger whois ping traceroute nslookup ipscan http graph
+//                                 repeat)
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -67,6 +68,15 @@ QWidget* Prepare(TOstrekForm& form, const QString& tool, int port) {
   if (tool == "traceroute") {
     form.TRServ_CB->setEditText(Env("CHAIN_TARGET"));
     form.TRMaxHop_UD->SetPosition(10);
+    return form.TraceRoute;
+  }
+  if (tool == "repeat") {  // a repeated TraceRoute with its table, on the lossy chain
+    form.TRServ_CB->setEditText(Env("CHAIN_TARGET"));
+    form.TRTout_UD->SetPosition(1);
+    form.TRMaxHop_UD->SetPosition(10);
+    form.TRRepeat_ChckB->setChecked(true);
+    form.TRCycles_UD->SetPosition(12);
+    form.GraphPanel->show();
     return form.TraceRoute;
   }
   if (tool == "nslookup") {

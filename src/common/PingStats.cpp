@@ -20,15 +20,15 @@ TPingFigures ComputeFigures(const std::vector<TPingSample>& samples) {
   TPingFigures f;
   f.Sent = int(samples.size());
   double sum = 0, squares = 0, steps = 0;
-  std::optional<int> previous;
+  std::optional<double> previous;
   for (const TPingSample& s : samples) {
     if (s.Kind != TSampleKind::Reply || !s.RoundTripMs) continue;
-    const int ms = *s.RoundTripMs;
+    const double ms = *s.RoundTripMs;
     ++f.Received;
     f.MinMs = std::min(f.MinMs.value_or(ms), ms);
     f.MaxMs = std::max(f.MaxMs.value_or(ms), ms);
     sum += ms;
-    squares += double(ms) * ms;
+    squares += ms * ms;
     if (previous) steps += std::abs(ms - *previous);
     previous = ms;
   }
@@ -77,21 +77,23 @@ const char* SampleKindName(TSampleKind kind) {
   return "error";
 }
 
-namespace {
-// A field quoted only when it must be.
 QByteArray CsvField(const QString& text) {
   QByteArray field = text.toUtf8();
   if (!field.contains(',') && !field.contains('"') && !field.contains('\n')) return field;
   return '"' + field.replace("\"", "\"\"") + '"';
 }
-}  // namespace
 
-QByteArray SamplesCsv(const std::vector<TPingSample>& samples) {
-  QByteArray csv = "number,address,rtt_ms,result\r\n";
+QByteArray CsvMs(std::optional<double> ms) {
+  return ms ? QByteArray::number(*ms, 'f', 3) : QByteArray();
+}
+
+QByteArray SamplesCsv(const std::vector<TPingSample>& samples, bool withTime) {
+  QByteArray csv = withTime ? "number,address,rtt_ms,result,time\r\n" : "number,address,rtt_ms,result\r\n";
   for (const TPingSample& s : samples) {
-    csv += QByteArray::number(s.Number) + ',' + CsvField(s.Address) + ',';
-    if (s.RoundTripMs) csv += QByteArray::number(*s.RoundTripMs);
-    csv += ',' + QByteArray(SampleKindName(s.Kind)) + "\r\n";
+    csv += QByteArray::number(s.Number) + ',' + CsvField(s.Address) + ',' + CsvMs(s.RoundTripMs) +
+           ',' + SampleKindName(s.Kind);
+    if (withTime) csv += ',' + s.SentAt.toString(QStringLiteral("HH:mm:ss.zzz")).toLatin1();
+    csv += "\r\n";
   }
   return csv;
 }

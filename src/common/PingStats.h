@@ -3,6 +3,7 @@
 // workers decided it, and what they add up to. Pure; the panel shows them.
 #include <QByteArray>
 #include <QString>
+#include <QTime>
 #include <optional>
 #include <vector>
 
@@ -12,8 +13,9 @@ enum class TSampleKind : quint8 { Reply, TimedOut, TtlExpired, Unreachable, Erro
 struct TPingSample {
   int Number = 0;                  // the request (Ping) or the hop (TraceRoute), from 1
   QString Address;                 // who answered, or whom we asked; empty when nobody is known
-  std::optional<int> RoundTripMs;  // a reply's round-trip time
+  std::optional<double> RoundTripMs;  // a reply's round-trip time, as finely as measured
   TSampleKind Kind = TSampleKind::Reply;
+  QTime SentAt;  // the time of day the request went out; invalid when not known
   bool operator==(const TPingSample&) const = default;
 };
 
@@ -23,7 +25,7 @@ struct TPingFigures {
   int Lost = 0;
   double LossPercent = 0;
   // None until a reply came (jitter: until two did).
-  std::optional<int> MinMs, MaxMs;
+  std::optional<double> MinMs, MaxMs;
   std::optional<double> AvgMs, StdDevMs, JitterMs;
 };
 
@@ -57,7 +59,12 @@ QString FormatMs(std::optional<double> ms);
 QString PingSummaryText(const TPingFigures& figures);
 
 // The samples as CSV (UTF-8, CR LF, a header row): number, address,
-// round-trip ms (empty when lost), result kind.
-QByteArray SamplesCsv(const std::vector<TPingSample>& samples);
+// round-trip ms to the microsecond (empty when lost), result kind; with
+// withTime, the time of day each request went out as a last column.
+QByteArray SamplesCsv(const std::vector<TPingSample>& samples, bool withTime = false);
+// A round-trip time as the CSV files write it: "12.345".
+QByteArray CsvMs(std::optional<double> ms);
+// A field quoted only when it must be.
+QByteArray CsvField(const QString& text);
 // The result column's word for a kind ("reply", "timeout", ...).
 const char* SampleKindName(TSampleKind kind);

@@ -1,5 +1,6 @@
 #include "common/QueryText.h"
 
+#include "common/Idn.h"
 #include "common/NetAddress.h"
 #include "common/SjisText.h"
 #include "common/Version.h"
@@ -58,7 +59,7 @@ TRelayRoute RelayRoute(const QString& server, const QString& query, const QStrin
 }
 
 QString HostHeaderValue(const QString& host, int port, int defaultPort) {
-  const QString name = host.contains(u':') ? u'[' + host + u']' : host;
+  const QString name = host.contains(u':') ? u'[' + host + u']' : HostToAce(host);
   return port == defaultPort ? name : name + u':' + QString::number(port);
 }
 

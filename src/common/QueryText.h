@@ -39,8 +39,9 @@ struct TRelayRoute {
 };
 TRelayRoute RelayRoute(const QString& server, const QString& query, const QString& relay);
 
-// The Host header's value: the host, and ":" + port only when that is not
-// the scheme's default; an IPv6 address in brackets.
+// The Host header's value: the host (a Japanese name in its ACE form), and
+// ":" + port only when that is not the scheme's default; an IPv6 address in
+// brackets.
 QString HostHeaderValue(const QString& host, int port, int defaultPort);
 // The HTTP/1.0 request for path, in Shift_JIS, ending in one blank line (the
 // TCP worker adds one more CR LF when it sends). The Host header follows the

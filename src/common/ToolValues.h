@@ -32,6 +32,7 @@ inline constexpr TToolValue PingTtlValue{1, 255, 255, 255};
 inline constexpr TToolValue TraceTimeoutValue{1, 60, 5, 5};  // seconds per hop
 inline constexpr TToolValue TraceFirstHopValue{1, 64, 1, 1};
 inline constexpr TToolValue TraceLastHopValue{1, 64, 64, 64};
+inline constexpr TToolValue TraceCyclesValue{1, 9999, 10, 10};  // cycles of a repeated run
 inline constexpr TToolValue LookupTimeoutValue{5, 60, 5, 5};  // seconds, every lookup
 inline constexpr TToolValue ScanFirstValue{0, 255, 0, 0};
 inline constexpr TToolValue ScanLastValue{0, 255, 255, 255};

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <utility>
 
+#include "common/HopStats.h"
 #include "dialogs/DialogCommon.h"
 #include "main/OstrekMain.h"
 #include "widgets/GraphPanel.h"
@@ -31,11 +32,32 @@ void TOstrekForm::TakeSample(const TPingSample& sample) {
   if (FSampling) GraphPanel->AddSample(sample);
 }
 
+void TOstrekForm::StartHopTable() {
+  FSampling = true;
+  FHopTablePending = true;
+  GraphPanel->StartHopTable();
+}
+
+void TOstrekForm::TakeHopTable(const std::shared_ptr<const std::vector<THopRow>>& rows) {
+  if (FSampling && rows) GraphPanel->ShowHopTable(*rows);
+}
+
+// Under the run's header (before a stop's line): the cycles done, so that
+// the log and a saved file keep them.
+void TOstrekForm::WriteHopTable() {
+  if (!std::exchange(FHopTablePending, false) || GraphPanel->HopRows().empty()) return;
+  for (const QByteArray& line : HopTableLines(GraphPanel->HopRows())) AddOutput(line);
+}
+
 // A Ping run that sent anything leaves its summary in the status bar, the
 // panel shown or not; a reason the worker gives at its end replaces it.
 void TOstrekForm::EndSampling() {
   if (!FSampling) return;
   FSampling = false;
+  if (GraphPanel->Repeated()) {
+    if (!GraphPanel->HopRows().empty()) SetStatusText(ForwardLossText(GraphPanel->HopRows()));
+    return;
+  }
   const TPingFigures figures = GraphPanel->Stats().Figures();
   if (GraphPanel->Mode() == TGraphMode::Ping && figures.Sent > 0)
     SetStatusText(PingSummaryText(figures));
@@ -69,7 +91,11 @@ int TOstrekForm::KeptGraphHeight() const {
 
 void TOstrekForm::GraphSave_ExMMClick() {
   // Both commands are disabled without samples: never an empty file.
-  if (GraphPanel->Stats().Samples().empty()) return;
+  const bool repeated = GraphPanel->Repeated();
+  if (repeated ? GraphPanel->HopRows().empty() : GraphPanel->Stats().Samples().empty()) return;
   const QString path = AskSavePath(QStringLiteral("CSV (*.csv)"), QStringLiteral("csv"));
-  if (!path.isEmpty()) WriteFileOrSay(path, SamplesCsv(GraphPanel->Stats().Samples()));
+  if (path.isEmpty()) return;
+  WriteFileOrSay(path, repeated ? HopTableCsv(GraphPanel->HopRows())
+                                : SamplesCsv(GraphPanel->Stats().Samples(),
+                                             GraphPanel->Mode() == TGraphMode::Ping));
 }

@@ -13,6 +13,7 @@
 
 #include "common/ToolValues.h"
 #include "dialogs/DialogCommon.h"
+#include "main/NsLookupPage.h"
 #include "main/OstrekMain.h"
 #include "widgets/ExtMemo.h"
 #include "widgets/GraphPanel.h"
@@ -210,6 +211,15 @@ void TOstrekForm::ArrangeTraceRoutePage() {
   for (TUpDown* ud : {TRTout_UD, TRStHop_UD, TRMaxHop_UD})
     ud->setGeometry(Right(TRTout_Edt), ud->Buddy()->y(), u, TRTout_Edt->height());
   SetLeft(TRReslvHost_ChckB, Right(TRTout_UD) + (TRTout_UD->width() / 2) * 5);
+  // The repeated run's switch under the names', its count below it.
+  TRRepeat_ChckB->adjustSize();
+  SetLeft(TRRepeat_ChckB, TRReslvHost_ChckB->x());
+  SetTop(TRRepeat_ChckB, Centre(TRRepeat_ChckB, TRStHop_Edt));
+  SetLeft(TRCycles_LBL, TRRepeat_ChckB->x());
+  SetTop(TRCycles_LBL, Centre(TRCycles_LBL, TRMaxHop_Edt));
+  TRCycles_Edt->setGeometry(Right(TRCycles_LBL) + 8, TRMaxHop_Edt->y(),
+                            FieldWidth(editWidth, {TRCycles_UD}), TRMaxHop_Edt->height());
+  TRCycles_UD->setGeometry(Right(TRCycles_Edt), TRCycles_Edt->y(), u, TRCycles_Edt->height());
   SetHeight(TRServ_Del, TRServ_CB->height() + 2);
 }
 
@@ -225,6 +235,7 @@ void TOstrekForm::ArrangeNsLookupPage() {
   AlignLabel(NSTout_LBL, x);
   NSTout_UD->setGeometry(Right(NSTout_Edt), NSTout_Edt->y(), Go_Btn->width() / 6,
                          NSTout_Edt->height());
+  NsPage->Arrange(NSTout_Edt, NSTout_UD, x, Go_Btn->width() / 6);
 }
 
 void TOstrekForm::ArrangeIpScanPage() {

@@ -25,6 +25,7 @@
 #include "common/ToolValues.h"
 #include "dialogs/DialogCommon.h"
 #include "dialogs/Find.h"
+#include "main/NsLookupPage.h"
 #include "settings/IniFile.h"
 #include "widgets/ActivityPicture.h"
 #include "widgets/AnimWnd.h"

@@ -24,6 +24,7 @@ class QRadioButton;
 class QTabWidget;
 class QTimer;
 class TExtMemo;
+class TNsLookupPage;
 class TFindDialog;
 class TGraphPanel;
 class TOutputChannel;
@@ -35,6 +36,7 @@ class TAnimation;
 class TUpDown;
 struct TPictureArea;
 struct TPingSample;
+struct THopRow;
 enum class TGraphMode : quint8;
 struct TLookupSetup;
 struct TSettings;
@@ -148,6 +150,10 @@ class TOstrekForm : public QMainWindow {
   QCheckBox* WhoisRefer_ChckB = nullptr;  // "参照先もたどる"
   QComboBox* WhoisProtocol_CB = nullptr;  // "方式": whois, RDAP, 自動
   QLabel* WhoisProtocol_LBL = nullptr;
+  QCheckBox* TRRepeat_ChckB = nullptr;    // "繰り返す(&R)"
+  QLabel* TRCycles_LBL = nullptr;         // "回数"
+  QLineEdit* TRCycles_Edt = nullptr;
+  TUpDown* TRCycles_UD = nullptr;
   QLabel *FngrServ_LBL, *FngrReq_LBL, *WhoisServ_LBL, *WhoisReq_LBL, *PngServ_LBL, *PngTout_LBL,
       *PngReqNum_LBL, *PngDelay_LBL, *PngPSize_LBL, *PngTTL_LBL, *TRServ_LBL, *TRTout_LBL,
       *TRStHop_LBL, *TRMaxHop_LBL, *NSServ_LBL, *NSTout_LBL, *Ex_LBL, *ExCmm_LBL, *ExCmm_LBL2,
@@ -169,6 +175,8 @@ class TOstrekForm : public QMainWindow {
   QAction *Graph_ChckM, *GraphSave_ExMM;
   // A name's IPv6 address before its IPv4 one.
   QAction* PreferIPv6_ChckM;
+  // NS Lookup's record type, DNS server, TCP and DNSSEC.
+  std::unique_ptr<TNsLookupPage> NsPage;
 
  signals:
   // A run has ended (done or stopped); its log entry is with the log writer.
@@ -292,7 +300,12 @@ class TOstrekForm : public QMainWindow {
   // The statistics panel (OstrekGraph.cpp).
   void BuildGraphPanel();
   void StartSampling(TGraphMode mode, int planned, int timeoutMs);
+  void StartHopTable();
   void TakeSample(const TPingSample& sample);
+  void TakeHopTable(const std::shared_ptr<const std::vector<THopRow>>& rows);
+  // A repeated TraceRoute's last table into the pane, once, while the run
+  // still writes there.
+  void WriteHopTable();
   void EndSampling();
   void ShowGraphPanel(bool on);
   void FitGraphPanel();
@@ -330,5 +343,6 @@ class TOstrekForm : public QMainWindow {
   QTimer* FDrainTimer = nullptr;
   std::unique_ptr<TQueryLogWriter> FLogWriter;
   bool FSampling = false;  // the run fills the statistics panel
+  bool FHopTablePending = false;  // a repeated TraceRoute's table is still to be written
   int FGraphHeight = 0;    // the panel's height as stored, 0 for its own
 };

@@ -65,6 +65,10 @@ void TOstrekForm::DrainWorker(std::weak_ptr<TOutputChannel> weak) {
       TakeSample(item.Result);  // beside the pane: the batch of lines goes on
       continue;
     }
+    if (item.Kind == TOutputItem::HopTable) {
+      TakeHopTable(item.Table);
+      continue;
+    }
     if (item.Kind == TOutputItem::Line) {
       lines.append(item.Text);
       continue;
@@ -90,6 +94,7 @@ void TOstrekForm::DrainWorker(std::weak_ptr<TOutputChannel> weak) {
         return;
       case TOutputItem::Line:
       case TOutputItem::Sample:
+      case TOutputItem::HopTable:
         break;
     }
   }

@@ -11,6 +11,7 @@
 
 #include "common/ToolValues.h"
 #include "dialogs/DialogCommon.h"
+#include "main/NsLookupPage.h"
 #include "main/OstrekMain.h"
 #include "settings/Settings.h"
 #include "widgets/PageKit.h"
@@ -160,13 +161,18 @@ void TOstrekForm::BuildTraceRoutePage() {
       MakeSpinField(TraceRoute, "TRMaxHop_Edt", "TRMaxHop_UD", TraceLastHopValue);
   TRReslvHost_ChckB =
       MakeCheck(TraceRoute, "TRReslvHost_ChckB", QStringLiteral("ホスト名を解決する"));
+  TRRepeat_ChckB = MakeCheck(TraceRoute, "TRRepeat_ChckB", QStringLiteral("繰り返す(&R)"));
+  std::tie(TRCycles_Edt, TRCycles_UD) =
+      MakeSpinField(TraceRoute, "TRCycles_Edt", "TRCycles_UD", TraceCyclesValue);
   TRServ_Del = MakeDelete(TraceRoute, "TRServ_Del");
   TRServ_LBL = MakeLabel(TraceRoute, "TRServ_LBL", QStringLiteral("対象ホスト"), TRServ_CB);
   TRTout_LBL = MakeLabel(TraceRoute, "TRTout_LBL", QStringLiteral("タイムアウト"), TRTout_Edt);
   TRStHop_LBL = MakeLabel(TraceRoute, "TRStHop_LBL", QStringLiteral("開始ホップ"), TRStHop_Edt);
   TRMaxHop_LBL = MakeLabel(TraceRoute, "TRMaxHop_LBL", QStringLiteral("最大ホップ"), TRMaxHop_Edt);
-  SetFocusOrder({TRServ_CB, TRTout_Edt, TRStHop_Edt, TRMaxHop_Edt, TRReslvHost_ChckB, TRServ_Del,
-                 TRTout_UD, TRStHop_UD, TRMaxHop_UD});
+  TRCycles_LBL = MakeLabel(TraceRoute, "TRCycles_LBL", QStringLiteral("回数"), TRCycles_Edt);
+  SetFocusOrder({TRServ_CB, TRTout_Edt, TRStHop_Edt, TRMaxHop_Edt, TRReslvHost_ChckB,
+                 TRRepeat_ChckB, TRCycles_Edt, TRServ_Del, TRTout_UD, TRStHop_UD, TRMaxHop_UD,
+                 TRCycles_UD});
   using S = TSettings;
   FPages.push_back({TraceRoute,
                     TRServ_CB,
@@ -175,8 +181,10 @@ void TOstrekForm::BuildTraceRoutePage() {
                     {{TRServ_CB, TRServ_Del, &S::FTraceServers}},
                     {{TRTout_UD, &S::FTraceTimeout},
                      {TRStHop_UD, &S::FTraceStartHop},
-                     {TRMaxHop_UD, &S::FTraceMaxHop}},
-                    {{TRReslvHost_ChckB, &S::FTraceResolveHosts}},
+                     {TRMaxHop_UD, &S::FTraceMaxHop},
+                     {TRCycles_UD, &S::FTraceCycles}},
+                    {{TRReslvHost_ChckB, &S::FTraceResolveHosts},
+                     {TRRepeat_ChckB, &S::FTraceRepeat}},
                     [this] { GoTraceRoute(); },
                     [this] { ArrangeTraceRoutePage(); }});
 }
@@ -189,14 +197,18 @@ void TOstrekForm::BuildNsLookupPage() {
       MakeSpinField(NsLookup, "NSTout_Edt", "NSTout_UD", LookupTimeoutValue, SecondsHint);
   NSServ_LBL = MakeLabel(NsLookup, "NSServ_LBL", QStringLiteral("対象ホスト"), NSServ_CB);
   NSTout_LBL = MakeLabel(NsLookup, "NSTout_LBL", QStringLiteral("タイムアウト"), NSTout_Edt);
-  SetFocusOrder({NSServ_CB, NSServ_Del, NSTout_Edt, NSTout_UD});
+  NsPage = std::make_unique<TNsLookupPage>(NsLookup);
+  const TNsLookupPage& ns = *NsPage;
+  SetFocusOrder({NSServ_CB, NSServ_Del, NSTout_Edt, NSTout_UD, ns.Type_CB, ns.DnsServ_CB,
+                 ns.DnsServ_Del, ns.Tcp_ChckB, ns.Dnssec_ChckB});
   FPages.push_back({NsLookup,
                     NSServ_CB,
                     NSServ_CB,
                     false,
-                    {{NSServ_CB, NSServ_Del, &TSettings::FNsServers}},
+                    {{NSServ_CB, NSServ_Del, &TSettings::FNsServers},
+                     {ns.DnsServ_CB, ns.DnsServ_Del, &TSettings::FNsDnsServers}},
                     {{NSTout_UD, &TSettings::FNsTimeout}},
-                    {},
+                    {{ns.Tcp_ChckB, &TSettings::FNsTcp}, {ns.Dnssec_ChckB, &TSettings::FNsDnssec}},
                     [this] { GoNsLookup(); },
                     [this] { ArrangeNsLookupPage(); }});
 }

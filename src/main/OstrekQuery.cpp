@@ -13,8 +13,11 @@
 #include <optional>
 
 #include "common/Common.h"
+#include "common/DnsAsk.h"
+#include "common/Idn.h"
 #include "common/QueryText.h"
 #include "common/SjisText.h"
+#include "main/NsLookupPage.h"
 #include "main/OstrekMain.h"
 #include "platform/HostLookup.h"
 #include "platform/HostResolver.h"
@@ -23,12 +26,14 @@
 #include "widgets/ExtMemo.h"
 #include "widgets/PingGraph.h"
 #include "widgets/UpDown.h"
+#include "workers/DnsThrd.h"
 #include "workers/NsThrd.h"
 #include "workers/PngThrd.h"
 #include "workers/RawPngThrd.h"
 #include "workers/RawTrsRteThrd.h"
 #include "workers/RdapThrd.h"
 #include "workers/TCPThrd.h"
+#include "workers/TrsCycleThrd.h"
 #include "workers/TrsRteThrd.h"
 #include "workers/WhoisThrd.h"
 
@@ -162,7 +167,15 @@ void TOstrekForm::GoTraceRoute() {
   const std::optional<QString> host = TakeHost(TRServ_CB, QStringLiteral("TraceRoute"));
   if (!host) return;
   const TTraceParams params{TRTout_UD->Position(), TRStHop_UD->Position(), TRMaxHop_UD->Position(),
-                            TRReslvHost_ChckB->isChecked()};
+                            TRReslvHost_ChckB->isChecked(),
+                            TRRepeat_ChckB->isChecked() ? TRCycles_UD->Position() : 0};
+  if (params.Cycles > 0) {
+    TRun run(*this, TraceRouteTitle(*host, params.FirstHop, params.LastHop) +
+                        QStringLiteral(" - %1 回").arg(params.Cycles));
+    StartHopTable();
+    run.HandTo(new TTraceCycleThread(NewChannel(), Lookups(), *host, params, !FIcmpServiceMode));
+    return;
+  }
   TRun run(*this, TraceRouteTitle(*host, params.FirstHop, params.LastHop));
   StartSampling(TGraphMode::Trace, params.LastHop - params.FirstHop + 1, params.TimeoutSec * 1000);
   if (FIcmpServiceMode)
@@ -174,8 +187,22 @@ void TOstrekForm::GoTraceRoute() {
 void TOstrekForm::GoNsLookup() {
   const std::optional<QString> name = TakeHost(NSServ_CB, QStringLiteral("NS Lookup"));
   if (!name) return;
-  TRun run(*this, QStringLiteral("NS Lookup - ") + *name);
-  run.HandTo(new TNsLookupThread(NewChannel(), Lookups(), *name));
+  const TNsLookupPage& ns = *NsPage;
+  TRun run(*this, NsLookupTitle(*name, HostToAce(*name), ns.Choice()));
+  if (ns.Documented()) {
+    run.HandTo(new TNsLookupThread(NewChannel(), Lookups(), *name));
+    return;
+  }
+  const QString typed = ns.DnsServ_CB->currentText();
+  if (!typed.isEmpty()) AddToHistory(ns.DnsServ_CB);
+  const std::optional<TDnsServer> server = ParseDnsServer(typed, ns.Tcp_ChckB->isChecked());
+  if (!server) {
+    AddOutput(typed + QStringLiteral(" - DNSサーバの指定が正しくありません。"));
+    return;
+  }
+  const TDnsAsk ask{*name, DnsTypesOfChoice(ns.Choice()), *server, ns.Dnssec_ChckB->isChecked(),
+                    NSTout_UD->Position() * 1000};
+  run.HandTo(new TDnsQueryThread(NewChannel(), Lookups(), ask));
 }
 
 void TOstrekForm::GoIpScan() {
@@ -240,6 +267,7 @@ void TOstrekForm::StartQuery(const QString& title) {
 }
 
 void TOstrekForm::FinishQuery() {
+  WriteHopTable();
   FBusy = false;
   EnableInputs();
   FWorker = nullptr;
@@ -260,6 +288,7 @@ void TOstrekForm::FinishQuery() {
 }
 
 void TOstrekForm::Stop_BtnClick() {
+  WriteHopTable();
   AddOutput(QStringLiteral("...中止されました"));
   FBusy = false;
   // The worker's flag first: a worker that has just put its socket in the

@@ -13,6 +13,7 @@
 #include "common/SjisText.h"
 #include "dialogs/DialogCommon.h"
 #include "dialogs/FontDlg.h"
+#include "main/NsLookupPage.h"
 #include "main/OstrekMain.h"
 #include "platform/EchoMethod.h"
 #include "settings/Settings.h"
@@ -104,6 +105,7 @@ void TOstrekForm::ApplySettings(const TSettings& s) {
   (s.FHttpGet ? HTTPGET_RBTN : HTTPHEAD_RBTN)->setChecked(true);
   WhoisProtocol_CB->setCurrentIndex(int(s.FWhoisProtocol));
   ShowWhoisProtocol();
+  NsPage->Apply(s);
   FFolder = s.FFolder;
   Clear_ChckM->setChecked(s.FClear);
   AutoScroll_ChckM->setChecked(s.FAutoScroll);
@@ -133,6 +135,7 @@ TSettings TOstrekForm::CollectSettings() const {
   s.FHttpHead = HTTPHEAD_RBTN->isChecked();
   s.FHttpGet = HTTPGET_RBTN->isChecked();
   s.FWhoisProtocol = TWhoisProtocol(WhoisProtocol_CB->currentIndex());
+  NsPage->Collect(s);
   s.FFolder = FFolder;
   s.FClear = Clear_ChckM->isChecked();
   s.FAutoScroll = AutoScroll_ChckM->isChecked();

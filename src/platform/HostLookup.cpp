@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "common/Common.h"
+#include "common/Idn.h"
 #include "common/SjisText.h"
 #include "platform/SockAddr.h"
 
@@ -54,7 +55,7 @@ THostLookup::THostLookup(TLookupSetup setup)
 
 TLookupEnd THostLookup::Lookup(const QString& name, THostEntry* entry) {
   if (const auto addr = ParseHostAddress(name)) return LookupAddr(*addr, entry);
-  return Run(ToSjis(name), TNetAddress(), StartByName, entry);
+  return Run(ToSjis(HostToAce(name)), TNetAddress(), StartByName, entry);
 }
 
 TLookupEnd THostLookup::LookupAddr(TNetAddress addr, THostEntry* entry) {

@@ -30,7 +30,7 @@ class THostLookup {
   explicit THostLookup(TLookupSetup setup);
 
   // An address (IPv4 or IPv6 text) is looked up in reverse, anything else
-  // by name.
+  // by name (a Japanese name in its ACE form, HostToAce).
   TLookupEnd Lookup(const QString& name, THostEntry* entry);
   // Reverse lookup of an address: a copy, as it may come from entry itself.
   TLookupEnd LookupAddr(TNetAddress addr, THostEntry* entry);

@@ -32,7 +32,8 @@ struct TEchoProbe {
 struct TRawArrival {
   int Size = 0;  // bytes in the buffer
   TNetAddress Source;
-  int ElapsedMs = 0;  // from its request's send to its arrival
+  int ElapsedMs = 0;     // from its request's send to its arrival
+  qint64 ElapsedUs = 0;  // the same in microseconds
 };
 
 enum class TLinkResult { Done, Failed, Lost };

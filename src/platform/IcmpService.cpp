@@ -12,6 +12,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -102,8 +103,10 @@ TRegistry& Registry() {
 
 // What answered a request.
 struct TAnswer {
+  quint16 Sequence = 0;
   TNetAddress Address;
   quint32 Status = IpSuccess;
+  quint8 Type = 0, Code = 0;  // of an error message, in its family's numbers
   quint8 Ttl = 0;
   quint32 Mtu = 0;           // packet too big: ee_info
   std::vector<quint8> Data;  // echoed data, echo replies only
@@ -202,9 +205,13 @@ constexpr quint32 UnreachableStatuses[] = {
     IpDestHostUnreachable,  // 15 precedence cutoff in effect
 };
 
-// Reads the socket's replies until one answers sequence. Replies to earlier
-// requests (the system already filtered by identifier) are skipped.
-bool ReadEchoReplies(const TEchoSocket& socket, quint16 sequence, quint16 dataSize,
+// The sequence an answer must carry; none: any of ours.
+using TWanted = std::optional<quint16>;
+bool Wanted(TWanted wanted, quint16 sequence) { return !wanted || *wanted == sequence; }
+
+// Reads the socket's replies until one answers the wanted sequence. Replies
+// to other requests (the system already filtered by identifier) are skipped.
+bool ReadEchoReplies(const TEchoSocket& socket, TWanted sequence, quint16 dataSize,
                      TAnswer& answer) {
   const int fd = socket.Fd();
   std::vector<quint8> buffer(IcmpHeaderSize + size_t(dataSize));
@@ -223,8 +230,9 @@ bool ReadEchoReplies(const TEchoSocket& socket, quint16 sequence, quint16 dataSi
     if (received < 0 && errno == EINTR) continue;
     // 0 bytes: shut down by a close; the caller sees the flag.
     if (received < IcmpHeaderSize) return false;
-    if (buffer[0] != EchoReplyType(socket.Family()) || SequenceOf(buffer.data()) != sequence)
+    if (buffer[0] != EchoReplyType(socket.Family()) || !Wanted(sequence, SequenceOf(buffer.data())))
       continue;
+    answer.Sequence = SequenceOf(buffer.data());
     const size_t echoed = std::min(size_t(received), buffer.size()) - IcmpHeaderSize;
     const auto from = FromSockAddr(reinterpret_cast<const sockaddr*>(&source), message.msg_namelen);
     answer.Address = from ? from->Address : TNetAddress();
@@ -249,9 +257,9 @@ quint32 ErrorStatus(TAddressFamily family, const sock_extended_err& error) {
 }
 
 bool AnswersSequence(TAddressFamily family, const quint8* quote, ssize_t quoteLength,
-                     quint16 sequence) {
+                     TWanted sequence) {
   return quoteLength >= IcmpHeaderSize && quote[0] == EchoRequestType(family) &&
-         SequenceOf(quote) == sequence;
+         Wanted(sequence, SequenceOf(quote));
 }
 
 const sock_extended_err* ExtendedError(msghdr& message) {
@@ -263,8 +271,9 @@ const sock_extended_err* ExtendedError(msghdr& message) {
   return nullptr;
 }
 
-// Reads the error queue until an entry answers sequence; others are dropped.
-bool ReadErrorQueue(const TEchoSocket& socket, quint16 sequence, TAnswer& answer) {
+// Reads the error queue until an entry answers the wanted sequence; others
+// are dropped.
+bool ReadErrorQueue(const TEchoSocket& socket, TWanted sequence, TAnswer& answer) {
   const int fd = socket.Fd();
   for (int i = 0; i < MaxDiscards; ++i) {
     quint8 quote[64];
@@ -292,6 +301,9 @@ bool ReadErrorQueue(const TEchoSocket& socket, quint16 sequence, TAnswer& answer
     const auto from = FromSockAddr(reinterpret_cast<const sockaddr*>(&offender), offenderLength);
     answer.Address = from ? from->Address : TNetAddress();
     answer.Status = status;
+    answer.Sequence = SequenceOf(quote);
+    answer.Type = error->ee_type;
+    answer.Code = error->ee_code;
     if (status == IpPacketTooBig) answer.Mtu = error->ee_info;
     answer.Ttl = ReceivedTtl(message);
     return true;
@@ -310,7 +322,7 @@ int RemainingMs(TClock::time_point deadline) {
 }
 
 // Waits for the answer to sequence until the deadline or a close.
-bool AwaitAnswer(TEchoSocket& socket, quint16 sequence, quint16 dataSize,
+bool AwaitAnswer(TEchoSocket& socket, TWanted sequence, quint16 dataSize,
                  TClock::time_point deadline, TAnswer& answer) {
   for (;;) {
     pollfd ready{socket.Fd(), POLLIN, 0};
@@ -426,6 +438,39 @@ quint32 Icmp6SendEcho(TIcmpHandle handle, const TNetAddress& dest, const void* r
     return 0;
   *reply = {answer.Address, answer.Status, roundTrip, answer.Mtu};
   return 1;
+}
+
+int IcmpPostEcho(TIcmpHandle handle, const TNetAddress& dest, quint16 sequence,
+                 std::span<const quint8> data, const TIpOptionInformation& options) {
+  const TEchoSocketRef socket = Registry().Find(handle);
+  if (!socket || socket->Family() != dest.Family()) return EBADF;
+  std::lock_guard lock(socket->SendLock());
+  if (socket->Closed() || !ApplyOptions(socket->Fd(), &options)) return EBADF;
+  const std::vector<quint8> message =
+      EchoMessage(socket->Family(), sequence, data.data(), quint16(data.size()));
+  // An error message about an earlier request also leaves its error pending
+  // on the socket, and the next send would report that instead of going
+  // out: clear it first, and once more should one arrive in between.
+  int error = 0;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    int pending = 0;
+    socklen_t length = sizeof pending;
+    ::getsockopt(socket->Fd(), SOL_SOCKET, SO_ERROR, &pending, &length);
+    error = SendMessage(socket->Fd(), dest, message);
+    if (error == 0 || error == EMSGSIZE) break;
+  }
+  return error;
+}
+
+bool IcmpAwaitPosted(TIcmpHandle handle, int timeoutMs, TPostedAnswer* posted) {
+  const TEchoSocketRef socket = Registry().Find(handle);
+  if (!socket) return false;
+  TAnswer answer;
+  if (!AwaitAnswer(*socket, std::nullopt, 0,
+                   TClock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0)), answer))
+    return false;
+  *posted = {answer.Sequence, answer.Address, answer.Status, answer.Type, answer.Code};
+  return true;
 }
 
 bool IcmpCloseHandle(TIcmpHandle handle) {

@@ -1,6 +1,7 @@
 #pragma once
 #include <QtGlobal>
 #include <cstdint>
+#include <span>
 
 #include "common/NetAddress.h"
 
@@ -87,6 +88,22 @@ struct TIcmp6EchoReply {
 quint32 Icmp6SendEcho(TIcmpHandle handle, const TNetAddress& dest, const void* requestData,
                       quint16 requestSize, const TIpOptionInformation* options,
                       TIcmp6EchoReply* reply, quint32 timeoutMs);
+
+// Many requests in flight on one handle, for a run that numbers them itself
+// and matches the answers: sends one request with this sequence number and
+// returns at once, 0 when it went out, else the errno.
+int IcmpPostEcho(TIcmpHandle handle, const TNetAddress& dest, quint16 sequence,
+                 std::span<const quint8> data, const TIpOptionInformation& options);
+// The next answer to any posted request.
+struct TPostedAnswer {
+  quint16 Sequence = 0;
+  TNetAddress Address;
+  quint32 Status = 0;         // IpSuccess for an echo reply
+  quint8 Type = 0, Code = 0;  // an error message's, in its family's numbers
+};
+// Waits at most timeoutMs for it; false when none came, or the handle was
+// closed (also while waiting).
+bool IcmpAwaitPosted(TIcmpHandle handle, int timeoutMs, TPostedAnswer* answer);
 
 // Closes the handle; from any thread. A call of IcmpSendEcho waiting on it
 // returns 0 at once. False when the handle is not open (closed already).

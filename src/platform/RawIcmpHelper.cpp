@@ -258,6 +258,7 @@ TLinkResult THelperLink::Deliver(std::span<const quint8> record, std::span<quint
   std::memcpy(buffer.data(), record.data() + sizeof answer, size);
   arrival->Size = int(size);
   arrival->Source = TakeAddress(answer, FV6);
+  arrival->ElapsedUs = answer.ElapsedMicroseconds;
   arrival->ElapsedMs = int(answer.ElapsedMicroseconds / 1000);
   return TLinkResult::Done;
 }

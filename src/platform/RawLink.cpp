@@ -42,7 +42,7 @@ class TOwnRawLink : public TRawLink {
 
  private:
   void ApplyOptions(const TEchoProbe& probe);
-  int ElapsedMs(std::span<const quint8> datagram) const;
+  qint64 ElapsedUs(std::span<const quint8> datagram) const;
 
   const int FFd;
   const int FWake;
@@ -79,12 +79,12 @@ TLinkResult TOwnRawLink::Send(const TEchoProbe& probe) {
 
 // From the send of the request the datagram answers, when it answers one of
 // ours; else from the last send.
-int TOwnRawLink::ElapsedMs(std::span<const quint8> datagram) const {
+qint64 TOwnRawLink::ElapsedUs(std::span<const quint8> datagram) const {
   using namespace std::chrono;
   const TWireEcho echo = WireReadEcho(datagram, FFamily == TAddressFamily::IPv6, Identifier());
   const auto sent = echo.Kind == TWireKind::Other ? FSentAt.end() : FSentAt.find(echo.Sequence);
   const TClock::time_point start = sent == FSentAt.end() ? FLastSend : sent->second;
-  return int(duration_cast<milliseconds>(TClock::now() - start).count());
+  return duration_cast<microseconds>(TClock::now() - start).count();
 }
 
 TLinkResult TOwnRawLink::Receive(std::span<quint8> buffer, int msecs, TRawArrival* arrival) {
@@ -96,7 +96,8 @@ TLinkResult TOwnRawLink::Receive(std::span<quint8> buffer, int msecs, TRawArriva
     const int received = ReceiveIcmp(FFd, buffer, &arrival->Source, MSG_DONTWAIT);
     if (received < 0) continue;  // gone again (another reader), or an error: wait on
     arrival->Size = received;
-    arrival->ElapsedMs = ElapsedMs(buffer.first(size_t(received)));
+    arrival->ElapsedUs = ElapsedUs(buffer.first(size_t(received)));
+    arrival->ElapsedMs = int(arrival->ElapsedUs / 1000);
     return TLinkResult::Done;
   }
 }

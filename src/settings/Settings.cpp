@@ -86,6 +86,7 @@ struct THistoryKey {
   const char* Section;
   const char* Prefix;
   const char* Legacy = nullptr;
+  bool KeptWhileNotEmpty = false;  // an empty list leaves no key at all
 };
 const THistoryKey HistoryKeys[] = {
     {&TSettings::FFingerServers, "Finger", "Server"},
@@ -95,6 +96,7 @@ const THistoryKey HistoryKeys[] = {
     {&TSettings::FPingServers, "Ping", "Server"},
     {&TSettings::FTraceServers, "TraceRoute", "Server"},
     {&TSettings::FNsServers, "NS Lookup", "Server"},
+    {&TSettings::FNsDnsServers, "NS Lookup", "DnsServer", nullptr, true},
     {&TSettings::FScanPrefixes, "IP Scan", "Server", "NS Lookup EX"},
     {&TSettings::FHttpUrls, "HTTP", "URL", "Http Header"},
 };
@@ -154,6 +156,7 @@ const TNumberKey NumberKeys[] = {
     {&TSettings::FTraceTimeout, "TraceRoute", "Timeout", TraceTimeoutValue},
     {&TSettings::FTraceStartHop, "TraceRoute", "StartHop", TraceFirstHopValue},
     {&TSettings::FTraceMaxHop, "TraceRoute", "MaxHop", TraceLastHopValue},
+    {&TSettings::FTraceCycles, "TraceRoute", "Cycles", TraceCyclesValue},
     {&TSettings::FNsTimeout, "NS Lookup", "Timeout", LookupTimeoutValue},
     {&TSettings::FScanFirst, "IP Scan", "StartHop", ScanFirstValue},
     {&TSettings::FScanLast, "IP Scan", "MaxHop", ScanLastValue},
@@ -173,7 +176,11 @@ void ReadToolSwitches(TReader& reader, TSettings& s) {
       WhoisProtocolOfKey(reader.String(Whois, QStringLiteral("Protocol"), QString()));
   s.FPingDontFragment = reader.Boolean(Ping, QStringLiteral("DntFlag"), false);
   s.FTraceResolveHosts = reader.Boolean(TraceRoute, QStringLiteral("ResolvHN"), false);
+  s.FTraceRepeat = reader.Boolean(TraceRoute, QStringLiteral("Repeat"), false);
   s.FScanFoundOnly = reader.Boolean(IpScan, QStringLiteral("All"), false);
+  s.FNsRecordType = reader.String(NsLookup, QStringLiteral("RecordType"), s.FNsRecordType);
+  s.FNsTcp = reader.Boolean(NsLookup, QStringLiteral("Tcp"), false);
+  s.FNsDnssec = reader.Boolean(NsLookup, QStringLiteral("Dnssec"), false);
 }
 
 // HEAD and GET are one radio group, applied HEAD first: GET wins when both
@@ -214,8 +221,14 @@ void EraseLegacySections(TSettingsStore& store) {
 // --- save ---------------------------------------------------------------------
 
 void WriteHistories(TSettingsStore& store, const TSettings& s) {
-  for (const THistoryKey& k : HistoryKeys)
-    WriteHistory(store, s.*k.List, QLatin1StringView(k.Section), QLatin1StringView(k.Prefix));
+  for (const THistoryKey& k : HistoryKeys) {
+    const QString section = QLatin1StringView(k.Section);
+    const QString prefix = QLatin1StringView(k.Prefix);
+    if (!k.KeptWhileNotEmpty || !(s.*k.List).isEmpty())
+      WriteHistory(store, s.*k.List, section, prefix);
+    else
+      for (int i = 0; i < MaxHistoryEntries; ++i) store.DeleteKey(section, Key(prefix, i));
+  }
 }
 
 void WriteWindow(TSettingsStore& store, const TWindowBounds& bounds) {
@@ -232,12 +245,11 @@ void WriteRelay(TSettingsStore& store, const QString& section, const QString& re
 
 // A key the earlier versions never had: stored only when on, so that a file
 // of theirs saves back as it was while the box stays off.
-void WriteWhoisFollow(TSettingsStore& store, bool follow) {
-  const QString key = QStringLiteral("FollowReferral");
-  if (follow)
-    WriteBoolean(store, Whois, key, true);
+void WriteWhileOn(TSettingsStore& store, const QString& section, const QString& key, bool on) {
+  if (on)
+    WriteBoolean(store, section, key, true);
   else
-    store.DeleteKey(Whois, key);
+    store.DeleteKey(section, key);
 }
 
 void WriteWhoisProtocol(TSettingsStore& store, TWhoisProtocol protocol) {
@@ -249,7 +261,7 @@ void WriteWhoisProtocol(TSettingsStore& store, TWhoisProtocol protocol) {
 }
 
 void WriteToolValues(TSettingsStore& store, const TSettings& s) {
-  WriteWhoisFollow(store, s.FWhoisFollowReferral);
+  WriteWhileOn(store, Whois, QStringLiteral("FollowReferral"), s.FWhoisFollowReferral);
   WriteWhoisProtocol(store, s.FWhoisProtocol);
   WriteInteger(store, Ping, QStringLiteral("Timeout"), s.FPingTimeout);
   WriteInteger(store, Ping, QStringLiteral("ReqNum"), s.FPingReqNum);
@@ -261,6 +273,12 @@ void WriteToolValues(TSettingsStore& store, const TSettings& s) {
   WriteInteger(store, TraceRoute, QStringLiteral("StartHop"), s.FTraceStartHop);
   WriteInteger(store, TraceRoute, QStringLiteral("MaxHop"), s.FTraceMaxHop);
   WriteBoolean(store, TraceRoute, QStringLiteral("ResolvHN"), s.FTraceResolveHosts);
+  WriteWhileOn(store, TraceRoute, QStringLiteral("Repeat"), s.FTraceRepeat);
+  // Like Repeat, kept out of a file that never had it while it is the default.
+  if (s.FTraceCycles != TraceCyclesValue.Default)
+    WriteInteger(store, TraceRoute, QStringLiteral("Cycles"), s.FTraceCycles);
+  else
+    store.DeleteKey(TraceRoute, QStringLiteral("Cycles"));
   WriteInteger(store, NsLookup, QStringLiteral("Timeout"), s.FNsTimeout);
   WriteInteger(store, IpScan, QStringLiteral("StartHop"), s.FScanFirst);
   WriteInteger(store, IpScan, QStringLiteral("MaxHop"), s.FScanLast);
@@ -269,13 +287,27 @@ void WriteToolValues(TSettingsStore& store, const TSettings& s) {
   WriteBoolean(store, Http, QStringLiteral("GET"), s.FHttpGet);
 }
 
-// A flag of "Others" that a file keeps only while it is on, so that the file
-// of a user who never turns it on stays as it was.
-void WriteFlagWhileOn(TSettingsStore& store, const QString& key, bool on) {
-  if (on)
-    WriteBoolean(store, Others, key, true);
+// A value that a file keeps only while it differs from its default, so that
+// the file of a user who never changes it stays as it was.
+void WriteWhileChanged(TSettingsStore& store, const QString& section, const QString& key,
+                       const QString& value, const QString& defaultValue) {
+  if (value != defaultValue)
+    store.WriteString(section, key, value);
   else
-    store.DeleteKey(Others, key);
+    store.DeleteKey(section, key);
+}
+
+void WriteFlagWhileOn(TSettingsStore& store, const QString& key, bool on,
+                      const QString& section = Others) {
+  WriteWhileChanged(store, section, key, on ? QStringLiteral("1") : QStringLiteral("0"),
+                    QStringLiteral("0"));
+}
+
+void WriteNsLookupChoices(TSettingsStore& store, const TSettings& s) {
+  WriteWhileChanged(store, NsLookup, QStringLiteral("RecordType"), s.FNsRecordType,
+                    TSettings().FNsRecordType);
+  WriteFlagWhileOn(store, QStringLiteral("Tcp"), s.FNsTcp, NsLookup);
+  WriteFlagWhileOn(store, QStringLiteral("Dnssec"), s.FNsDnssec, NsLookup);
 }
 
 void WriteGraphPanel(TSettingsStore& store, const TSettings& s) {
@@ -398,6 +430,7 @@ TSettingsResult SaveSettings(TSettingsStore& store, const TSettings& s) {
   WriteRelay(store, Finger, s.FFingerRelay, s.FFingerWall);
   WriteRelay(store, Whois, s.FWhoisRelay, s.FWhoisWall);
   WriteToolValues(store, s);
+  WriteNsLookupChoices(store, s);
   WriteOthers(store, s);
   WriteGraphPanel(store, s);
   return store.Close() ? TSettingsResult::Ok : TSettingsResult::SaveFailed;

@@ -69,9 +69,17 @@ struct TSettings {
   int FTraceStartHop = TraceFirstHopValue.Default;  // "TraceRoute"/"StartHop"
   int FTraceMaxHop = TraceLastHopValue.Default;     // "TraceRoute"/"MaxHop"
   bool FTraceResolveHosts = false;                  // "TraceRoute"/"ResolvHN"
+  bool FTraceRepeat = false;                        // "TraceRoute"/"Repeat", only while on
+  int FTraceCycles = TraceCyclesValue.Default;      // "TraceRoute"/"Cycles", unless the default
 
   QStringList FNsServers;                       // "NS Lookup"/"Server0"..
   int FNsTimeout = LookupTimeoutValue.Default;  // "NS Lookup"/"Timeout", seconds
+  // Kept only while they differ from their defaults, so that the file of a
+  // user who never changes them stays as it was:
+  QStringList FNsDnsServers;                       // "NS Lookup"/"DnsServer0".. while not empty
+  QString FNsRecordType = QStringLiteral("既定");  // "NS Lookup"/"RecordType", a type's name
+  bool FNsTcp = false;                             // "NS Lookup"/"Tcp"
+  bool FNsDnssec = false;                          // "NS Lookup"/"Dnssec"
 
   QStringList FScanPrefixes;                // "IP Scan"/"Server0".. (first three octets)
   int FScanFirst = ScanFirstValue.Default;  // "IP Scan"/"StartHop"

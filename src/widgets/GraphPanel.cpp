@@ -5,24 +5,22 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "widgets/HopTableView.h"
+
 namespace {
 // Component names of the figure labels, in the order of FigureTexts.
 const char* const FigureNames[] = {"GraphSent_LBL",   "GraphReceived_LBL", "GraphLost_LBL",
                                    "GraphMin_LBL",    "GraphAvg_LBL",      "GraphMax_LBL",
                                    "GraphStdDev_LBL", "GraphJitter_LBL"};
-
-std::optional<double> Whole(std::optional<int> ms) {
-  return ms ? std::optional<double>(*ms) : std::nullopt;
-}
 }  // namespace
 
 QStringList FigureTexts(const TPingFigures& f) {
   return {QStringLiteral("送信 %1").arg(f.Sent),
           QStringLiteral("受信 %1").arg(f.Received),
           QStringLiteral("損失 %1 (%2%)").arg(f.Lost).arg(RoundedLossPercent(f)),
-          QStringLiteral("最小 ") + FormatMs(Whole(f.MinMs)),
+          QStringLiteral("最小 ") + FormatMs(f.MinMs),
           QStringLiteral("平均 ") + FormatMs(f.AvgMs),
-          QStringLiteral("最大 ") + FormatMs(Whole(f.MaxMs)),
+          QStringLiteral("最大 ") + FormatMs(f.MaxMs),
           QStringLiteral("標準偏差 ") + FormatMs(f.StdDevMs),
           QStringLiteral("ジッタ ") + FormatMs(f.JitterMs)};
 }
@@ -33,7 +31,7 @@ QString GraphDescription(TGraphMode mode, const TPingFigures& f) {
                               : QStringLiteral("ホップ %1 件、応答なし %2 件 (%3%)");
   return counted.arg(f.Sent).arg(f.Lost).arg(RoundedLossPercent(f)) +
          QStringLiteral("、最小 %1、平均 %2、最大 %3")
-             .arg(FormatMs(Whole(f.MinMs)), FormatMs(f.AvgMs), FormatMs(Whole(f.MaxMs)));
+             .arg(FormatMs(f.MinMs), FormatMs(f.AvgMs), FormatMs(f.MaxMs));
 }
 
 TGraphPanel::TGraphPanel(QWidget* parent) : QDockWidget(QStringLiteral("グラフ"), parent) {
@@ -53,12 +51,37 @@ TGraphPanel::TGraphPanel(QWidget* parent) : QDockWidget(QStringLiteral("グラ�
   Graph = new TPingGraph(FStats, body);
   Graph->setObjectName(QStringLiteral("PingGraph"));
   Graph->setAccessibleName(QStringLiteral("応答時間のグラフ"));
+  HopTable = new THopTableView(body);
   auto* layout = new QVBoxLayout(body);
   layout->setContentsMargins(4, 2, 4, 4);
   layout->addLayout(figures);
   layout->addWidget(Graph, 1);
+  layout->addWidget(HopTable, 1);
   setWidget(body);
   ShowFigures();
+  ShowRepeated(false);
+}
+
+void TGraphPanel::ShowRepeated(bool repeated) {
+  FRepeated = repeated;
+  for (QLabel* label : FFigures) label->setVisible(!repeated);
+  Graph->setVisible(!repeated);
+  HopTable->setVisible(repeated);
+}
+
+void TGraphPanel::StartHopTable() {
+  FStats.Clear();
+  FHopRows.clear();
+  HopTable->ShowRows(FHopRows);
+  ShowRepeated(true);
+  emit HasSamplesChanged(false);
+}
+
+void TGraphPanel::ShowHopTable(const std::vector<THopRow>& rows) {
+  const bool first = FHopRows.empty();
+  FHopRows = rows;
+  HopTable->ShowRows(FHopRows);
+  if (first && !FHopRows.empty()) emit HasSamplesChanged(true);
 }
 
 QLabel* TGraphPanel::AddFigure(const char* name) {
@@ -71,6 +94,8 @@ QLabel* TGraphPanel::AddFigure(const char* name) {
 
 void TGraphPanel::StartRun(TGraphMode mode, int planned, int timeoutMs) {
   FStats.Clear();
+  FHopRows.clear();
+  ShowRepeated(false);
   Graph->Reset(mode, planned, timeoutMs);
   ShowFigures();
   emit HasSamplesChanged(false);

@@ -1,11 +1,15 @@
 #pragma once
 #include <QDockWidget>
 
+#include <vector>
+
+#include "common/HopStats.h"
 #include "common/PingStats.h"
 #include "widgets/PingGraph.h"
 
 class QLabel;
 class QPushButton;
+class THopTableView;
 
 // The statistics panel below the output pane: the figures of the last Ping
 // or TraceRoute run as text (a screen reader reads them), its graph, and
@@ -18,6 +22,12 @@ class TGraphPanel : public QDockWidget {
 
   void StartRun(TGraphMode mode, int planned, int timeoutMs);
   void AddSample(const TPingSample& sample);
+  // A repeated TraceRoute: its per-hop table in place of the figures and
+  // the graph, as each cycle leaves it.
+  void StartHopTable();
+  void ShowHopTable(const std::vector<THopRow>& rows);
+  bool Repeated() const { return FRepeated; }
+  const std::vector<THopRow>& HopRows() const { return FHopRows; }
   const TPingStats& Stats() const { return FStats; }
   TGraphMode Mode() const { return Graph->Mode(); }
   // Whether the panel has been on the screen: only then is its height the
@@ -25,6 +35,7 @@ class TGraphPanel : public QDockWidget {
   bool WasShown() const { return FWasShown; }
 
   TPingGraph* Graph;
+  THopTableView* HopTable;
   QPushButton* GraphSave_Btn;
 
  signals:
@@ -37,9 +48,12 @@ class TGraphPanel : public QDockWidget {
  private:
   QLabel* AddFigure(const char* name);
   void ShowFigures();
+  void ShowRepeated(bool repeated);
 
   TPingStats FStats;
   QList<QLabel*> FFigures;
+  std::vector<THopRow> FHopRows;
+  bool FRepeated = false;
   bool FWasShown = false;
 };
 

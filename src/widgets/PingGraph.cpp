@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
+#include <cmath>
 
 namespace {
 constexpr int MarkRadius = 3;
@@ -141,7 +142,7 @@ TPingGraph::TScale TPingGraph::MakeScale(const QRect& plot) const {
   if (!s.Slots) s.Last = std::max({s.Last, FPlanned, 2});
   std::optional<int> top;
   for (const TPingSample& sample : samples)
-    if (IsReply(sample)) top = std::max(top.value_or(0), *sample.RoundTripMs);
+    if (IsReply(sample)) top = std::max(top.value_or(0), int(std::ceil(*sample.RoundTripMs)));
   if (s.Slots) {
     s.TopMs = NiceCeiling(std::max(top.value_or(0), 1));
     return s;

@@ -116,6 +116,48 @@ TEchoVerdict JudgeTraceDatagram(const TIcmpDatagram& datagram, quint16 identifie
   return verdict == TEchoVerdict::Unreachable ? TEchoVerdict::KeepWaiting : verdict;
 }
 
+TEchoVerdict JudgeAnyDatagram(const TIcmpDatagram& datagram, quint16 identifier,
+                              quint16* sequence) {
+  if (!datagram.FValid) return TEchoVerdict::KeepWaiting;
+  if (IsIcmpError(datagram.FType)) {
+    if (datagram.FQuote != TQuote::EchoRequest || datagram.FQuotedIdentifier != identifier)
+      return TEchoVerdict::KeepWaiting;
+    *sequence = datagram.FQuotedSequence;
+    if (datagram.FType == IcmpTimeExceeded) return TEchoVerdict::TimeExceeded;
+    return datagram.FMtu ? TEchoVerdict::PacketTooBig : TEchoVerdict::Unreachable;
+  }
+  if (datagram.FType != IcmpEchoReply || datagram.FIdentifier != identifier)
+    return TEchoVerdict::KeepWaiting;
+  *sequence = datagram.FSequence;
+  return TEchoVerdict::EchoReply;
+}
+
+TEchoVerdict ServiceStatusVerdict(quint32 status) {
+  switch (status) {
+    case IpSuccess:
+      return TEchoVerdict::EchoReply;
+    case IpTtlExpiredTransit:
+    case IpTtlExpiredReassem:
+      return TEchoVerdict::TimeExceeded;
+    case IpPacketTooBig:
+      return TEchoVerdict::PacketTooBig;
+    default:
+      return TEchoVerdict::Unreachable;
+  }
+}
+
+// ICMP: network codes (0, 6, 11) !N; administrative ones (9, 10, 13) !X;
+// the rest are about the host. ICMPv6: no route (0) !N; prohibited, failed
+// policy, reject route (1, 5, 6) !X; the rest !H.
+THopMark UnreachableMark(bool ipv6, quint8 code) {
+  if (ipv6) {
+    if (code == 0) return THopMark::Net;
+    return code == 1 || code == 5 || code == 6 ? THopMark::Prohibited : THopMark::Host;
+  }
+  if (code == 0 || code == 6 || code == 11) return THopMark::Net;
+  return code == 9 || code == 10 || code == 13 ? THopMark::Prohibited : THopMark::Host;
+}
+
 const char16_t* VerdictMessage(TEchoVerdict verdict) {
   switch (verdict) {
     case TEchoVerdict::NoAnswer:

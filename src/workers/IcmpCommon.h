@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 
+#include "common/HopStats.h"
 #include "common/NetAddress.h"
 #include "common/PingStats.h"
 #include "common/ToolValues.h"
@@ -29,6 +30,7 @@ struct TTraceParams {
   int FirstHop = TraceFirstHopValue.Default;   // time-to-live of the first request
   int LastHop = TraceLastHopValue.Default;     // below FirstHop nothing is sent
   bool ResolveNames = false;
+  int Cycles = 0;  // a repeated run's cycles; 0: one request per hop
 };
 
 // Fixed sizes of the trace-route requests.
@@ -103,6 +105,17 @@ TEchoVerdict JudgePingDatagram(const TIcmpDatagram& datagram, quint16 identifier
 // TraceRoute: the same, except that destination unreachable never ends a hop.
 TEchoVerdict JudgeTraceDatagram(const TIcmpDatagram& datagram, quint16 identifier,
                                 quint16 sequence);
+
+// Many requests in flight: which of ours (by identifier) the datagram
+// answers, through *sequence, and how (EchoReply, TimeExceeded, Unreachable,
+// PacketTooBig); KeepWaiting for anything else.
+TEchoVerdict JudgeAnyDatagram(const TIcmpDatagram& datagram, quint16 identifier,
+                              quint16* sequence);
+// The same for an echo service status.
+TEchoVerdict ServiceStatusVerdict(quint32 status);
+// How a destination-unreachable code reads in a table (!H, !N, !X), for
+// ICMP or ICMPv6.
+THopMark UnreachableMark(bool ipv6, quint8 code);
 
 // The message line a verdict gives; null for those without one (a reply, a
 // hop, a stop, a later request).

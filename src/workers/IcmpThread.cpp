@@ -12,13 +12,13 @@ TIcmpThread::TIcmpThread(std::shared_ptr<TOutputChannel> channel, TLookupSetup l
                          const QString& host)
     : TQueryThread(std::move(channel), std::move(lookup)), FHost(host) {}
 
-bool TIcmpThread::ReachTarget(int (*addressWidth)(const TNetAddress&)) {
+bool TIcmpThread::ReachTarget(int (*addressWidth)(const TNetAddress&), bool header) {
   const std::optional<TTarget> target = ResolveTarget(FHost);
   if (!target) return false;
   FTarget = target->Addresses.front();
   FHostText = target->HostText;
   FAddressWidth = addressWidth(FTarget);
-  SyncAddOutput(ToSjis(ColumnHeader(FAddressWidth)));
+  if (header) SyncAddOutput(ToSjis(ColumnHeader(FAddressWidth)));
   return true;
 }
 
@@ -103,6 +103,7 @@ TLinkResult TIcmpThread::SendRawRequest(quint32 sequence, int hopLimit, bool don
   probe.DataSize = FDataSize;
   probe.HopLimit = hopLimit;
   probe.DontFragment = dontFragment;
+  FSentAt = QTime::currentTime();
   const TLinkResult result = FRawLink->Send(probe);
   if (result == TLinkResult::Lost) LinkLost();
   return result;
@@ -122,7 +123,42 @@ TRawAnswer TIcmpThread::AwaitRawAnswer(quint32 sequence, int timeoutMs, TJudge j
     const TIcmpDatagram datagram = FDecode(bytes);
     const TEchoVerdict verdict = judge(datagram, FRawLink->Identifier(), quint16(sequence));
     if (verdict != TEchoVerdict::KeepWaiting)
-      return {verdict, arrival.Source, arrival.ElapsedMs, datagram.FMtu};
+      return {verdict, arrival.Source, arrival.ElapsedMs, datagram.FMtu, arrival.ElapsedUs};
+  }
+}
+
+// --- Many requests in flight -------------------------------------------------------
+
+TLinkResult TIcmpThread::PostRequest(quint16 sequence, int hopLimit) {
+  if (FRawLink) return SendRawRequest(sequence, hopLimit, false);
+  errno = FServiceLink->Post(FTarget, sequence, FRequest, hopLimit);
+  return errno == 0 ? TLinkResult::Done : TLinkResult::Failed;
+}
+
+TAnyAnswer TIcmpThread::AwaitAnyAnswer(int timeoutMs) {
+  if (FRawLink) return AwaitAnyRawAnswer(timeoutMs);
+  TPostedAnswer posted;
+  const bool answered = FServiceLink->AwaitPosted(timeoutMs, &posted);
+  if (Terminated()) return {0, TEchoVerdict::Stopped};
+  if (!answered) return {};
+  return {posted.Sequence, ServiceStatusVerdict(posted.Status), posted.Address, posted.Code, {}};
+}
+
+TAnyAnswer TIcmpThread::AwaitAnyRawAnswer(int timeoutMs) {
+  const QDeadlineTimer deadline(qMax(timeoutMs, 0));
+  for (;;) {
+    TRawArrival arrival;
+    const TLinkResult received =
+        FRawLink->Receive(FReceive, int(deadline.remainingTime()), &arrival);
+    if (Terminated() || (received == TLinkResult::Lost && LinkLost()))
+      return {0, TEchoVerdict::Stopped};
+    if (received != TLinkResult::Done) return {};
+    const TIcmpDatagram datagram =
+        FDecode(std::span<const quint8>(FReceive).first(size_t(arrival.Size)));
+    quint16 sequence = 0;
+    const TEchoVerdict verdict = JudgeAnyDatagram(datagram, FRawLink->Identifier(), &sequence);
+    if (verdict != TEchoVerdict::KeepWaiting)
+      return {sequence, verdict, arrival.Source, datagram.FCode, arrival.ElapsedUs};
   }
 }
 
@@ -132,6 +168,7 @@ TServiceAnswer TIcmpThread::SendServiceEcho(int ttl, bool dontFragment, int time
   TIpOptionInformation options;
   options.Ttl = quint8(ttl);
   options.Flags = dontFragment ? IpFlagDontFragment : 0;
+  FSentAt = QTime::currentTime();
   return FServiceLink->Echo(FTarget, FRequest, options, FReceive, quint32(timeoutMs));
 }
 
@@ -163,8 +200,8 @@ void TIcmpThread::SyncReply(int number, const TNetAddress& addr, int ms) {
 }
 
 void TIcmpThread::SyncResult(int number, TSampleKind kind, const TNetAddress& addr,
-                             std::optional<int> ms) {
-  SyncSample({number, Known(addr) ? addr.ToString() : QString(), ms, kind});
+                             std::optional<double> ms) {
+  SyncSample({number, Known(addr) ? addr.ToString() : QString(), ms, kind, FSentAt});
 }
 
 bool TIcmpThread::Known(const TNetAddress& addr) {

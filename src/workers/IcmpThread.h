@@ -16,6 +16,17 @@ struct TRawAnswer {
   TNetAddress Source;  // who sent the datagram
   int ElapsedMs = 0;   // since the request was sent
   quint32 Mtu = 0;     // with PacketTooBig
+  qint64 ElapsedUs = 0;
+  double ExactMs() const { return double(ElapsedUs) / 1000; }
+};
+
+// What answered one of many requests in flight.
+struct TAnyAnswer {
+  quint16 Sequence = 0;
+  TEchoVerdict Verdict = TEchoVerdict::NoAnswer;  // Stopped: the run ends
+  TNetAddress Source;
+  quint8 Code = 0;                  // an error message's
+  std::optional<qint64> ElapsedUs;  // when the link measured it
 };
 
 // Base of the Ping and TraceRoute workers: the run's link (its own raw
@@ -31,9 +42,9 @@ class TIcmpThread : public TQueryThread {
 
   // Resolves the host, takes its first address in use order and shows the
   // column header of the report, its address column as wide as
-  // addressWidth says for that address; false when the run ends here (the
-  // lookup wrote why, or the run was stopped).
-  bool ReachTarget(int (*addressWidth)(const TNetAddress&));
+  // addressWidth says for that address (without header, no line); false
+  // when the run ends here (the lookup wrote why, or the run was stopped).
+  bool ReachTarget(int (*addressWidth)(const TNetAddress&), bool header = true);
 
   // Runs work with the run's raw link open and its buffers ready for
   // requests of dataSize bytes, unless the link cannot be opened (no line;
@@ -58,6 +69,12 @@ class TIcmpThread : public TQueryThread {
   using TJudge = TEchoVerdict (*)(const TIcmpDatagram&, quint16, quint16);
   TRawAnswer AwaitRawAnswer(quint32 sequence, int timeoutMs, TJudge judge);
 
+  // Either link, many requests in flight: sends one with this sequence
+  // number and hop limit (as SendRawRequest), and waits at most timeoutMs
+  // for the next answer to any of them: NoAnswer when none came.
+  TLinkResult PostRequest(quint16 sequence, int hopLimit);
+  TAnyAnswer AwaitAnyAnswer(int timeoutMs);
+
   // Service: one request to the target with the run's data.
   TServiceAnswer SendServiceEcho(int ttl, bool dontFragment, int timeoutMs);
 
@@ -71,8 +88,9 @@ class TIcmpThread : public TQueryThread {
   void SyncReply(int number, const TNetAddress& addr, int ms);
   // The request's result for the statistics, after its line: who answered
   // (or whom we asked), and the round-trip time of a reply.
+  // The time of day of the last request sent goes with it.
   void SyncResult(int number, TSampleKind kind, const TNetAddress& addr,
-                  std::optional<int> ms = {});
+                  std::optional<double> ms = {});
   // Shows the pause's status text and pauses; true when stopped meanwhile.
   bool PauseBetweenRequests(int delayMs);
   // The hop line; with resolve, then replaced by the same line followed by
@@ -93,6 +111,7 @@ class TIcmpThread : public TQueryThread {
   bool PublishLink(std::unique_ptr<TIcmpLink> link);
   void CloseLink();
   bool LinkLost();
+  TAnyAnswer AwaitAnyRawAnswer(int timeoutMs);
   QByteArray HopName(const TNetAddress& addr);
 
   const QString FHost;
@@ -108,4 +127,5 @@ class TIcmpThread : public TQueryThread {
   int FAddressWidth = IPv4AddressWidth;
   std::vector<quint8> FRequest;
   std::vector<quint8> FReceive;
+  QTime FSentAt;
 };

@@ -56,3 +56,14 @@ TServiceAnswer TServiceLink::Echo(const TNetAddress& dest, std::span<const quint
   if (FFamily == TAddressFamily::IPv6) return Echo6(FHandle, dest, data, options, timeoutMs);
   return Echo4(FHandle, dest, data, options, reply, timeoutMs);
 }
+
+int TServiceLink::Post(const TNetAddress& dest, quint16 sequence, std::span<const quint8> data,
+                       int ttl) const {
+  TIpOptionInformation options;
+  options.Ttl = quint8(ttl);
+  return IcmpPostEcho(FHandle, dest, sequence, data, options);
+}
+
+bool TServiceLink::AwaitPosted(int timeoutMs, TPostedAnswer* answer) const {
+  return IcmpAwaitPosted(FHandle, timeoutMs, answer);
+}

@@ -41,6 +41,9 @@ class TServiceLink : public TIcmpLink {
   TServiceAnswer Echo(const TNetAddress& dest, std::span<const quint8> data,
                       const TIpOptionInformation& options, std::span<quint8> reply,
                       quint32 timeoutMs) const;
+  // Many requests in flight: one more, and the next answer to any of them.
+  int Post(const TNetAddress& dest, quint16 sequence, std::span<const quint8> data, int ttl) const;
+  bool AwaitPosted(int timeoutMs, TPostedAnswer* answer) const;
 
  private:
   TServiceLink(TIcmpHandle handle, TAddressFamily family) : FHandle(handle), FFamily(family) {}

@@ -7,11 +7,15 @@
 #include <functional>
 #include <mutex>
 
+#include <memory>
+#include <vector>
+
+#include "common/HopStats.h"
 #include "common/PingStats.h"
 
 // One thing a worker has the window do, in order.
 struct TOutputItem {
-  enum TKind : quint8 { Line, Status, DeleteLast, ReplaceLast, Finish, Sample };
+  enum TKind : quint8 { Line, Status, DeleteLast, ReplaceLast, Finish, Sample, HopTable };
   TOutputItem(TKind kind = Line, QByteArray text = {}, TPingSample result = {})
       : Kind(kind), Text(std::move(text)), Result(std::move(result)) {}
   TKind Kind = Line;
@@ -20,6 +24,8 @@ struct TOutputItem {
   QByteArray Text;
   // Sample: one request's result, for the statistics panel.
   TPingSample Result;
+  // HopTable: a repeated TraceRoute's table as it stands.
+  std::shared_ptr<const std::vector<THopRow>> Table;
 };
 
 // The ordered, bounded hand-over from one worker to the main thread. The

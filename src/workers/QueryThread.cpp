@@ -87,6 +87,13 @@ void TQueryThread::SyncReplaceLast(const QByteArray& sjisLine) {
   if (!Terminated()) FChannel->Push({TOutputItem::ReplaceLast, sjisLine});
 }
 
+void TQueryThread::SyncHopTable(std::vector<THopRow> rows) {
+  if (Terminated()) return;
+  TOutputItem item(TOutputItem::HopTable);
+  item.Table = std::make_shared<const std::vector<THopRow>>(std::move(rows));
+  FChannel->Push(std::move(item));
+}
+
 void TQueryThread::SyncSample(const TPingSample& sample) {
   if (!Terminated()) FChannel->Push({TOutputItem::Sample, {}, sample});
 }
@@ -126,21 +133,30 @@ std::optional<TTarget> TQueryThread::ResolveTarget(const QString& host, bool rep
 }
 
 int TQueryThread::WaitFd(int fd, short events, int msecs) {
+  QList<pollfd> fds;
+  if (fd >= 0) fds.append({fd, events, 0});
+  return WaitFds(fds, msecs);
+}
+
+int TQueryThread::WaitFds(QList<pollfd>& fds, int msecs) {
   QDeadlineTimer deadline(msecs < 0 ? QDeadlineTimer::Forever : QDeadlineTimer(msecs));
+  fds.append({FWakeFd, POLLIN, 0});
+  const auto done = [&fds](int result) {
+    fds.removeLast();
+    return result;
+  };
   for (;;) {
-    if (Terminated()) return -1;
-    pollfd fds[2] = {{fd, events, 0}, {FWakeFd, POLLIN, 0}};
-    const int nfds = fd >= 0 ? 2 : 1;
-    pollfd* first = fd >= 0 ? fds : fds + 1;
+    if (Terminated()) return done(-1);
     const qint64 left = deadline.isForever() ? -1 : deadline.remainingTime();
-    const int rc = ::poll(first, nfds, left > INT32_MAX ? INT32_MAX : int(left));
-    if (Terminated()) return -1;
-    if (rc == 0) return 0;
+    const int rc = ::poll(fds.data(), nfds_t(fds.size()), left > INT32_MAX ? INT32_MAX : int(left));
+    if (Terminated()) return done(-1);
+    if (rc == 0) return done(0);
     if (rc < 0) {
       if (errno == EINTR) continue;
-      return 1;  // let the caller's own call report the error
+      return done(1);  // let the caller's own call report the error
     }
-    if (fd >= 0 && fds[0].revents) return 1;
+    for (qsizetype i = 0; i + 1 < fds.size(); ++i)
+      if (fds[i].revents) return done(1);
   }
 }
 

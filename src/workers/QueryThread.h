@@ -1,4 +1,6 @@
 #pragma once
+#include <poll.h>
+
 #include <QThread>
 #include <memory>
 #include <optional>
@@ -62,10 +64,14 @@ class TQueryThread : public QThread {
   void SyncReplaceLast(const QByteArray& sjisLine);
   // One request's result for the statistics panel, after its line.
   void SyncSample(const TPingSample& sample);
+  // A repeated TraceRoute's table, after each cycle.
+  void SyncHopTable(std::vector<THopRow> rows);
 
   // Waits until fd is ready for events (poll flags), the worker is stopped,
   // or msecs pass (-1: no limit). Returns 1 ready, 0 time-out, -1 stopped.
   int WaitFd(int fd, short events, int msecs);
+  // The same for several descriptors; their revents tell which are ready.
+  int WaitFds(QList<pollfd>& fds, int msecs);
   // Interruptible pause: true when stopped during (or before) the pause.
   bool PauseMs(int msecs);
 

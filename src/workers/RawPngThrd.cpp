@@ -35,7 +35,7 @@ void TRawPingThread::ShowAnswer(int index, const TRawAnswer& answer) {
   if (answer.Verdict == TEchoVerdict::EchoReply && !AnswerTooLate(answer.ElapsedMs, timeoutMs)) {
     // The reply's sequence number equals the index here.
     SyncReply(index + 1, answer.Source, answer.ElapsedMs);
-    SyncResult(index + 1, TSampleKind::Reply, answer.Source, answer.ElapsedMs);
+    SyncResult(index + 1, TSampleKind::Reply, answer.Source, answer.ExactMs());
     return;
   }
   const TEchoVerdict verdict =

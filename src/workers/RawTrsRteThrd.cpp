@@ -33,7 +33,7 @@ void TRawTraceRouteThread::ShowAnswer(int hop, const TRawAnswer& answer) {
       answer.Verdict == TEchoVerdict::EchoReply || answer.Verdict == TEchoVerdict::TimeExceeded;
   if (answered && !AnswerTooLate(answer.ElapsedMs, FParams.TimeoutSec * 1000)) {
     SyncHop(hop, answer.Source, answer.ElapsedMs, FParams.ResolveNames);
-    SyncResult(hop, TSampleKind::Reply, answer.Source, answer.ElapsedMs);
+    SyncResult(hop, TSampleKind::Reply, answer.Source, answer.ExactMs());
     return;
   }
   const TEchoVerdict verdict = answered ? TEchoVerdict::NoAnswer : answer.Verdict;

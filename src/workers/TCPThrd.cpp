@@ -58,16 +58,16 @@ void TTCPThread::Exchange(int fd, const TTarget& target, const QByteArray& reque
 }
 
 int TTCPThread::ConnectAny(const QList<TNetAddress>& addresses, int port,
-                           TSocketSlot::TToken* token, int msecs) {
+                           TSocketSlot::TToken* token, int waitMs) {
   for (const TNetAddress& addr : addresses) {
     if (Terminated()) break;
-    if (const int fd = ConnectOne(addr, port, token, msecs); fd >= 0) return fd;
+    if (const int fd = ConnectOne(addr, port, token, waitMs); fd >= 0) return fd;
   }
   return -1;
 }
 
 int TTCPThread::ConnectOne(const TNetAddress& addr, int port, TSocketSlot::TToken* token,
-                           int msecs) {
+                           int waitMs) {
   const TSockAddr to = ToSockAddr(addr, quint16(port));
   const int fd = ::socket(to.Family(), SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) return -1;
@@ -76,7 +76,7 @@ int TTCPThread::ConnectOne(const TNetAddress& addr, int port, TSocketSlot::TToke
   // means either Stop saw our socket or we see the flag. The connect does
   // not block, so Stop is seen at once even before the socket is connected.
   int rc = Terminated() ? -1 : ::connect(fd, to.Get(), to.Length);
-  if (rc < 0 && errno == EINPROGRESS && WaitFd(fd, POLLOUT, msecs) > 0) {
+  if (rc < 0 && errno == EINPROGRESS && WaitFd(fd, POLLOUT, waitMs) > 0) {
     int error = 0;
     socklen_t len = sizeof error;
     rc = ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0 ? 0 : -1;

@@ -23,15 +23,16 @@ class TTCPThread : public TQueryThread {
   void Query(const TTarget& target, const QByteArray& request, int port);
   // Each reply line as it arrives, before its conversion.
   virtual void NoteReplyLine(const QByteArray&) {}
+
   // A connected socket of the run, published for Stop; -1 when no address
-  // could be reached within msecs each (-1: no limit) or the run was
-  // stopped. Release with CloseSocket.
+  // could be reached within waitMs each (-1: as long as it takes) or the run
+  // was stopped. Release with CloseSocket.
   int ConnectAny(const QList<TNetAddress>& addresses, int port, TSocketSlot::TToken* token,
-                 int msecs = -1);
+                 int waitMs = -1);
   static void CloseSocket(int fd, TSocketSlot::TToken token);
 
  private:
-  int ConnectOne(const TNetAddress& addr, int port, TSocketSlot::TToken* token, int msecs);
+  int ConnectOne(const TNetAddress& addr, int port, TSocketSlot::TToken* token, int waitMs);
   void Exchange(int fd, const TTarget& target, const QByteArray& request);
   // Reads a block: bytes read, or 0 at the end, a failure or a stop.
   using TRead = std::function<qsizetype(char*, qsizetype)>;

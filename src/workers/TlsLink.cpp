@@ -13,6 +13,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "common/Idn.h"
 #include "platform/SockAddr.h"
 #include "workers/TlsReport.h"
 
@@ -99,6 +100,7 @@ std::optional<QString> TTlsLink::SetUp(int fd, const QString& host) {
 // "srv.test." is the host srv.test: a certificate and SNI carry names
 // without the final dot. An empty name would clear the check, not set it.
 std::optional<QString> TTlsLink::CheckName(QString name) {
+  name = HostToAce(name);
   if (name.endsWith(u'.')) name.chop(1);
   const QByteArray bytes = name.toUtf8();
   // With its length, the check refuses a name with a NUL in it before SNI

@@ -21,7 +21,8 @@ class TTlsLink {
   using TWait = std::function<bool(short events)>;
 
   // host: the name the user asked for, sent as SNI and checked against the
-  // certificate's alternative names (without its final dot), or an address
+  // certificate's alternative names (in its ACE form, without its final
+  // dot), or an address
   // in any form a run takes: then the address the socket is connected to is
   // checked, never sent.
   TTlsLink(int fd, const QString& host, TWait wait);

@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include "FormFixture.h"
@@ -118,8 +119,11 @@ class GraphPanelTest : public QObject, public TFormFixture {
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> rows = file.readAll().split('\n');
     QCOMPARE(rows.size(), 4);  // header, two rows, and the end after the last line end
-    QCOMPARE(rows[0], QByteArray("number,address,rtt_ms,result\r"));
-    QVERIFY2(rows[2].startsWith("2,127.0.0.1,") && rows[2].endsWith(",reply\r"), rows[2]);
+    QCOMPARE(rows[0], QByteArray("number,address,rtt_ms,result,time\r"));
+    QVERIFY2(QRegularExpression("^2,127\\.0\\.0\\.1,\\d+\\.\\d{3},reply,\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\r$")
+                 .match(QString::fromLatin1(rows[2]))
+                 .hasMatch(),
+             rows[2]);
   }
 };
 

@@ -64,7 +64,8 @@ TEST_P(TIcmp6Workers, PingOfTheTargetGivesReplyLinesAndSamples) {
   EXPECT_EQ(pane[0], ToSjis(ColumnHeader(int(target.size()))));
   for (int n = 1; n <= 2; ++n) ExpectTimeLine(pane[n], n, target, int(target.size()));
   for (const TPingSample& s : FSamples)
-    EXPECT_EQ(s, (TPingSample{s.Number, QString::fromLatin1(target), s.RoundTripMs}));
+    EXPECT_EQ(s, (TPingSample{s.Number, QString::fromLatin1(target), s.RoundTripMs,
+                              TSampleKind::Reply, s.SentAt}));
   EXPECT_EQ(FSamples.size(), 2);
 }
 

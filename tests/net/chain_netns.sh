@@ -51,6 +51,17 @@
 # Environment:
 #   CHAIN_TARGET_SILENT  1: the target ignores echo requests (nothing else
 #                        changes; the route to it stays)
+#   CHAIN_LOSSY          1: a path that loses answers by exact shares, for
+#                        repeated traces to 203.0.113.2 (IPv4), each counter
+#                        advancing once a cycle:
+#     - router1 has a second link to router2 (198.18.0.1 - 198.18.0.2) and
+#       sends the requests that expire at router2 over its two links in
+#       turn, so hop 2 answers from 192.0.2.2 and 198.18.0.2 alternately;
+#     - router2 drops its 2nd, 6th, 10th... time-exceeded message (a router
+#       that rate-limits its answers; nothing forwarded is lost);
+#     - the target drops the 4th, 8th, 12th... echo request that reaches it
+#       with one hop left (those of hop 3: real loss).
+#     Given to COMMAND as CHAIN_ROUTER2B=198.18.0.2.
 # Given to COMMAND: CHAIN_CLIENT, CHAIN_ROUTER1, CHAIN_ROUTER2, CHAIN_TARGET,
 #   CHAIN_TARGET2,
 #   CHAIN_BLACKHOLE, CHAIN_HOST_UNREACHABLE, CHAIN_NET_UNREACHABLE,
@@ -180,6 +191,39 @@ table ip6 router2 {
   }
 }
 EOF
+if [[ ${CHAIN_LOSSY:-} == 1 ]]; then
+  link "$R1" eth2 198.18.0.1 "$R2" eth2 198.18.0.2 2001:db8:4
+  for ns in "$R1" "$R2"; do
+    set_sysctl "$ns" net.ipv4.conf.all.rp_filter=0
+    set_sysctl "$ns" net.ipv4.conf.eth2.rp_filter=0
+  done
+  ip -n "$R1" rule add fwmark 1 table 100 || fail "cannot add router1's rule"
+  route "$R1" 203.0.113.0/24 via 198.18.0.2 table 100
+  in_ns "$R1" nft -f - <<'EOF' || fail "cannot load router1's turns (nft)"
+table ip lossy {
+  chain turns {
+    type filter hook prerouting priority -150; policy accept;
+    ip daddr 203.0.113.2 ip ttl 2 meta mark set numgen inc mod 2
+  }
+}
+EOF
+  in_ns "$R2" nft -f - <<'EOF' || fail "cannot load router2's answer limit (nft)"
+table ip lossy {
+  chain answers {
+    type filter hook output priority 0; policy accept;
+    icmp type time-exceeded numgen inc mod 4 == 1 drop
+  }
+}
+EOF
+  in_ns "$TARGET" nft -f - <<'EOF' || fail "cannot load the target's loss (nft)"
+table ip lossy {
+  chain requests {
+    type filter hook input priority 0; policy accept;
+    icmp type echo-request ip ttl 1 numgen inc mod 4 == 3 drop
+  }
+}
+EOF
+fi
 set_sysctl "$CLIENT" "net.ipv4.ping_group_range=0 2147483647"
 if [[ ${CHAIN_TARGET_SILENT:-} == 1 ]]; then
   set_sysctl "$TARGET" net.ipv4.icmp_echo_ignore_all=1
@@ -191,7 +235,7 @@ in_ns "$CLIENT" env \
   CHAIN_CLIENT=198.51.100.2 CHAIN_ROUTER1=198.51.100.1 CHAIN_ROUTER2=192.0.2.2 \
   CHAIN_TARGET=203.0.113.2 CHAIN_TARGET2=203.0.113.3 CHAIN_BLACKHOLE=203.0.113.50 \
   CHAIN_HOST_UNREACHABLE=203.0.113.99 CHAIN_NET_UNREACHABLE=203.0.113.97 \
-  CHAIN_PROHIBITED=203.0.113.98 CHAIN_SMALL_MTU=$SMALL_MTU \
+  CHAIN_PROHIBITED=203.0.113.98 CHAIN_SMALL_MTU=$SMALL_MTU CHAIN_ROUTER2B=198.18.0.2 \
   CHAIN6_CLIENT=2001:db8:1::2 CHAIN6_ROUTER1=2001:db8:1::1 CHAIN6_ROUTER2=2001:db8:2::2 \
   CHAIN6_TARGET=2001:db8:3::2 CHAIN6_TARGET2=2001:db8:3::3 CHAIN6_BLACKHOLE=2001:db8:3::50 \
   CHAIN6_UNREACHABLE=2001:db8:3::9 \

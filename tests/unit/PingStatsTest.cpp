@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "common/HopStats.h"
 #include "common/PingStats.h"
+#include "common/SjisText.h"
 #include "platform/IcmpService.h"
 #include "workers/IcmpCommon.h"
 
@@ -8,7 +10,7 @@ namespace {
 
 using K = TSampleKind;
 
-TPingSample Reply(int n, int ms) { return {n, "192.0.2.1", ms, K::Reply}; }
+TPingSample Reply(int n, double ms) { return {n, "192.0.2.1", ms, K::Reply}; }
 TPingSample Lost(int n, K kind = K::TimedOut) { return {n, "192.0.2.1", std::nullopt, kind}; }
 
 struct TFiguresCase {
@@ -16,7 +18,7 @@ struct TFiguresCase {
   std::vector<TPingSample> Added;  // in the order they arrive
   int Sent, Received;
   const char* Summary;
-  std::optional<int> Min, Max;
+  std::optional<double> Min, Max;
   std::optional<double> StdDev, Jitter;
 };
 
@@ -104,18 +106,100 @@ TEST(PingStats, FiguresOfARun) {
   }
 }
 
+// Times keep their fractions, as measured; Ping's rows end with the time of
+// day each request went out.
 TEST(PingStats, CsvHasAHeaderAndOneRowPerRequest) {
   TPingStats stats;
-  stats.Add(Reply(1, 12));
+  stats.Add({1, "192.0.2.1", 12.0625, K::Reply, QTime(9, 5, 7, 42)});
   stats.Add({2, "198.51.100.1", std::nullopt, K::TtlExpired});
   stats.Add({3, "", std::nullopt, K::TimedOut});
   stats.Add({4, "a,\"b\"", std::nullopt, K::Unreachable});
   EXPECT_EQ(SamplesCsv(stats.Samples()),
             "number,address,rtt_ms,result\r\n"
-            "1,192.0.2.1,12,reply\r\n"
+            "1,192.0.2.1,12.063,reply\r\n"
             "2,198.51.100.1,,ttl_expired\r\n"
             "3,,,timeout\r\n"
             "4,\"a,\"\"b\"\"\",,unreachable\r\n");
+  EXPECT_TRUE(SamplesCsv(stats.Samples(), true)
+                  .startsWith("number,address,rtt_ms,result,time\r\n"
+                              "1,192.0.2.1,12.063,reply,09:05:07.042\r\n"
+                              "2,198.51.100.1,,ttl_expired,\r\n"));
+}
+
+// A repeated trace's figures per hop: loss over the requests whose time-out
+// has passed, forwarding loss only where no later hop answered that cycle,
+// several addresses at one hop each with their own figures.
+TEST(HopStats, FiguresOfCycles) {
+  using S = TProbeState;
+  const auto answered = [](int hop, const char* from, double ms, THopMark mark = THopMark::None) {
+    return TCycleProbe{hop, S::Answered, QString::fromLatin1(from), ms, mark};
+  };
+  const auto silent = [](int hop, S state = S::TimedOut) { return TCycleProbe{hop, state}; };
+  // Hop 2 keeps quiet in cycle 2 while hop 3 answers (it only limits its
+  // answers); in cycle 3 nothing past hop 1 answers (lost on the way).
+  // Cycle 4 ends while hop 3's request is still in flight.
+  const std::vector<std::vector<TCycleProbe>> cycles = {
+      {answered(1, "198.51.100.1", 1.0), answered(2, "192.0.2.2", 10.0),
+       answered(3, "203.0.113.2", 20.0)},
+      {answered(1, "198.51.100.1", 3.0), silent(2), answered(3, "203.0.113.2", 22.0)},
+      {answered(1, "198.51.100.1", 2.0), silent(2), silent(3)},
+      {answered(1, "198.51.100.1", 2.0), answered(2, "198.18.0.2", 14.0), silent(3, S::InFlight)},
+  };
+  THopStats stats;
+  for (const auto& cycle : cycles) stats.AddCycle(cycle);
+  stats.SetName("192.0.2.2", "r2.example");
+  const std::vector<THopRow> rows = stats.Rows();
+  ASSERT_EQ(rows.size(), 5u);
+  const struct {
+    int Hop;
+    bool Responder;
+    const char* Address;
+    int Sent, Received;
+    std::optional<double> Loss, ForwardLoss, Last, Avg, Best, Worst, Jitter;
+  } want[] = {
+      {1, false, "198.51.100.1", 4, 4, 0.0, 0.0, 2.0, 2.0, 1.0, 3.0, 1.0},
+      {2, false, "", 4, 2, 50.0, 25.0, 14.0, 12.0, 10.0, 14.0, 4.0},
+      {2, true, "192.0.2.2", 0, 1, {}, {}, 10.0, 10.0, 10.0, 10.0, {}},
+      {2, true, "198.18.0.2", 0, 1, {}, {}, 14.0, 14.0, 14.0, 14.0, {}},
+      {3, false, "203.0.113.2", 3, 2, 100.0 / 3, 100.0 / 3, 22.0, 21.0, 20.0, 22.0, 2.0},
+  };
+  for (size_t i = 0; i < rows.size(); ++i) {
+    SCOPED_TRACE(i);
+    const THopRow& r = rows[i];
+    EXPECT_EQ(r.Hop, want[i].Hop);
+    EXPECT_EQ(r.Responder, want[i].Responder);
+    EXPECT_EQ(r.Address, QString::fromLatin1(want[i].Address));
+    EXPECT_EQ(r.Sent, want[i].Sent);
+    EXPECT_EQ(r.Received, want[i].Received);
+    const std::pair<std::optional<double>, std::optional<double>> figures[] = {
+        {r.LossPercent, want[i].Loss},  {r.ForwardLossPercent, want[i].ForwardLoss},
+        {r.LastMs, want[i].Last},       {r.AvgMs, want[i].Avg},
+        {r.BestMs, want[i].Best},       {r.WorstMs, want[i].Worst},
+        {r.JitterMs, want[i].Jitter}};
+    for (const auto& [got, expected] : figures) {
+      ASSERT_EQ(got.has_value(), expected.has_value());
+      if (got) EXPECT_NEAR(*got, *expected, 1e-9);
+    }
+  }
+  EXPECT_EQ(rows[2].Name, "r2.example");
+  EXPECT_EQ(rows[1].Responders, 2);
+  EXPECT_EQ(ForwardLossText(rows), "ホップ 2 から転送損失があります (25.0%)");
+  // The pane's lines line up: every figure column ends where its caption does.
+  const QByteArrayList lines = HopTableLines(rows);
+  ASSERT_EQ(lines.size(), 6);
+  const qsizetype end = lines[0].indexOf(ToSjis(u"送信")) + ToSjis(u"送信").size();
+  EXPECT_EQ(lines[1].mid(end - 1, 1), "4");
+  EXPECT_EQ(lines[3].indexOf("r2.example"), lines[0].indexOf(ToSjis(u"ホスト名")));
+  EXPECT_EQ(lines[3].indexOf("192.0.2.2"), lines[1].indexOf("198.51.100.1") + 2);
+  EXPECT_TRUE(lines[2].contains(ToSjis(u"(応答元 2)")));
+  // An unreachable destination is marked as mtr marks it, for either family.
+  stats.AddCycle({answered(1, "198.51.100.1", 1.0),
+                  answered(2, "192.0.2.2", 9.0, UnreachableMark(false, 13))});
+  EXPECT_EQ(HopRowCells(stats.Rows()[2])[1], "  192.0.2.2 !X");
+  EXPECT_EQ(HopMarkText(UnreachableMark(true, 0)), "!N");
+  EXPECT_EQ(HopMarkText(UnreachableMark(false, 1)), "!H");
+  EXPECT_EQ(FirstForwardLossHop({}), std::nullopt);
+  EXPECT_EQ(ForwardLossText({}), "転送パケットを失っているホップはありません");
 }
 
 // What the workers' results become in the statistics.

@@ -59,6 +59,9 @@ TSettings Sample() {
   s.FPingTTL = 30;
   s.FPingDontFragment = true;
   s.FTraceServers = {"198.51.100.7"};
+  s.FNsDnsServers = {"tls://dns.example", "192.0.2.53"};
+  s.FNsRecordType = "MX";
+  s.FNsTcp = s.FNsDnssec = true;
   s.FTraceTimeout = 2;
   s.FTraceStartHop = 3;
   s.FTraceMaxHop = 20;
