@@ -143,6 +143,13 @@ void TOstrekForm::ArrangeRelayPage(QComboBox* serv, QComboBox* req, QLabel* serv
   follow->adjustSize();
   SetTop(follow, Centre(follow, wall));
   SetLeft(follow, Right(wallBtn) + 20);
+  // "方式" on a row of its own: beside the check boxes it would leave the
+  // page of a large font.
+  WhoisProtocol_CB->adjustSize();
+  SetLeft(WhoisProtocol_CB, x);
+  SetTop(WhoisProtocol_CB, Next(wall));
+  AlignLabel(WhoisProtocol_LBL, x);
+  SetTop(WhoisProtocol_LBL, Centre(WhoisProtocol_LBL, WhoisProtocol_CB));
 }
 
 void TOstrekForm::ArrangePingPage() {

@@ -150,6 +150,8 @@ class TOstrekForm : public QMainWindow {
   QCheckBox *FngrWall_ChckB, *WhoisWall_ChckB, *PngDntFrg_ChckB, *TRReslvHost_ChckB, *ExAll_ChckB;
   QPushButton *FngrWall_Btn, *WhoisWall_Btn;
   QCheckBox* WhoisRefer_ChckB = nullptr;  // "参照先もたどる"
+  QComboBox* WhoisProtocol_CB = nullptr;  // "方式": whois, RDAP, 自動
+  QLabel* WhoisProtocol_LBL = nullptr;
   QCheckBox* TRRepeat_ChckB = nullptr;    // "繰り返す(&R)"
   QLabel* TRCycles_LBL = nullptr;         // "回数"
   QLineEdit* TRCycles_Edt = nullptr;
@@ -256,6 +258,7 @@ class TOstrekForm : public QMainWindow {
   };
   void BuildRelayPage(QWidget*& page, const char* name, const char* prefix,
                       const QString& serverCaption, TRelayControls controls);
+  void BuildWhoisProtocol();
   void BuildPingPage();
   void BuildTraceRoutePage();
   void BuildNsLookupPage();
@@ -273,6 +276,9 @@ class TOstrekForm : public QMainWindow {
   // The tools.
   void GoRelayTool(QComboBox* serverBox, QComboBox* request, QCheckBox* useRelay,
                    const QString& relay, const QString& tool, int port, QCheckBox* follow);
+  void GoRdap(QComboBox* request, QCheckBox* follow, int port);
+  // Under RDAP the server field is not used: it is disabled while idle.
+  void ShowWhoisProtocol();
   void GoPing();
   void GoTraceRoute();
   void GoNsLookup();

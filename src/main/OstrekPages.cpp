@@ -32,6 +32,7 @@ void TOstrekForm::BuildPages() {
   BuildRelayPage(Whois, "Whois", "Whois", QStringLiteral("Whoisサーバ"),
                  {&WhoisServ_CB, &WhoisReq_CB, &WhoisServ_Del, &WhoisReq_Del, &WhoisWall_ChckB,
                   &WhoisWall_Btn, &WhoisServ_LBL, &WhoisReq_LBL, &WhoisRefer_ChckB});
+  BuildWhoisProtocol();
   BuildPingPage();
   BuildTraceRoutePage();
   BuildNsLookupPage();
@@ -94,6 +95,20 @@ void TOstrekForm::BuildRelayPage(QWidget*& page, const char* name, const char* p
          ArrangeRelayPage(*c.Serv, *c.Req, *c.ServLbl, *c.ReqLbl, *c.ServDel, *c.ReqDel, *c.Wall,
                           *c.WallBtn, follow);
        }});
+}
+
+// "方式", in the order of TWhoisProtocol.
+void TOstrekForm::BuildWhoisProtocol() {
+  WhoisProtocol_CB = Named(new QComboBox(Whois), "WhoisProtocol_CB");
+  WhoisProtocol_CB->addItems(
+      {QStringLiteral("whois"), QStringLiteral("RDAP"), QStringLiteral("自動")});
+  WhoisProtocol_CB->adjustSize();
+  WhoisProtocol_LBL =
+      MakeLabel(Whois, "WhoisProtocol_LBL", QStringLiteral("方式"), WhoisProtocol_CB);
+  QWidget::setTabOrder(WhoisRefer_ChckB, WhoisProtocol_CB);
+  connect(WhoisProtocol_CB, &QComboBox::currentIndexChanged, this, [this] {
+    if (!FBusy) ShowWhoisProtocol();
+  });
 }
 
 void TOstrekForm::BuildPingPage() {

@@ -31,6 +31,7 @@
 #include "workers/PngThrd.h"
 #include "workers/RawPngThrd.h"
 #include "workers/RawTrsRteThrd.h"
+#include "workers/RdapThrd.h"
 #include "workers/TCPThrd.h"
 #include "workers/TrsCycleThrd.h"
 #include "workers/TrsRteThrd.h"
@@ -110,6 +111,10 @@ void TOstrekForm::WriteBackSpins() {
 void TOstrekForm::GoRelayTool(QComboBox* serverBox, QComboBox* request, QCheckBox* useRelay,
                               const QString& relay, const QString& tool, int port,
                               QCheckBox* follow) {
+  // Only the Whois page has referrals to follow, and the choice of protocol.
+  const auto protocol =
+      follow ? TWhoisProtocol(WhoisProtocol_CB->currentIndex()) : TWhoisProtocol::Whois;
+  if (protocol == TWhoisProtocol::Rdap) return GoRdap(request, follow, port);
   const std::optional<QString> server = TakeHost(serverBox, tool);
   if (!server) return;
   AddToHistory(request);
@@ -117,10 +122,29 @@ void TOstrekForm::GoRelayTool(QComboBox* serverBox, QComboBox* request, QCheckBo
   const QString via = useRelay->isChecked() ? relay : QString();
   const TRelayRoute route = RelayRoute(*server, query, via);
   TRun run(*this, RelayToolTitle(tool, route.Host, route.Sent));
-  if (follow && follow->isChecked())
+  if (protocol == TWhoisProtocol::Auto && !AutoKeepsPort43(query, !via.isEmpty()))
+    run.HandTo(new TRdapThread(NewChannel(), Lookups(), *server, query, via, port, false,
+                               follow->isChecked()));
+  else if (follow && follow->isChecked())
     run.HandTo(new TWhoisThread(NewChannel(), Lookups(), *server, query, via, port));
   else
     run.HandTo(new TTCPThread(NewChannel(), Lookups(), route.Host, ToSjis(route.Sent), port));
+}
+
+// The server field and the relay are not used: the bootstrap names the server.
+void TOstrekForm::GoRdap(QComboBox* request, QCheckBox* follow, int port) {
+  if (request->currentText().trimmed().isEmpty()) return;
+  AddToHistory(request);
+  const QString query = request->currentText();
+  TRun run(*this, QStringLiteral("Whois - RDAP - ") + query);
+  run.HandTo(new TRdapThread(NewChannel(), Lookups(), QString(), query, QString(), port, true,
+                             follow->isChecked()));
+}
+
+void TOstrekForm::ShowWhoisProtocol() {
+  const bool rdap = WhoisProtocol_CB->currentIndex() == int(TWhoisProtocol::Rdap);
+  WhoisServ_CB->setEnabled(!rdap);
+  WhoisServ_Del->setEnabled(!rdap);
 }
 
 void TOstrekForm::GoPing() {
@@ -291,5 +315,6 @@ void TOstrekForm::EnableInputs() {
   for (QWidget* w : PageControls()) w->setEnabled(true);
   FngrWall_ChckB->setEnabled(!FFingerRelay.isEmpty());
   WhoisWall_ChckB->setEnabled(!FWhoisRelay.isEmpty());
+  ShowWhoisProtocol();
   ActivePage().MainField->setFocus(Qt::OtherFocusReason);
 }

@@ -103,6 +103,8 @@ void TOstrekForm::ApplySettings(const TSettings& s) {
   FngrWall_ChckB->setEnabled(!FFingerRelay.isEmpty());
   WhoisWall_ChckB->setEnabled(!FWhoisRelay.isEmpty());
   (s.FHttpGet ? HTTPGET_RBTN : HTTPHEAD_RBTN)->setChecked(true);
+  WhoisProtocol_CB->setCurrentIndex(int(s.FWhoisProtocol));
+  ShowWhoisProtocol();
   NsPage->Apply(s);
   FFolder = s.FFolder;
   Clear_ChckM->setChecked(s.FClear);
@@ -132,6 +134,7 @@ TSettings TOstrekForm::CollectSettings() const {
   s.FWhoisRelay = FWhoisRelay;
   s.FHttpHead = HTTPHEAD_RBTN->isChecked();
   s.FHttpGet = HTTPGET_RBTN->isChecked();
+  s.FWhoisProtocol = TWhoisProtocol(WhoisProtocol_CB->currentIndex());
   NsPage->Collect(s);
   s.FFolder = FFolder;
   s.FClear = Clear_ChckM->isChecked();

@@ -172,6 +172,8 @@ void ReadNumbers(TReader& reader, TSettings& s) {
 
 void ReadToolSwitches(TReader& reader, TSettings& s) {
   s.FWhoisFollowReferral = reader.Boolean(Whois, QStringLiteral("FollowReferral"), false);
+  s.FWhoisProtocol =
+      WhoisProtocolOfKey(reader.String(Whois, QStringLiteral("Protocol"), QString()));
   s.FPingDontFragment = reader.Boolean(Ping, QStringLiteral("DntFlag"), false);
   s.FTraceResolveHosts = reader.Boolean(TraceRoute, QStringLiteral("ResolvHN"), false);
   s.FTraceRepeat = reader.Boolean(TraceRoute, QStringLiteral("Repeat"), false);
@@ -250,8 +252,17 @@ void WriteWhileOn(TSettingsStore& store, const QString& section, const QString& 
     store.DeleteKey(section, key);
 }
 
+void WriteWhoisProtocol(TSettingsStore& store, TWhoisProtocol protocol) {
+  const QString key = QStringLiteral("Protocol");
+  if (protocol == TWhoisProtocol::Whois)
+    store.DeleteKey(Whois, key);
+  else
+    store.WriteString(Whois, key, WhoisProtocolKey(protocol));
+}
+
 void WriteToolValues(TSettingsStore& store, const TSettings& s) {
   WriteWhileOn(store, Whois, QStringLiteral("FollowReferral"), s.FWhoisFollowReferral);
+  WriteWhoisProtocol(store, s.FWhoisProtocol);
   WriteInteger(store, Ping, QStringLiteral("Timeout"), s.FPingTimeout);
   WriteInteger(store, Ping, QStringLiteral("ReqNum"), s.FPingReqNum);
   WriteInteger(store, Ping, QStringLiteral("Delay"), s.FPingDelay);

@@ -2,6 +2,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "common/RdapQuery.h"
 #include "common/ToolValues.h"
 
 class TSettingsStore;
@@ -51,6 +52,9 @@ struct TSettings {
   QString FWhoisRelay;                // "Whois"/"FireWall"
   bool FWhoisWall = false;            // "Whois"/"EnableWall"
   bool FWhoisFollowReferral = false;  // "Whois"/"FollowReferral"
+  // "Whois"/"Protocol": "rdap" or "auto"; whois is never written, so the
+  // files of users who keep it stay as they were.
+  TWhoisProtocol FWhoisProtocol = TWhoisProtocol::Whois;
 
   QStringList FPingServers;                     // "Ping"/"Server0"..
   int FPingTimeout = PingTimeoutValue.Default;  // "Ping"/"Timeout", seconds

@@ -119,14 +119,14 @@ bool TQueryThread::LookupAddr(const TNetAddress& addr, THostEntry* entry) {
   return FLookup.LookupAddr(addr, entry) == TLookupEnd::Found;
 }
 
-std::optional<TTarget> TQueryThread::ResolveTarget(const QString& host) {
+std::optional<TTarget> TQueryThread::ResolveTarget(const QString& host, bool report) {
   TTarget target;
   if (const auto addr = ParseHostAddress(host)) {
     target.Addresses = {*addr};
     return target;
   }
   THostEntry entry;
-  if (!LookupHost(host, true, &entry) || entry.Addresses.isEmpty()) return std::nullopt;
+  if (!LookupHost(host, report, &entry) || entry.Addresses.isEmpty()) return std::nullopt;
   target.Addresses = AddressesInUseOrder(entry.Addresses, FPreferIPv6);
   target.HostText = entry.OfficialName;
   return target;

@@ -47,10 +47,10 @@ class TQueryThread : public QThread {
   bool LookupHost(const QString& name, bool report, THostEntry* entry);
   // The same for the name of an address, without a line.
   bool LookupAddr(const TNetAddress& addr, THostEntry* entry);
-  // The run's target: an address as it is, a name through a lookup with
-  // report on, its addresses in the order the user prefers. Nothing when
-  // the lookup failed or the run was stopped.
-  std::optional<TTarget> ResolveTarget(const QString& host);
+  // The run's target: an address as it is, a name through a lookup (with
+  // report on unless told), its addresses in the order the user prefers.
+  // Nothing when the lookup failed or the run was stopped.
+  std::optional<TTarget> ResolveTarget(const QString& host, bool report = true);
 
   // What the status bar shows once the run has finished (it is cleared
   // otherwise): why the run could not do its work.

@@ -180,6 +180,11 @@ QString TlsSetupReason(TTlsSetupFault fault) {
                                        : QStringLiteral("接続先のアドレスを証明書と照合できません");
 }
 
+QString TlsSessionVerdict(SSL* ssl, const QList<long>& problems) {
+  STACK_OF(X509)* chain = SSL_get_peer_cert_chain(ssl);
+  return TlsVerdictLine(problems, chain ? sk_X509_num(chain) : 0);
+}
+
 QStringList TlsSessionReport(SSL* ssl, const QList<long>& problems) {
   QStringList lines;
   lines << QStringLiteral("TLS: ") + QString::fromLatin1(SSL_get_version(ssl)) +
@@ -189,6 +194,6 @@ QStringList TlsSessionReport(SSL* ssl, const QList<long>& problems) {
   const int sent = chain ? sk_X509_num(chain) : 0;
   for (int i = 0; i < sent; ++i) AddCertificate(lines, sk_X509_value(chain, i), i + 1, i == 0);
   if (sent == 0) lines << QStringLiteral("証明書: なし");
-  lines << TlsVerdictLine(problems, sent);
+  lines << TlsSessionVerdict(ssl, problems);
   return lines;
 }

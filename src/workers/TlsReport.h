@@ -32,6 +32,10 @@ QString TlsHandshakeLine(const QString& reason);
 enum class TTlsSetupFault { Name, PeerAddress };
 QString TlsSetupReason(TTlsSetupFault fault);
 
+// The verdict line of an established session: TlsVerdictLine for the
+// certificates the server sent.
+QString TlsSessionVerdict(SSL* ssl, const QList<long>& problems);
+
 // The report of an established session, verdict last: protocol and cipher
 // suite, each certificate the server sent (the server's own in full), the
 // verdict on the problems the check found (X509_V_ERR_*).

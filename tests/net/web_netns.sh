@@ -18,6 +18,12 @@
 # name, any other Host to the default site.
 # Every page answers "<site> Host=<the request's Host header>"; /big.txt is
 # a file of WEB_BIG_MB megabytes (default 1) on chain.srv.test and site1.
+# RDAP, with the intermediate: a1.srv.test 127.0.1.9, a registry under
+# /rdap/ (example.com with a related link to the registrar's record, the
+# network 192.0.2.1, AS64500, redirects moved.com and loop.com, 429 busy.com,
+# notjson.com, deep.com, a 10 MB big.com, slow.com trickling it) and IANA's
+# place under /bootstrap/ (dns.json naming com and net); a2.srv.test
+# 127.0.1.10, the registrar, with a redacted registrant.
 # Given to COMMAND: WEB_CERTS (the certificates' directory, ca.crt the root).
 set -u
 HARNESS=web_netns.sh
@@ -49,6 +55,44 @@ make_files() {
   mkdir -p "$WORK/www"
   local line='0123456789 The quick brown fox jumps over the lazy dog 0123456789 abcdefghij'
   yes "$line" | head -n $((${WEB_BIG_MB:-1} * 1000000 / 78)) | sed 's/$/\r/' >"$WORK/www/big.txt"
+  rdap_files
+}
+
+rdap_files() {
+  local r=$WORK/rdap/rdap d=$WORK/rdap/rdap/domain reg=$WORK/rdap2/rdap/domain
+  mkdir -p "$d" "$r/ip" "$r/autnum" "$reg" "$WORK/rdap/bootstrap"
+  local ns='"nameservers":[{"ldhName":"NS1.EXAMPLE.COM"}]'
+  echo '{"objectClassName":"domain","ldhName":"EXAMPLE.COM","status":["active"],'"$ns"',
+    "events":[{"eventAction":"registration","eventDate":"1995-08-14T04:00:00Z"}],
+    "links":[{"rel":"related","type":"application/rdap+json","href":"https://a2.srv.test/rdap/domain/EXAMPLE.COM"}]}' >"$d/example.com"
+  echo '{"objectClassName":"domain","ldhName":"EXAMPLE.COM",'"$ns"',
+    "entities":[{"roles":["registrant"],"vcardArray":["vcard",[["fn",{},"text",""],["org",{},"text","Example\u001b]0;x\u0007 Inc"]]]}],
+    "redacted":[{"name":{"type":"Registrant Email"}}]}' >"$reg/EXAMPLE.COM"
+  echo '{"objectClassName":"ip network","startAddress":"192.0.2.0","endAddress":"192.0.2.255","name":"TEST-NET-1"}' >"$r/ip/192.0.2.1"
+  echo '{"objectClassName":"autnum","startAutnum":64496,"endAutnum":64511,"name":"DOC-ASN"}' >"$r/autnum/64500"
+  echo '<html>busy</html>' >"$d/notjson.com"
+  printf '%*s' 3000 '' | tr ' ' '[' >"$d/deep.com"
+  { printf '{"objectClassName":"domain","remarks":[{"description":["'; head -c 10000000 /dev/zero | tr '\0' a
+    printf '"]}]}'; } >"$d/big.com"
+  echo '{"publication":"2099-06-01T00:00:00Z","services":[[["com","net"],["https://a1.srv.test/rdap/"]]]}' >"$WORK/rdap/bootstrap/dns.json"
+}
+
+rdap_site() {
+  cat <<EOF
+  server {
+    listen $1:443 ssl;
+    server_name $2;
+    ssl_certificate $WORK/certs/valid.full;
+    ssl_certificate_key $WORK/certs/valid.key;
+    root $WORK/$3;
+    default_type application/rdap+json;
+    location = /rdap/domain/moved.com { return 301 /rdap/hop/moved.com; }
+    location = /rdap/hop/moved.com { return 307 https://a2.srv.test/rdap/domain/EXAMPLE.COM; }
+    location = /rdap/domain/loop.com { return 302 /rdap/domain/loop.com; }
+    location = /rdap/domain/busy.com { add_header Retry-After 30 always; return 429; }
+    location = /rdap/domain/slow.com { alias $WORK/rdap/rdap/domain/big.com; limit_rate 2k; }
+  }
+EOF
 }
 
 # tls_site ADDRESS NAME CERTIFICATE KEY PROTOCOLS
@@ -104,6 +148,8 @@ EOF
   tls_site 127.0.1.6 notyet.srv.test notyet.full notyet
   tls_site 127.0.1.7 wrong.srv.test wrongname.full wrongname
   tls_site 127.0.1.8 selfsigned.srv.test selfsigned.crt selfsigned
+  rdap_site 127.0.1.9 a1.srv.test rdap
+  rdap_site 127.0.1.10 a2.srv.test rdap2
   plain_site default default_server
   plain_site site1.srv.test
   plain_site site2.srv.test
@@ -114,7 +160,7 @@ EOF
 wait_listening() {
   local i
   for ((i = 0; i < 100; i++)); do
-    [[ $(ss -Hltn 'sport = :443' | wc -l) -ge 8 ]] && ss -Hltn 'sport = :8080' | grep -q . && return 0
+    [[ $(ss -Hltn 'sport = :443' | wc -l) -ge 10 ]] && ss -Hltn 'sport = :8080' | grep -q . && return 0
     kill -0 "$NGINX_PID" 2>/dev/null || return 1
     sleep 0.05
   done

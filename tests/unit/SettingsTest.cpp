@@ -50,6 +50,7 @@ TSettings Sample() {
   s.FWhoisRequests = {"ソフト", " blank ends "};
   s.FWhoisRelay = "wall";
   s.FWhoisFollowReferral = true;
+  s.FWhoisProtocol = TWhoisProtocol::Auto;
   s.FPingServers = {"192.0.2.1"};
   s.FPingTimeout = 9;
   s.FPingReqNum = 3;
