@@ -1,5 +1,7 @@
 #include "common/PingStats.h"
 
+#include <QDateTime>
+
 #include <algorithm>
 #include <cmath>
 
@@ -92,7 +94,10 @@ QByteArray SamplesCsv(const std::vector<TPingSample>& samples, bool withTime) {
   for (const TPingSample& s : samples) {
     csv += QByteArray::number(s.Number) + ',' + CsvField(s.Address) + ',' + CsvMs(s.RoundTripMs) +
            ',' + SampleKindName(s.Kind);
-    if (withTime) csv += ',' + s.SentAt.toString(QStringLiteral("HH:mm:ss.zzz")).toLatin1();
+    if (withTime && s.SentAtMs)
+      csv += ',' + QDateTime::fromMSecsSinceEpoch(s.SentAtMs).toString(QStringLiteral("HH:mm:ss.zzz")).toLatin1();
+    else if (withTime)
+      csv += ',';
     csv += "\r\n";
   }
   return csv;

@@ -3,7 +3,6 @@
 // workers decided it, and what they add up to. Pure; the panel shows them.
 #include <QByteArray>
 #include <QString>
-#include <QTime>
 #include <optional>
 #include <vector>
 
@@ -15,7 +14,10 @@ struct TPingSample {
   QString Address;                 // who answered, or whom we asked; empty when nobody is known
   std::optional<double> RoundTripMs;  // a reply's round-trip time, as finely as measured
   TSampleKind Kind = TSampleKind::Reply;
-  QTime SentAt;  // the time of day the request went out; invalid when not known
+  // When the request went out, ms since the epoch (0: not known). The time of
+  // day is worked out where it is shown: a worker never asks for the time
+  // zone, which the C library reads unguarded.
+  qint64 SentAtMs = 0;
   bool operator==(const TPingSample&) const = default;
 };
 

@@ -1,5 +1,6 @@
 #include "workers/IcmpThread.h"
 
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <cerrno>
 
@@ -103,7 +104,7 @@ TLinkResult TIcmpThread::SendRawRequest(quint32 sequence, int hopLimit, bool don
   probe.DataSize = FDataSize;
   probe.HopLimit = hopLimit;
   probe.DontFragment = dontFragment;
-  FSentAt = QTime::currentTime();
+  FSentAtMs = QDateTime::currentMSecsSinceEpoch();
   const TLinkResult result = FRawLink->Send(probe);
   if (result == TLinkResult::Lost) LinkLost();
   return result;
@@ -179,7 +180,7 @@ TServiceAnswer TIcmpThread::SendServiceEcho(int ttl, bool dontFragment, int time
   TIpOptionInformation options;
   options.Ttl = quint8(ttl);
   options.Flags = dontFragment ? IpFlagDontFragment : 0;
-  FSentAt = QTime::currentTime();
+  FSentAtMs = QDateTime::currentMSecsSinceEpoch();
   return FServiceLink->Echo(FTarget, FRequest, options, FReceive, quint32(timeoutMs));
 }
 
@@ -212,7 +213,7 @@ void TIcmpThread::SyncReply(int number, const TNetAddress& addr, int ms) {
 
 void TIcmpThread::SyncResult(int number, TSampleKind kind, const TNetAddress& addr,
                              std::optional<double> ms) {
-  SyncSample({number, Known(addr) ? addr.ToString() : QString(), ms, kind, FSentAt});
+  SyncSample({number, Known(addr) ? addr.ToString() : QString(), ms, kind, FSentAtMs});
 }
 
 bool TIcmpThread::Known(const TNetAddress& addr) {

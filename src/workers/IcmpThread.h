@@ -132,5 +132,5 @@ class TIcmpThread : public TQueryThread {
   int FAddressWidth = IPv4AddressWidth;
   std::vector<quint8> FRequest;
   std::vector<quint8> FReceive;
-  QTime FSentAt;
+  qint64 FSentAtMs = 0;
 };

@@ -65,7 +65,7 @@ TEST_P(TIcmp6Workers, PingOfTheTargetGivesReplyLinesAndSamples) {
   for (int n = 1; n <= 2; ++n) ExpectTimeLine(pane[n], n, target, int(target.size()));
   for (const TPingSample& s : FSamples)
     EXPECT_EQ(s, (TPingSample{s.Number, QString::fromLatin1(target), s.RoundTripMs,
-                              TSampleKind::Reply, s.SentAt}));
+                              TSampleKind::Reply, s.SentAtMs}));
   EXPECT_EQ(FSamples.size(), 2);
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QDateTime>
+
 #include "common/HopStats.h"
 #include "common/PingStats.h"
 #include "common/SjisText.h"
@@ -110,7 +112,8 @@ TEST(PingStats, FiguresOfARun) {
 // day each request went out.
 TEST(PingStats, CsvHasAHeaderAndOneRowPerRequest) {
   TPingStats stats;
-  stats.Add({1, "192.0.2.1", 12.0625, K::Reply, QTime(9, 5, 7, 42)});
+  stats.Add({1, "192.0.2.1", 12.0625, K::Reply,
+             QDateTime(QDate(2026, 12, 8), QTime(9, 5, 7, 42)).toMSecsSinceEpoch()});
   stats.Add({2, "198.51.100.1", std::nullopt, K::TtlExpired});
   stats.Add({3, "", std::nullopt, K::TimedOut});
   stats.Add({4, "a,\"b\"", std::nullopt, K::Unreachable});
