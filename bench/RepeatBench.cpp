@@ -5,20 +5,16 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <cstdio>
 
 #include "StallMeter.h"
 #include "TestStores.h"
 #include "common/HopStats.h"
-#include "common/ProgramDir.h"
 #include "common/SjisText.h"
 #include "main/OstrekMain.h"
-#include "settings/SettingsStore.h"
 #include "widgets/GraphPanel.h"
 #include "widgets/UpDown.h"
 
@@ -28,10 +24,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: RepeatBench HOST CYCLES [service]\n");
     return 2;
   }
-  QTemporaryDir settings;  // never the user's own settings
-  MarkPortable(settings.path());
-  SetProgramDir(settings.path());
-  SetUserStorePath(QDir(settings.path()).filePath("Ostrekon.conf"));
+  IsolateSettingsStores();  // never the user's own settings
   TOstrekForm form{TFormDeps{}};
   form.resize(900, 700);
   form.show();
