@@ -71,14 +71,16 @@ nghttp2_session* NewSession(TStream* stream) {
   return session;
 }
 
-// Everything nghttp2 has to send, written to the link.
+// Everything nghttp2 has to send, written to the link in one piece: the
+// preface, settings, headers and body of a request leave as one record.
 bool Flush(nghttp2_session* session, TTlsLink& link) {
+  QByteArray out;
   for (;;) {
     const uint8_t* data = nullptr;
     const ssize_t n = nghttp2_session_mem_send(session, &data);
     if (n < 0) return false;
-    if (n == 0) return true;
-    if (!link.Write(QByteArray::fromRawData(reinterpret_cast<const char*>(data), n))) return false;
+    if (n == 0) return out.isEmpty() || link.Write(out);
+    out.append(reinterpret_cast<const char*>(data), n);
   }
 }
 

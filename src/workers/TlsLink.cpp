@@ -1,6 +1,8 @@
 #include "workers/TlsLink.h"
 
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
@@ -18,18 +20,47 @@
 #include "workers/TlsReport.h"
 
 namespace {
-std::mutex TrustLock;
-QString TrustFile;  // empty: the system's trust store
+int NoteVerifyProblem(int ok, X509_STORE_CTX* store);
 
-QString TrustFileNow() {
-  std::lock_guard lock(TrustLock);
-  return TrustFile;
+// One client context serves every session: loading the system's trust
+// store takes some 20 ms, which each connection would otherwise pay anew.
+// It is built on first use, and again after the trust file has changed.
+struct TSharedContext {
+  std::mutex Lock;
+  QString TrustFile;  // empty: the system's trust store
+  SSL_CTX* Ctx = nullptr;
+};
+
+TSharedContext& Shared() {
+  static TSharedContext shared;
+  return shared;
 }
 
-bool LoadTrust(SSL_CTX* ctx) {
-  const QString trust = TrustFileNow();
-  if (trust.isEmpty()) return SSL_CTX_set_default_verify_paths(ctx) == 1;
-  return SSL_CTX_load_verify_locations(ctx, trust.toLocal8Bit().constData(), nullptr) == 1;
+SSL_CTX* NewContext(const QString& trust) {
+  SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
+  const bool loaded =
+      ctx && (trust.isEmpty()
+                  ? SSL_CTX_set_default_verify_paths(ctx) == 1
+                  : SSL_CTX_load_verify_locations(ctx, trust.toLocal8Bit().constData(), nullptr) == 1);
+  if (!loaded) {
+    SSL_CTX_free(ctx);
+    return nullptr;
+  }
+  // The verdict is reported, not enforced: the request carries no secret.
+  SSL_CTX_set_verify(ctx, SSL_VERIFY_NONE, NoteVerifyProblem);
+  // HTTP/1.0 ends the reply by closing; many servers skip close_notify.
+  SSL_CTX_set_options(ctx, SSL_OP_IGNORE_UNEXPECTED_EOF);
+  return ctx;
+}
+
+// The shared context with a reference of the caller's own; nullptr when it
+// cannot be built (the library's error is queued on this thread).
+SSL_CTX* TakeContext() {
+  TSharedContext& shared = Shared();
+  std::lock_guard lock(shared.Lock);
+  if (!shared.Ctx) shared.Ctx = NewContext(shared.TrustFile);
+  if (shared.Ctx) SSL_CTX_up_ref(shared.Ctx);
+  return shared.Ctx;
 }
 
 // OpenSSL writes with write(), which raises SIGPIPE when the peer has gone.
@@ -70,24 +101,29 @@ int NoteVerifyProblem(int ok, X509_STORE_CTX* store) {
 }  // namespace
 
 void TTlsLink::SetTrustFile(const QString& path) {
-  std::lock_guard lock(TrustLock);
-  TrustFile = path;
+  TSharedContext& shared = Shared();
+  std::lock_guard lock(shared.Lock);
+  shared.TrustFile = path;
+  // Sessions still open keep their own reference.
+  SSL_CTX_free(shared.Ctx);
+  shared.Ctx = nullptr;
 }
 
 TTlsLink::TTlsLink(int fd, const QString& host, TWait wait) : FWait(std::move(wait)) {
   BlockSigPipeOnThisThread();
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+  // A handshake's last flight and the request that follows it go out as
+  // two small writes: with Nagle's wait the second would sit until the
+  // server's delayed acknowledgement, some 40 ms on every connection.
+  const int on = 1;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
   FSetUpFailure = SetUp(fd, host);
 }
 
 std::optional<QString> TTlsLink::SetUp(int fd, const QString& host) {
   ERR_clear_error();
-  FCtx = SSL_CTX_new(TLS_client_method());
-  if (!FCtx || !LoadTrust(FCtx)) return WithLibraryText(TlsHandshakeReason(-1), TakeLastError());
-  // The verdict is reported, not enforced: the request carries no secret.
-  SSL_CTX_set_verify(FCtx, SSL_VERIFY_NONE, NoteVerifyProblem);
-  // HTTP/1.0 ends the reply by closing; many servers skip close_notify.
-  SSL_CTX_set_options(FCtx, SSL_OP_IGNORE_UNEXPECTED_EOF);
+  FCtx = TakeContext();
+  if (!FCtx) return WithLibraryText(TlsHandshakeReason(-1), TakeLastError());
   FSsl = SSL_new(FCtx);
   if (!FSsl || SSL_set_fd(FSsl, fd) != 1 || SSL_set_app_data(FSsl, &FProblems) != 1)
     return WithLibraryText(TlsHandshakeReason(-1), TakeLastError());
@@ -155,6 +191,14 @@ bool TTlsLink::WaitFor(int rc) {
   if (error == SSL_ERROR_WANT_READ) events = POLLIN;
   if (error == SSL_ERROR_WANT_WRITE) events = POLLOUT;
   if (events == 0) return false;
+  if (events == POLLIN) {
+    // Acknowledged at once: a server that sends its session tickets and then
+    // its answer would otherwise hold the answer (Nagle) until our delayed
+    // acknowledgement, some 40 ms later. The kernel clears this after a
+    // while, so it is asked again before each wait for data.
+    const int on = 1;
+    ::setsockopt(SSL_get_fd(FSsl), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+  }
   if (!FWait(events)) {
     FStopped = true;
     return false;
