@@ -1,9 +1,11 @@
 #include "platform/SockAddr.h"
 
 #include <arpa/inet.h>
+#include <sys/socket.h>
 #include <net/if.h>
 #include <netinet/in.h>
 
+#include <cerrno>
 #include <cstring>
 
 int SocketFamily(const TNetAddress& address) {
@@ -57,4 +59,13 @@ std::optional<quint32> InterfaceScopeId(QStringView name) {
 
 std::optional<TNetAddress> ParseHostAddress(QStringView text) {
   return TNetAddress::Parse(text, InterfaceScopeId);
+}
+
+std::optional<TAddressPort> PeerOf(int fd) {
+  TSockAddr peer;
+  peer.Length = sizeof peer.Storage;
+  if (::getpeername(fd, peer.Get(), &peer.Length) != 0) return std::nullopt;
+  std::optional<TAddressPort> at = FromSockAddr(peer.Get(), peer.Length);
+  if (!at) errno = EAFNOSUPPORT;
+  return at;
 }

@@ -31,6 +31,8 @@ struct TAddressPort {
   quint16 Port = 0;  // host byte order
 };
 std::optional<TAddressPort> FromSockAddr(const sockaddr* addr, socklen_t length);
+// The peer a socket is connected to; nothing (errno says why) otherwise.
+std::optional<TAddressPort> PeerOf(int fd);
 
 // The scope id of an interface name (if_nametoindex); nothing when there is
 // no such interface.

@@ -37,10 +37,7 @@ QString TruncatedLine() {
 
 // The server as the connected socket has it.
 QString PeerText(int fd) {
-  TSockAddr peer;
-  peer.Length = sizeof peer.Storage;
-  if (::getpeername(fd, peer.Get(), &peer.Length) != 0) return QString();
-  const std::optional<TAddressPort> at = FromSockAddr(peer.Get(), peer.Length);
+  const std::optional<TAddressPort> at = PeerOf(fd);
   return at ? DnsServerText(at->Address.ToString(), at->Port) : QString();
 }
 
@@ -221,6 +218,7 @@ TDnsQueryThread::TReply TDnsQueryThread::ExchangeTls(const QByteArray& query,
     });
     if (FAsk.Server.Transport == TDnsTransport::Https && link.Session())
       SSL_set_alpn_protos(link.Session(), DohAlpn, sizeof DohAlpn);
+    link.ResumeSessions();
     TalkTls(link, query, reply);
   }
   CloseSocket(fd, token);

@@ -12,8 +12,12 @@
 #include <sys/socket.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
+#include <ctime>
 #include <mutex>
+
+#include <QHash>
 
 #include "common/Idn.h"
 #include "platform/SockAddr.h"
@@ -62,6 +66,57 @@ SSL_CTX* TakeContext() {
   if (shared.Ctx) SSL_CTX_up_ref(shared.Ctx);
   return shared.Ctx;
 }
+
+// Sessions kept for resumption, by server (name, address and port), each
+// with what the check of its full handshake found: a resumed handshake
+// checks nothing, the verdict is the one the server earned then. A session
+// is handed out once, as TLS 1.3 wants, and the connection that used it
+// keeps its own successor.
+class TSessionBook {
+ public:
+  struct TEntry {
+    SSL_SESSION* Session = nullptr;
+    QList<long> Problems;
+    quint64 Stored = 0;
+  };
+
+  static TSessionBook& Instance() {
+    static TSessionBook book;
+    return book;
+  }
+
+  // The session kept for key, still within its lifetime; empty otherwise.
+  TEntry Take(const QByteArray& key) {
+    std::lock_guard lock(FLock);
+    TEntry entry = FEntries.take(key);
+    if (entry.Session &&
+        std::time(nullptr) >= SSL_SESSION_get_time(entry.Session) + SSL_SESSION_get_timeout(entry.Session)) {
+      SSL_SESSION_free(entry.Session);
+      entry.Session = nullptr;
+    }
+    return entry;
+  }
+
+  // Keeps session (the book takes the reference), the oldest going first
+  // once the book is full.
+  void Keep(const QByteArray& key, SSL_SESSION* session, const QList<long>& problems) {
+    std::lock_guard lock(FLock);
+    if (TEntry old = FEntries.take(key); old.Session) SSL_SESSION_free(old.Session);
+    if (FEntries.size() >= Capacity) {
+      auto oldest = std::min_element(FEntries.begin(), FEntries.end(),
+                                     [](const TEntry& a, const TEntry& b) { return a.Stored < b.Stored; });
+      SSL_SESSION_free(oldest->Session);
+      FEntries.erase(oldest);
+    }
+    FEntries.insert(key, {session, problems, ++FCount});
+  }
+
+ private:
+  static constexpr qsizetype Capacity = 32;
+  std::mutex FLock;
+  QHash<QByteArray, TEntry> FEntries;
+  quint64 FCount = 0;
+};
 
 // OpenSSL writes with write(), which raises SIGPIPE when the peer has gone.
 // The worker's thread ends with its run, so blocking the signal there for
@@ -117,6 +172,7 @@ TTlsLink::TTlsLink(int fd, const QString& host, TWait wait) : FWait(std::move(wa
   // server's delayed acknowledgement, some 40 ms on every connection.
   const int on = 1;
   ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  FHost = host;
   FSetUpFailure = SetUp(fd, host);
 }
 
@@ -154,19 +210,28 @@ std::optional<QString> TTlsLink::CheckName(QString name) {
 // "fe80::1%lo"), which the library's own parser reads otherwise or not at
 // all. A mapped IPv4 peer is checked as the IPv4 address it is.
 std::optional<QString> TTlsLink::CheckPeerAddress(int fd) {
-  TSockAddr peer;
-  peer.Length = sizeof peer.Storage;
-  if (::getpeername(fd, peer.Get(), &peer.Length) != 0)
+  const std::optional<TAddressPort> connected = PeerOf(fd);
+  if (!connected)
     return TlsSetupReason(TTlsSetupFault::PeerAddress) +
            QStringLiteral(" (%1)").arg(QString::fromLatin1(strerrorname_np(errno)));
-  const std::optional<TAddressPort> connected = FromSockAddr(peer.Get(), peer.Length);
-  if (!connected) return TlsSetupReason(TTlsSetupFault::PeerAddress);
   // The 16 bytes hold an IPv4 address in its mapped form: the last four.
   const size_t size = connected->Address.IsIPv4() ? 4 : 16;
   const quint8* bytes = connected->Address.Bytes().data() + 16 - size;
   if (X509_VERIFY_PARAM_set1_ip(SSL_get0_param(FSsl), bytes, size) != 1)
     return WithLibraryText(TlsSetupReason(TTlsSetupFault::PeerAddress), TakeLastError());
   return std::nullopt;
+}
+
+void TTlsLink::ResumeSessions() {
+  if (!FSsl || FSetUpFailure) return;
+  const std::optional<TAddressPort> at = PeerOf(SSL_get_fd(FSsl));
+  if (!at) return;
+  FSessionKey = FHost.toUtf8() + '\n' + at->Address.ToString().toLatin1() + '\n' +
+                QByteArray::number(at->Port);
+  TSessionBook::TEntry kept = TSessionBook::Instance().Take(FSessionKey);
+  if (!kept.Session) return;
+  if (SSL_set_session(FSsl, kept.Session) == 1) FKeptProblems = kept.Problems;
+  SSL_SESSION_free(kept.Session);
 }
 
 QList<long> TTlsLink::VerifyProblems() const {
@@ -177,12 +242,24 @@ QList<long> TTlsLink::VerifyProblems() const {
 }
 
 TTlsLink::~TTlsLink() {
+  KeepSession();
   if (FSsl) {
     // A close_notify if the socket takes it now; no wait for the answer.
     if (!FStopped && SSL_is_init_finished(FSsl)) SSL_shutdown(FSsl);
     SSL_free(FSsl);
   }
   SSL_CTX_free(FCtx);
+}
+
+// After the exchange, when the server's tickets have been read: the session
+// this connection ends with, for the next one to the same server.
+void TTlsLink::KeepSession() {
+  if (FSessionKey.isEmpty() || FStopped || !SSL_is_init_finished(FSsl)) return;
+  SSL_SESSION* session = SSL_get1_session(FSsl);
+  if (session && SSL_SESSION_is_resumable(session))
+    TSessionBook::Instance().Keep(FSessionKey, session, VerifyProblems());
+  else
+    SSL_SESSION_free(session);
 }
 
 bool TTlsLink::WaitFor(int rc) {
@@ -211,7 +288,10 @@ std::optional<QString> TTlsLink::Handshake() {
   ERR_clear_error();
   for (;;) {
     const int rc = SSL_connect(FSsl);
-    if (rc == 1) return std::nullopt;
+    if (rc == 1) {
+      if (SSL_session_reused(FSsl)) FProblems = FKeptProblems;
+      return std::nullopt;
+    }
     const int error = SSL_get_error(FSsl, rc);
     if (WaitFor(rc)) continue;
     if (FStopped) return std::nullopt;
@@ -245,3 +325,5 @@ qsizetype TTlsLink::Read(char* buffer, qsizetype size) {
     }
   }
 }
+
+bool TTlsLink::Resumed() const { return FSsl && SSL_session_reused(FSsl); }

@@ -30,6 +30,14 @@ class TTlsLink {
   TTlsLink(const TTlsLink&) = delete;
   TTlsLink& operator=(const TTlsLink&) = delete;
 
+  // Before the handshake: offers the session kept from the last connection
+  // to the same server (name, address and port), and keeps this one's for
+  // the next. A resumed session skips the certificate check and reports the
+  // verdict of its full handshake, so this is for DNS exchanges alone: the
+  // HTTP tool's certificate report wants the server's own handshake.
+  void ResumeSessions();
+  bool Resumed() const;
+
   // The handshake. Nothing when it succeeded or was stopped (Stopped()
   // tells); otherwise the line's reason for the failure.
   std::optional<QString> Handshake();
@@ -54,6 +62,7 @@ class TTlsLink {
   std::optional<QString> CheckPeerAddress(int fd);
   // Serves SSL_ERROR_WANT_READ/WRITE of rc; false when the call is over.
   bool WaitFor(int rc);
+  void KeepSession();
 
   SSL_CTX* FCtx = nullptr;
   SSL* FSsl = nullptr;
@@ -61,4 +70,7 @@ class TTlsLink {
   bool FStopped = false;
   std::optional<QString> FSetUpFailure;
   QList<long> FProblems;  // filled by the check as it goes
+  QString FHost;
+  QByteArray FSessionKey;     // set when sessions are resumed
+  QList<long> FKeptProblems;  // the offered session's verdict
 };

@@ -1,6 +1,12 @@
 // NS Lookup's record types, servers and transports through the window,
 // against the test bed of dnsbed_netns.sh; every answer compared with what
 // dig prints for the same query over the same transport.
+#include <netinet/in.h>
+#include <openssl/x509_vfy.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QCheckBox>
 #include <QDir>
 #include <QProcess>
@@ -10,6 +16,7 @@
 #include "FormFixture.h"
 #include "LoopbackServer.h"
 #include "TestStores.h"
+#include "common/DnsWire.h"
 #include "main/NsLookupPage.h"
 #include "widgets/UpDown.h"
 #include "workers/TlsLink.h"
@@ -162,9 +169,43 @@ class DnsBedNetTest : public QObject, public TFormFixture {
              QStringList{"dnsbed.test - 探索タイムアウト"});
     body = Ask("dnsbed.test", "A", "tls://a1.srv.test");
     QCOMPARE(body.value(1), QString("検証 OK"));
-    body = Ask("dnsbed.test", "A", "https://dot.ostrekon.test");
-    QCOMPARE(body.value(1), QString("検証 NG: 名前が一致しません (hostname mismatch)"));
-    QVERIFY(body.value(3).endsWith("192.0.2.53"));
+    // The second run resumes the first's session and keeps its verdict.
+    for (int run = 0; run < 2; ++run) {
+      body = Ask("dnsbed.test", "A", "https://dot.ostrekon.test");
+      QCOMPARE(body.value(1), QString("検証 NG: 名前が一致しません (hostname mismatch)"));
+      QVERIFY(body.value(3).endsWith("192.0.2.53"));
+    }
+  }
+
+  // A second connection to a DoT server resumes the session of the first,
+  // under the same name and address alone, and reports the verdict of its
+  // full handshake: one that passed and one for another name.
+  void aResumedSessionKeepsItsVerdict() {
+    const QByteArray query = BuildDnsQuery(7, "dnsbed.test", 1, false);
+    const QByteArray framed = QByteArray(1, '\0') + char(query.size()) + query;
+    for (const auto& [host, problems] : {std::pair{"a1.srv.test", QList<long>{}},
+                                         {"dot.ostrekon.test", {X509_V_ERR_HOSTNAME_MISMATCH}}}) {
+      // The first may resume a session of the tests above.
+      const QString names[] = {host, host, QStringLiteral("other.") + host};
+      for (int i = 0; i < 3; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        const sockaddr_in at{AF_INET, htons(853), {htonl(INADDR_LOOPBACK)}, {}};
+        QCOMPARE(::connect(fd, reinterpret_cast<const sockaddr*>(&at), sizeof at), 0);
+        {
+          TTlsLink link(fd, names[i], [fd](short events) {
+            pollfd wait{fd, events, 0};
+            return ::poll(&wait, 1, 5000) > 0;
+          });
+          link.ResumeSessions();
+          QVERIFY(!link.Handshake());
+          if (i > 0) QCOMPARE(link.Resumed(), i == 1);
+          if (i < 2) QCOMPARE(link.VerifyProblems(), problems);
+          char answer[512];
+          QVERIFY(link.Write(framed) && link.Read(answer, sizeof answer) > 0);
+        }
+        ::close(fd);
+      }
+    }
   }
 
   // Stop ends a query to a server that never answers at once, on every
