@@ -29,7 +29,11 @@ int NoteVerifyProblem(int ok, X509_STORE_CTX* store);
 // One client context serves every session: loading the system's trust
 // store takes some 20 ms, which each connection would otherwise pay anew.
 // It is built on first use, and again after the trust file has changed.
+// Both it and the session book start the library first, so that they are
+// freed at exit before the library's own clean-up runs.
 struct TSharedContext {
+  TSharedContext() { OPENSSL_init_ssl(0, nullptr); }
+  ~TSharedContext() { SSL_CTX_free(Ctx); }
   std::mutex Lock;
   QString TrustFile;  // empty: the system's trust store
   SSL_CTX* Ctx = nullptr;
@@ -83,6 +87,10 @@ class TSessionBook {
   static TSessionBook& Instance() {
     static TSessionBook book;
     return book;
+  }
+  TSessionBook() { OPENSSL_init_ssl(0, nullptr); }
+  ~TSessionBook() {
+    for (const TEntry& entry : std::as_const(FEntries)) SSL_SESSION_free(entry.Session);
   }
 
   // The session kept for key, still within its lifetime; empty otherwise.
