@@ -14,3 +14,4 @@ run() { xvfb-run -a -s '-screen 0 1280x1024x24' env QT_QPA_PLATFORM=xcb "$@"; }
 run bash tests/net/chain_netns.sh "$shots" "$out" finger whois ping traceroute http graph
 CHAIN_LOSSY=1 run bash tests/net/chain_netns.sh "$shots" "$out" repeat
 run bash tests/net/dns_netns.sh "$shots" "$out" nslookup ipscan
+run bash tests/net/dns_netns.sh bash tests/net/dnsbed_netns.sh "$shots" "$out" dns

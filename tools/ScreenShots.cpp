@@ -3,7 +3,7 @@
 // namespaces (chain_netns.sh for Ping and TraceRoute, dns_netns.sh for the
 // lookups) under Xvfb; the TCP tools talk to servers of its own on loopback.
 //   ScreenShots OUTDIR TOOL...   (finger whois ping traceroute nslookup ipscan http graph
-//                                 repeat)
+//                                 repeat dns)
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -19,10 +19,12 @@
 #include "TestStores.h"
 #include "common/ProgramDir.h"
 #include "common/SjisText.h"
+#include "main/NsLookupPage.h"
 #include "main/OstrekMain.h"
 #include "settings/SettingsStore.h"
 #include "widgets/GraphPanel.h"
 #include "widgets/UpDown.h"
+#include "workers/TlsLink.h"
 
 namespace {
 
@@ -81,6 +83,14 @@ QWidget* Prepare(TOstrekForm& form, const QString& tool, int port) {
   }
   if (tool == "nslookup") {
     form.NSServ_CB->setEditText("alias.ostrekon.test");
+    return form.NsLookup;
+  }
+  if (tool == "dns") {  // MX records with their signatures over DNS over TLS, on the test bed
+    TTlsLink::SetTrustFile(QDir(Env("DNSBED_CERTS")).filePath("ca.crt"));
+    form.NSServ_CB->setEditText("dnsbed.test");
+    form.NsPage->Type_CB->setCurrentText("MX");
+    form.NsPage->DnsServ_CB->setEditText("tls://127.0.0.1");
+    form.NsPage->Dnssec_ChckB->setChecked(true);
     return form.NsLookup;
   }
   if (tool == "ipscan") {
