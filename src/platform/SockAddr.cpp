@@ -1,9 +1,9 @@
 #include "platform/SockAddr.h"
 
 #include <arpa/inet.h>
-#include <sys/socket.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <cerrno>
 #include <cstring>

@@ -11,8 +11,8 @@
 #include <signal.h>
 #include <sys/socket.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <mutex>
@@ -89,9 +89,7 @@ class TSessionBook {
     return book;
   }
   TSessionBook() { OPENSSL_init_ssl(0, nullptr); }
-  ~TSessionBook() {
-    for (const TEntry& entry : std::as_const(FEntries)) SSL_SESSION_free(entry.Session);
-  }
+  ~TSessionBook() { Clear(); }
 
   // The session kept for key, still within its lifetime; empty otherwise.
   TEntry Take(const QByteArray& key) {
@@ -117,6 +115,13 @@ class TSessionBook {
       FEntries.erase(oldest);
     }
     FEntries.insert(key, {session, problems, ++FCount});
+  }
+
+  // Drops every session: their verdicts were found under another trust.
+  void Clear() {
+    std::lock_guard lock(FLock);
+    for (const TEntry& entry : std::as_const(FEntries)) SSL_SESSION_free(entry.Session);
+    FEntries.clear();
   }
 
  private:
@@ -170,6 +175,7 @@ void TTlsLink::SetTrustFile(const QString& path) {
   // Sessions still open keep their own reference.
   SSL_CTX_free(shared.Ctx);
   shared.Ctx = nullptr;
+  TSessionBook::Instance().Clear();
 }
 
 TTlsLink::TTlsLink(int fd, const QString& host, TWait wait) : FWait(std::move(wait)) {
@@ -241,6 +247,8 @@ void TTlsLink::ResumeSessions() {
   if (SSL_set_session(FSsl, kept.Session) == 1) FKeptProblems = kept.Problems;
   SSL_SESSION_free(kept.Session);
 }
+
+bool TTlsLink::Resumed() const { return FSsl && SSL_session_reused(FSsl); }
 
 QList<long> TTlsLink::VerifyProblems() const {
   // A check that ended without reaching the callback still has its result.
@@ -333,5 +341,3 @@ qsizetype TTlsLink::Read(char* buffer, qsizetype size) {
     }
   }
 }
-
-bool TTlsLink::Resumed() const { return FSsl && SSL_session_reused(FSsl); }
