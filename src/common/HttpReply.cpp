@@ -1,5 +1,7 @@
 #include "common/HttpReply.h"
 
+#include <algorithm>
+
 #include "common/QueryText.h"
 #include "common/Version.h"
 
@@ -36,10 +38,11 @@ std::optional<THttpReply> ParseHttpReply(const QByteArray& bytes) {
   if (!bytes.startsWith("HTTP/1.") || end < 0) return std::nullopt;
   const QList<QByteArray> lines = bytes.first(end).split('\n');
   const QList<QByteArray> status = lines.first().trimmed().split(' ');
-  bool ok = false;
+  const QByteArray code = status.value(1);
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  if (code.size() != 3 || !std::all_of(code.begin(), code.end(), digit)) return std::nullopt;
   THttpReply reply;
-  reply.Status = status.value(1).toInt(&ok);
-  if (!ok || status.value(1).size() != 3) return std::nullopt;
+  reply.Status = code.toInt();
   reply.Reason = lines.first().trimmed().sliced(status[0].size() + 1 + 3).trimmed();
   for (qsizetype i = 1; i < lines.size(); ++i) {
     const qsizetype colon = lines[i].indexOf(':');

@@ -122,6 +122,8 @@ TEST(Rdap, HttpRepliesAndRedirects) {
   EXPECT_EQ(reply->Body, "{}");
   EXPECT_FALSE(ParseHttpReply("HTTP/1.1 200 OK\r\n"));
   EXPECT_FALSE(ParseHttpReply("SSH-2.0\r\n\r\n"));
+  for (const char* status : {"-02", "+20", "2x0", "20"})
+    EXPECT_FALSE(ParseHttpReply(QByteArray("HTTP/1.1 ") + status + " X\r\n\r\n")) << status;
   const QUrl asked("https://r.test:8443/rdap/domain/a.com");
   EXPECT_EQ(RedirectTarget(asked, "/x/a.com")->toString(), "https://r.test:8443/x/a.com");
   EXPECT_FALSE(RedirectTarget(asked, "http://r.test/"));
